@@ -1,0 +1,80 @@
+// The seam through which the portable code touches the operating system: files, disk space,
+// the Explorer "Hidden" setting, drives, threads and process exit. Tests replace it to force
+// failures.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/Text.h"
+
+namespace platform {
+
+// Opaque handles; each implementation defines the objects behind them.
+struct FileObject;
+struct ExplorerKeyObject;
+struct ThreadObject;
+using FileHandle = FileObject*;
+using ExplorerKey = ExplorerKeyObject*;
+using ThreadHandle = ThreadObject*;
+
+// Every path handed to the seam is in Windows form: a drive path such as
+// "E:\Ipod_Control\iTunes\iTunesDB", or a folder the user chose. Off Windows the
+// implementation maps drive letters to folders and treats '\' and '/' alike.
+class IPlatform {
+public:
+    virtual ~IPlatform() = default;
+
+    // Opens an existing file for reading, letting others read it too. nullptr on failure.
+    virtual FileHandle OpenFileForRead(const WChar* path) = 0;
+    virtual bool GetFileSize(FileHandle file, std::uint64_t& size) = 0;
+    // One read of up to size bytes at the current position.
+    virtual bool ReadFile(FileHandle file, void* buffer, std::uint32_t size,
+                          std::uint32_t& bytesRead) = 0;
+    virtual void CloseFile(FileHandle file) = 0;
+
+    // Committed read-write memory for a file image. nullptr when it cannot be had.
+    virtual void* AllocateBlock(std::size_t size) = 0;
+    virtual void FreeBlock(void* block) = 0;
+
+    // Copies source to target through a temporary file in the target's folder that then
+    // replaces target in one step: an existing target is replaced, never truncated, and a
+    // failed copy leaves neither a partial file nor a changed target.
+    virtual bool CopyFileReplacing(const WChar* source, const WChar* target) = 0;
+
+    // Space of the volume holding path ("E:" names a drive). Bytes free to this user and total.
+    virtual bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
+                              std::uint64_t& total) = 0;
+
+    // The Explorer "Hidden" value: 1 shows hidden files, 2 hides them. nullptr when the
+    // setting cannot be opened for reading and writing.
+    virtual ExplorerKey OpenExplorerKey() = 0;
+    // size is in and out: the room for the value, then the size of what was read.
+    virtual bool QueryHidden(ExplorerKey key, std::uint32_t& value, std::uint32_t& size) = 0;
+    virtual bool SetHidden(ExplorerKey key, std::uint32_t value, std::uint32_t size) = 0;
+    virtual void CloseExplorerKey(ExplorerKey key) = 0;
+
+    // Makes drive letter name folder for this process, ahead of the system's own drives.
+    virtual void MapDrive(WChar letter, const WString& folder) = 0;
+
+    // A description of the last failure of a call on this thread, for messages of the
+    // command-line tool.
+    virtual std::string LastErrorText() = 0;
+
+    virtual ThreadHandle StartThread(std::function<void()> routine) = 0;  // nullptr on failure
+    // Lets the thread run on unobserved and releases the handle.
+    virtual void CloseThread(ThreadHandle thread) = 0;
+    virtual void Sleep(std::uint32_t milliseconds) = 0;
+    [[noreturn]] virtual void ExitProcess(int code) = 0;
+};
+
+// The installed platform: the real one unless a test installed another.
+IPlatform& Platform();
+// The operating system's own implementation.
+IPlatform& NativePlatform();
+// Installs a replacement; nullptr puts the native one back. Not thread-safe: tests only.
+void InstallPlatform(IPlatform* replacement);
+
+}  // namespace platform

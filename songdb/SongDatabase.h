@@ -1,0 +1,125 @@
+// The one object through which the program touches the player: probe, load and check its
+// iTunesDB, walk the tracks into the song table, and copy a track's file off the player.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/Text.h"
+#include "songdb/SongTable.h"
+
+// Why the last ExportTrack failed, for messages of the command-line tool.
+enum class EExportFailure {
+    kNone,
+    kNoTrack,       // the index names no walked track
+    kNoLocation,    // the track has no location data object
+    kPathTooLong,   // source or destination would exceed the 260-character paths
+    kLeavesFolder,  // the title would climb out of the destination folder
+    kCopyFailed,    // the platform's copy failed (see platform LastErrorText)
+};
+
+// The user's Explorer "Hidden" value as found at construction, so that it can be written back
+// by whoever ends the process (the removal watcher keeps a copy of its own).
+struct SExplorerSetting {
+    bool bSaved = false;  // the value was read; nothing is written back otherwise
+    std::uint32_t dwValue = 0;
+    std::uint32_t dwSize = 4;
+};
+
+// Opens the Explorer key, writes setting back if it was saved, closes the key.
+bool WriteBackExplorerSetting(const SExplorerSetting& setting);
+
+// Turns 'a' to 'z' into capitals in place; every other character stays as it is.
+void UpperCaseAscii(WChar* pszText);
+
+class CSongDatabase {
+public:
+    // Binds the song table and applies the Explorer guard. Never fails; registry trouble
+    // leaves -1 in the last error.
+    explicit CSongDatabase(ISongTable& songTable);
+    // Writes the Explorer setting back and releases the image and the per-track arrays.
+    ~CSongDatabase();
+    CSongDatabase(const CSongDatabase&) = delete;
+    CSongDatabase& operator=(const CSongDatabase&) = delete;
+
+    // True when drive letter holds a readable Ipod_Control\Device\SysInfo.
+    bool ProbeDevice(WChar letter);
+    // Reads and checks the recorded drive's iTunesDB; last error 3, 4 or 5 on refusals that
+    // have a code.
+    bool LoadDatabase();
+
+    bool BeginWalk();
+    bool NextTrack();
+    // Walks one track's data objects, starting at image offset first.
+    bool ReadTrackFields(std::size_t first, std::uint32_t count);
+
+    // Copies track index into folder (which ends with a separator), named after its title and
+    // file type. Names given earlier in the same export run get " (2)", " (3)"... first.
+    bool ExportTrack(int index, const WChar* pszFolder);
+    // Starts a new export run: names used by the previous run may be used again.
+    void BeginExportRun();
+    // The file name ExportTrack would give track index, before any run numbering: title, dot
+    // and type. False when the track has none (no such track or no room).
+    bool FormFileName(int index, WString& name) const;
+    EExportFailure GetExportFailure() const { return m_eExportFailure; }
+
+    // Upper-cases text in place, then compares the first n characters of pattern and text.
+    static bool MatchPrefix(const WChar* pszPattern, WChar* pszText, int n);
+
+    std::uint32_t GetTrackCount() const { return m_dwTrackCount; }
+    int GetLastError() const { return m_nLastError; }
+    // The path last formed: SysInfo during a probe, the database after a load.
+    const WChar* GetPath() const { return m_szPath; }
+    WChar GetDriveLetter() const { return m_chDrive; }
+    // Size in bytes of the last file read, and the loaded image.
+    std::uint32_t GetFileSize() const { return m_dwFileSize; }
+    SExplorerSetting GetExplorerSetting() const;
+
+private:
+    static constexpr std::size_t kUnset = SIZE_MAX;
+
+    void ApplyExplorerGuard();
+    void RestoreExplorerSetting();
+    void ReleaseImage();
+    bool ReadWholeFile(platform::FileHandle file, void* buffer, std::uint32_t size);
+    bool FindTrackList(std::size_t& trackList);
+    bool EnterTrack(std::size_t track);
+    void StoreString(std::size_t object, std::uint32_t type);
+    bool FormSourcePath(int index, WChar* pszSource) const;
+    bool FormTypeSuffix(int index, WString& suffix) const;
+    bool ClaimRunName(const WString& folder, WString& name);
+
+    // State in the order the design gives it; record pointers are image offsets here.
+    int m_nCurrentRow = 0;
+    ISongTable& m_songTable;
+    platform::ExplorerKey m_hExplorerKey = nullptr;
+    std::uint32_t m_dwSavedHidden = 0;
+    std::uint32_t m_dwSavedHiddenSize = 4;
+    platform::FileHandle m_hFile = nullptr;
+    WChar m_szPath[kMaxPath] = {};
+    std::uint32_t m_dwFileSize = 0;
+    std::uint32_t m_dwBytesRead = 0;
+    int m_nCurrentTrackIndex = 0;
+    std::uint8_t* m_pImage = nullptr;
+    WChar m_chDrive = 0;
+    std::size_t m_nCurrentTrack = 0;
+    std::size_t m_nFirstTrack = 0;
+    std::size_t m_nCurrentObject = 0;
+    std::uint32_t m_dwTracksVisited = 0;
+    bool m_bWalking = false;
+    WString m_strScratch;
+    std::vector<std::size_t> m_locations;
+    std::vector<std::size_t> m_tracks;
+    std::uint32_t m_dwTrackCount = 0;
+    int m_nLastError = 0;
+
+    // Beyond the design: whether "Hidden" was read, the export run's names, the last
+    // export failure.
+    bool m_bHiddenSaved = false;
+    std::unordered_set<std::u16string> m_runNames;
+    EExportFailure m_eExportFailure = EExportFailure::kNone;
+};
