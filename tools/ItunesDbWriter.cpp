@@ -1,0 +1,166 @@
+// Builds iTunesDB images record by record, patching each total length once its children are
+// written.
+#include "tools/ItunesDbWriter.h"
+
+#include <stdexcept>
+#include <utility>
+
+namespace dbwriter {
+namespace {
+
+void PutTag(std::vector<std::uint8_t>& image, std::size_t offset, const char* tag) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        image[offset + i] = static_cast<std::uint8_t>(tag[i]);
+    }
+}
+
+// Appends a zeroed header of headerLength bytes with tag and header length filled in.
+std::size_t BeginRecord(std::vector<std::uint8_t>& image, const char* tag,
+                        std::uint32_t headerLength) {
+    const std::size_t start = image.size();
+    image.resize(start + headerLength, 0);
+    PutTag(image, start, tag);
+    PutU32(image, start + 4, headerLength);
+    return start;
+}
+
+// Sets the total length at 8 to everything written since start.
+void EndRecord(std::vector<std::uint8_t>& image, std::size_t start) {
+    PutU32(image, start + 8, static_cast<std::uint32_t>(image.size() - start));
+}
+
+std::size_t WriteDataObject(std::vector<std::uint8_t>& image, const SDataObjectSpec& object) {
+    const std::size_t start = BeginRecord(image, "mhod", kObjectHeaderLength);
+    // The string header continues past the record header up to the string itself.
+    image.resize(start + kObjectStringOffset, 0);
+    PutU32(image, start + 12, object.dwType);
+    PutU32(image, start + 24, 1);
+    std::size_t stringLength = 0;
+    if (object.rawString) {
+        image.insert(image.end(), object.rawString->begin(), object.rawString->end());
+        stringLength = object.rawString->size();
+    } else {
+        for (const WChar ch : object.strText) {
+            image.push_back(static_cast<std::uint8_t>(ch & 0xFF));
+            image.push_back(static_cast<std::uint8_t>(ch >> 8));
+        }
+        stringLength = object.strText.size() * 2;
+    }
+    PutU32(image, start + 28, static_cast<std::uint32_t>(stringLength));
+    EndRecord(image, start);
+    return start;
+}
+
+void WriteTrack(std::vector<std::uint8_t>& image, const STrackSpec& track, std::size_t index,
+                SDatabaseLayout& layout) {
+    if (track.dwHeaderLength < 0x28) {
+        throw std::invalid_argument("track header length below 0x28");
+    }
+    const std::size_t start = BeginRecord(image, "mhit", track.dwHeaderLength);
+    layout.tracks.push_back(start);
+    const std::vector<SDataObjectSpec> objects = DataObjectsOf(track);
+    PutU32(image, start + 12,
+           track.dataObjectCount.value_or(static_cast<std::uint32_t>(objects.size())));
+    PutU32(image, start + 16,
+           track.dwTrackId != 0 ? track.dwTrackId : static_cast<std::uint32_t>(index + 1));
+    PutU32(image, start + 20, 1);  // visible
+    std::string type = track.strFileType;
+    type.resize(4, ' ');
+    for (std::size_t i = 0; i < 4; ++i) {
+        image[start + 27 - i] = static_cast<std::uint8_t>(type[i]);
+    }
+    PutU32(image, start + 36, track.dwFileSize);
+    std::vector<std::size_t>& objectOffsets = layout.objects.emplace_back();
+    for (const SDataObjectSpec& object : objects) {
+        objectOffsets.push_back(WriteDataObject(image, object));
+    }
+    EndRecord(image, start);
+}
+
+std::size_t BeginDataset(std::vector<std::uint8_t>& image, std::uint32_t type,
+                         SDatabaseLayout& layout) {
+    const std::size_t start = BeginRecord(image, "mhsd", kDatasetHeaderLength);
+    PutU32(image, start + 12, type);
+    layout.datasets.push_back(start);
+    return start;
+}
+
+// A dataset holding only an empty list record of the given tag.
+void WriteEmptyDataset(std::vector<std::uint8_t>& image, std::uint32_t type, const char* listTag,
+                       SDatabaseLayout& layout) {
+    const std::size_t start = BeginDataset(image, type, layout);
+    BeginRecord(image, listTag, kListHeaderLength);
+    EndRecord(image, start);
+}
+
+}  // namespace
+
+std::vector<SDataObjectSpec> DataObjectsOf(const STrackSpec& track) {
+    if (track.objects) {
+        return *track.objects;
+    }
+    std::vector<SDataObjectSpec> objects;
+    const auto add = [&objects](std::uint32_t type, const std::optional<WString>& text) {
+        if (text) {
+            objects.push_back(SDataObjectSpec{type, *text, std::nullopt});
+        }
+    };
+    add(kObjectTitle, track.title);
+    add(kObjectArtist, track.artist);
+    add(kObjectAlbum, track.album);
+    add(kObjectLocation, track.location);
+    objects.insert(objects.end(), track.extraObjects.begin(), track.extraObjects.end());
+    return objects;
+}
+
+std::vector<std::uint8_t> WriteItunesDb(const SDatabaseSpec& spec, SDatabaseLayout* pLayout) {
+    SDatabaseLayout layout;
+    std::vector<std::uint8_t> image;
+    const std::size_t database = BeginRecord(image, "mhbd", kDatabaseHeaderLength);
+    PutU32(image, database + 12, 1);
+    PutU32(image, database + 16, spec.dwVersion);
+    PutU32(image, database + 20,
+           1u + (spec.bAlbumsDataset ? 1u : 0u) + (spec.bPlaylistDataset ? 1u : 0u));
+
+    if (spec.bAlbumsDataset) {
+        WriteEmptyDataset(image, 4, "mhla", layout);
+    }
+
+    const std::size_t dataset = BeginDataset(image, 1, layout);
+    layout.trackDataset = dataset;
+    const std::size_t list = BeginRecord(image, "mhlt", kListHeaderLength);
+    layout.trackList = list;
+    PutU32(image, list + 8,
+           spec.trackCount.value_or(static_cast<std::uint32_t>(spec.tracks.size())));
+    for (std::size_t i = 0; i < spec.tracks.size(); ++i) {
+        WriteTrack(image, spec.tracks[i], i, layout);
+    }
+    // The list's field at 8 is its track count, not a total length: only the dataset is ended.
+    EndRecord(image, dataset);
+
+    if (spec.bPlaylistDataset) {
+        WriteEmptyDataset(image, 2, "mhlp", layout);
+    }
+
+    EndRecord(image, database);
+    if (pLayout != nullptr) {
+        *pLayout = std::move(layout);
+    }
+    return image;
+}
+
+void PutU32(std::vector<std::uint8_t>& image, std::size_t offset, std::uint32_t value) {
+    for (std::size_t i = 0; i < 4; ++i) {
+        image.at(offset + i) = static_cast<std::uint8_t>(value >> (8 * i));
+    }
+}
+
+std::uint32_t GetU32(const std::vector<std::uint8_t>& image, std::size_t offset) {
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        value |= static_cast<std::uint32_t>(image.at(offset + i)) << (8 * i);
+    }
+    return value;
+}
+
+}  // namespace dbwriter
