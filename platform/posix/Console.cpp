@@ -1,0 +1,16 @@
+// Console text off Windows: terminals already speak UTF-8 and arguments arrive as bytes.
+#include "platform/Console.h"
+
+namespace platform {
+
+void UseUtf8Console() {}
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    return arguments;
+}
+
+}  // namespace platform

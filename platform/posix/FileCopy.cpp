@@ -1,0 +1,181 @@
+// Copies a file through a temporary sibling that replaces the target by rename.
+#include "platform/posix/FileCopy.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+
+namespace platform::posix {
+namespace {
+
+constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+constexpr int kNameAttempts = 100;
+// Copies are files for the user to keep; the umask narrows this further.
+constexpr mode_t kCopyMode = 0644;
+
+class CFileDescriptor {
+public:
+    explicit CFileDescriptor(int fd = -1) : m_fd(fd) {}
+    CFileDescriptor(const CFileDescriptor&) = delete;
+    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
+    ~CFileDescriptor() { Close(); }
+    int Get() const { return m_fd; }
+    bool Close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+// Keeps errno across cleanup calls that may change it.
+bool FailWith(int error) {
+    errno = error;
+    return false;
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Creates a new file named ".kestrum-" and a unique suffix in folder.
+int CreateTemporary(const std::string& folder, std::string& name) {
+    static std::atomic<std::uint64_t> s_counter{0};
+    const auto seed =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::uint64_t unique =
+            (seed ^ (static_cast<std::uint64_t>(getpid()) << 32)) + s_counter.fetch_add(1);
+        name = (folder == "/" ? std::string() : folder) + "/.kestrum-" + std::to_string(unique);
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kCopyMode);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool CopyByBuffer(int from, int to) {
+    const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
+    for (;;) {
+        const ssize_t got = read(from, buffer.get(), kBufferSize);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        if (!WriteAll(to, buffer.get(), static_cast<std::size_t>(got))) {
+            return false;
+        }
+    }
+}
+
+// Lets the kernel copy where it can (no trip through user memory, or a shared extent on file
+// systems that have them); falls back to the buffer when it cannot copy between these two.
+// A source that reports content but yields nothing in-kernel (as some pseudo and network file
+// systems do) is copied through the buffer as well.
+bool CopyContent(int from, int to, off_t sourceSize) {
+    bool bCopiedAny = false;
+    for (;;) {
+        const ssize_t copied = copy_file_range(from, nullptr, to, nullptr, kBufferSize, 0);
+        if (copied > 0) {
+            bCopiedAny = true;
+            continue;
+        }
+        if (copied == 0) {
+            return bCopiedAny || sourceSize == 0 || CopyByBuffer(from, to);
+        }
+        if (errno == EINTR) {
+            continue;
+        }
+        if (!bCopiedAny && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
+                            errno == EOPNOTSUPP || errno == EPERM)) {
+            return CopyByBuffer(from, to);
+        }
+        return false;
+    }
+}
+
+}  // namespace
+
+bool CopyReplacing(const std::string& source, const std::string& target) {
+    const CFileDescriptor from(open(source.c_str(), O_RDONLY | O_CLOEXEC));
+    if (from.Get() < 0) {
+        return false;
+    }
+    struct stat sourceInfo {};
+    if (fstat(from.Get(), &sourceInfo) != 0) {
+        return false;
+    }
+    if (!S_ISREG(sourceInfo.st_mode)) {
+        return FailWith(S_ISDIR(sourceInfo.st_mode) ? EISDIR : EINVAL);
+    }
+
+    std::string temporary;
+    CFileDescriptor to(CreateTemporary(FolderOf(target), temporary));
+    if (to.Get() < 0) {
+        return false;
+    }
+    bool bDone = CopyContent(from.Get(), to.Get(), sourceInfo.st_size);
+    if (bDone) {
+        // The copy keeps the source's modification time, as copies on Windows do; a file
+        // system that cannot store it does not fail the copy.
+        const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
+        futimens(to.Get(), times);
+        bDone = fsync(to.Get()) == 0;
+    }
+    int error = bDone ? 0 : errno;
+    // A failed close can be the first report of a failed write (on network file systems).
+    if (!to.Close() && bDone) {
+        bDone = false;
+        error = errno;
+    }
+    if (bDone && rename(temporary.c_str(), target.c_str()) != 0) {
+        bDone = false;
+        error = errno;
+    }
+    if (!bDone) {
+        unlink(temporary.c_str());
+        return FailWith(error);
+    }
+    // Make the rename itself durable; the copy has succeeded whatever this says.
+    const CFileDescriptor folder(
+        open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Get() >= 0) {
+        fsync(folder.Get());
+    }
+    return true;
+}
+
+}  // namespace platform::posix

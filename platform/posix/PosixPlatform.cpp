@@ -1,0 +1,241 @@
+// The operating system seam on Linux and other POSIX systems.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <system_error>
+#include <thread>
+
+#include "platform/Platform.h"
+#include "platform/posix/DriveTable.h"
+#include "platform/posix/ExplorerSetting.h"
+#include "platform/posix/FileCopy.h"
+#include "platform/posix/PathMapper.h"
+
+namespace platform {
+
+struct FileObject {
+    int fd;
+};
+
+// The thread itself runs detached; the handle only stands for it until it is closed.
+struct ThreadObject {};
+
+namespace posix {
+namespace {
+
+// Room in front of every block for its mapped length, kept to the strictest alignment.
+constexpr std::size_t kBlockHeader = alignof(std::max_align_t);
+
+// The errno of the last failing call on this thread, safe from later calls that succeed.
+thread_local int t_lastError = 0;
+
+// The XSI and GNU strerror_r differ in their result; both are handled.
+[[maybe_unused]] const char* ErrorTextFrom(int result, const char* buffer) {
+    return result == 0 ? buffer : "Unknown error";
+}
+[[maybe_unused]] const char* ErrorTextFrom(const char* result, const char*) { return result; }
+
+class CPosixPlatform final : public IPlatform {
+public:
+    FileHandle OpenFileForRead(const WChar* path) override {
+        std::string native;
+        if (!MapPath(path, native)) {
+            return nullptr;
+        }
+        const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return Fail<FileHandle>(nullptr);
+        }
+        // Windows cannot open a folder as a file; neither may this.
+        struct stat info {};
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+            close(fd);
+            errno = error;
+            return Fail<FileHandle>(nullptr);
+        }
+        return new FileObject{fd};
+    }
+
+    bool GetFileSize(FileHandle file, std::uint64_t& size) override {
+        struct stat info {};
+        if (file == nullptr) {
+            errno = EBADF;
+            return Fail(false);
+        }
+        if (fstat(file->fd, &info) != 0) {
+            return Fail(false);
+        }
+        size = static_cast<std::uint64_t>(info.st_size);
+        return true;
+    }
+
+    bool ReadFile(FileHandle file, void* buffer, std::uint32_t size,
+                  std::uint32_t& bytesRead) override {
+        bytesRead = 0;
+        if (file == nullptr) {
+            errno = EBADF;
+            return Fail(false);
+        }
+        // read() may return less than asked (signals, pipes, network file systems); keep
+        // going to the end of the file as one Windows read would.
+        auto* bytes = static_cast<unsigned char*>(buffer);
+        while (bytesRead < size) {
+            const ssize_t got = read(file->fd, bytes + bytesRead, size - bytesRead);
+            if (got < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return Fail(false);
+            }
+            if (got == 0) {
+                break;
+            }
+            bytesRead += static_cast<std::uint32_t>(got);
+        }
+        return true;
+    }
+
+    void CloseFile(FileHandle file) override {
+        if (file != nullptr) {
+            close(file->fd);
+            delete file;
+        }
+    }
+
+    // Anonymous mappings are zeroed like committed Windows pages. Unlike VirtualAlloc, a size
+    // of 0 gives a valid (empty) block: an empty file is read into one without failing.
+    void* AllocateBlock(std::size_t size) override {
+        if (size > SIZE_MAX - kBlockHeader) {
+            errno = ENOMEM;
+            return Fail<void*>(nullptr);
+        }
+        const std::size_t length = size + kBlockHeader;
+        void* mapping =
+            mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapping == MAP_FAILED) {
+            return Fail<void*>(nullptr);
+        }
+        std::memcpy(mapping, &length, sizeof length);
+        return static_cast<unsigned char*>(mapping) + kBlockHeader;
+    }
+
+    void FreeBlock(void* block) override {
+        if (block == nullptr) {
+            return;
+        }
+        unsigned char* mapping = static_cast<unsigned char*>(block) - kBlockHeader;
+        std::size_t length = 0;
+        std::memcpy(&length, mapping, sizeof length);
+        munmap(mapping, length);
+    }
+
+    bool CopyFileReplacing(const WChar* source, const WChar* target) override {
+        std::string from;
+        std::string to;
+        if (!MapPath(source, from) || !MapPath(target, to)) {
+            return false;
+        }
+        return CopyReplacing(from, to) || Fail(false);
+    }
+
+    bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
+                      std::uint64_t& total) override {
+        std::string native;
+        if (!MapPath(path, native)) {
+            return false;
+        }
+        struct statvfs info {};
+        if (statvfs(native.c_str(), &info) != 0) {
+            return Fail(false);
+        }
+        freeToCaller = static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
+        total = static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize;
+        return true;
+    }
+
+    ExplorerKey OpenExplorerKey() override {
+        ExplorerKey key = OpenHiddenSetting(kFileChooserSchema, kShowHiddenKey);
+        return key != nullptr ? key : Fail<ExplorerKey>(nullptr);
+    }
+
+    bool QueryHidden(ExplorerKey key, std::uint32_t& value, std::uint32_t& size) override {
+        return QueryHiddenSetting(key, value, size) || Fail(false);
+    }
+
+    bool SetHidden(ExplorerKey key, std::uint32_t value, std::uint32_t size) override {
+        return SetHiddenSetting(key, value, size) || Fail(false);
+    }
+
+    void CloseExplorerKey(ExplorerKey key) override { CloseHiddenSetting(key); }
+
+    void MapDrive(WChar letter, const WString& folder) override {
+        const char driveLetter = DriveLetterFrom(letter);
+        if (driveLetter != 0) {
+            m_drives.Map(driveLetter, Utf8FromWide(folder));
+        }
+    }
+
+    std::string LastErrorText() override {
+        char buffer[256] = {};
+        return ErrorTextFrom(strerror_r(t_lastError, buffer, sizeof buffer), buffer);
+    }
+
+    ThreadHandle StartThread(std::function<void()> routine) override {
+        try {
+            std::thread(std::move(routine)).detach();
+        } catch (const std::system_error& error) {
+            errno = error.code().value();
+            return Fail<ThreadHandle>(nullptr);
+        }
+        return new ThreadObject;
+    }
+
+    void CloseThread(ThreadHandle thread) override { delete thread; }
+
+    void Sleep(std::uint32_t milliseconds) override {
+        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    }
+
+    [[noreturn]] void ExitProcess(int code) override {
+        // Nothing else runs at exit, so buffered output would be lost without this.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+
+private:
+    // Records errno as this thread's last error and passes result through.
+    template <typename T>
+    static T Fail(T result) {
+        t_lastError = errno;
+        return result;
+    }
+
+    bool MapPath(const WChar* path, std::string& native) {
+        if (path == nullptr) {
+            errno = EINVAL;
+            return Fail(false);
+        }
+        return NativePathFrom(WStringView(path), m_drives, native) || Fail(false);
+    }
+
+    CDriveTable m_drives;
+};
+
+}  // namespace
+}  // namespace posix
+
+IPlatform& NativePlatform() {
+    static posix::CPosixPlatform s_platform;
+    return s_platform;
+}
+
+}  // namespace platform
