@@ -1,0 +1,17 @@
+// Console text for the command-line tool: UTF-8 out, and the arguments as UTF-8 whatever the
+// system's code page.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// Makes the console show UTF-8 output as such. Call once before writing.
+void UseUtf8Console();
+
+// The program's arguments (argv[0] included) in UTF-8. Windows hands main() its arguments in
+// the ANSI code page, which loses characters; the wide command line keeps them.
+std::vector<std::string> Utf8Arguments(int argc, char** argv);
+
+}  // namespace platform
