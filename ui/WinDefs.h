@@ -1,0 +1,219 @@
+// Windows' own types and constants for the dialog framework: the real headers on Windows,
+// the same names and values elsewhere, so the dialog code reads and behaves alike everywhere.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/Text.h"
+
+#ifdef _WIN32
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// windows.h must come first.
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#else  // !_WIN32
+
+using BOOL = int;
+using BYTE = std::uint8_t;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using UINT = unsigned int;
+using LONG = std::int32_t;
+using INT_PTR = std::intptr_t;
+using UINT_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using WPARAM = UINT_PTR;
+using LPARAM = LONG_PTR;
+using LRESULT = LONG_PTR;
+
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+
+// Handles are opaque pointers; each backend decides what stands behind them.
+struct HWND__;
+struct HICON__;
+struct HMENU__;
+struct HDC__;
+using HWND = HWND__*;
+using HICON = HICON__*;
+using HCURSOR = HICON__*;
+using HMENU = HMENU__*;
+using HDC = HDC__*;
+
+struct POINT {
+    LONG x;
+    LONG y;
+};
+struct SIZE {
+    LONG cx;
+    LONG cy;
+};
+struct RECT {
+    LONG left;
+    LONG top;
+    LONG right;
+    LONG bottom;
+};
+struct GUID {
+    std::uint32_t Data1;
+    std::uint16_t Data2;
+    std::uint16_t Data3;
+    std::uint8_t Data4[8];
+};
+
+// The notification-area icon record, member for member as the shell knows it.
+struct NOTIFYICONDATAW {
+    DWORD cbSize;
+    HWND hWnd;
+    UINT uID;
+    UINT uFlags;
+    UINT uCallbackMessage;
+    HICON hIcon;
+    WChar szTip[128];
+    DWORD dwState;
+    DWORD dwStateMask;
+    WChar szInfo[256];
+    UINT uTimeout;
+    WChar szInfoTitle[64];
+    DWORD dwInfoFlags;
+    GUID guidItem;
+    HICON hBalloonIcon;
+};
+
+struct INITCOMMONCONTROLSEX {
+    DWORD dwSize;
+    DWORD dwICC;
+};
+
+// Window messages.
+inline constexpr UINT WM_CREATE = 0x0001;
+inline constexpr UINT WM_DESTROY = 0x0002;
+inline constexpr UINT WM_SETFOCUS = 0x0007;
+inline constexpr UINT WM_SETTEXT = 0x000C;
+inline constexpr UINT WM_PAINT = 0x000F;
+inline constexpr UINT WM_CLOSE = 0x0010;
+inline constexpr UINT WM_ERASEBKGND = 0x0014;
+inline constexpr UINT WM_QUERYDRAGICON = 0x0037;
+inline constexpr UINT WM_ICONERASEBKGND = 0x0027;
+inline constexpr UINT WM_SETICON = 0x0080;
+inline constexpr UINT WM_CONTEXTMENU = 0x007B;
+inline constexpr UINT WM_INITDIALOG = 0x0110;
+inline constexpr UINT WM_COMMAND = 0x0111;
+inline constexpr UINT WM_SYSCOMMAND = 0x0112;
+inline constexpr UINT WM_MOUSEMOVE = 0x0200;
+inline constexpr UINT WM_LBUTTONDOWN = 0x0201;
+inline constexpr UINT WM_LBUTTONUP = 0x0202;
+inline constexpr UINT WM_LBUTTONDBLCLK = 0x0203;
+inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
+inline constexpr UINT WM_RBUTTONUP = 0x0205;
+inline constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
+inline constexpr UINT WM_USER = 0x0400;
+
+// Notification codes carried in the high word of WM_COMMAND's wParam.
+inline constexpr UINT BN_CLICKED = 0;
+inline constexpr UINT EN_CHANGE = 0x0300;
+
+// System commands.
+inline constexpr UINT SC_MINIMIZE = 0xF020;
+inline constexpr UINT SC_CLOSE = 0xF060;
+inline constexpr UINT SC_RESTORE = 0xF120;
+
+inline constexpr int IDOK = 1;
+inline constexpr int IDCANCEL = 2;
+
+// Message boxes.
+inline constexpr UINT MB_OK = 0x0000;
+inline constexpr UINT MB_ICONHAND = 0x0010;
+inline constexpr UINT MB_ICONERROR = 0x0010;
+inline constexpr UINT MB_ICONQUESTION = 0x0020;
+inline constexpr UINT MB_ICONEXCLAMATION = 0x0030;
+inline constexpr UINT MB_ICONWARNING = 0x0030;
+inline constexpr UINT MB_ICONASTERISK = 0x0040;
+inline constexpr UINT MB_ICONINFORMATION = 0x0040;
+
+// ShowWindow commands.
+inline constexpr int SW_HIDE = 0;
+inline constexpr int SW_SHOWNORMAL = 1;
+inline constexpr int SW_SHOWMINIMIZED = 2;
+inline constexpr int SW_SHOWMAXIMIZED = 3;
+inline constexpr int SW_SHOW = 5;
+inline constexpr int SW_MINIMIZE = 6;
+inline constexpr int SW_RESTORE = 9;
+
+// Icons sent with WM_SETICON.
+inline constexpr WPARAM ICON_SMALL = 0;
+inline constexpr WPARAM ICON_BIG = 1;
+
+inline constexpr int SM_CXICON = 11;
+inline constexpr int SM_CYICON = 12;
+
+// The notification-area icon.
+inline constexpr DWORD NIM_ADD = 0;
+inline constexpr DWORD NIM_MODIFY = 1;
+inline constexpr DWORD NIM_DELETE = 2;
+inline constexpr UINT NIF_MESSAGE = 1;
+inline constexpr UINT NIF_ICON = 2;
+inline constexpr UINT NIF_TIP = 4;
+
+// Menus.
+inline constexpr UINT MF_STRING = 0x0000;
+inline constexpr UINT MF_BYCOMMAND = 0x0000;
+inline constexpr UINT MF_BYPOSITION = 0x0400;
+inline constexpr UINT MF_SEPARATOR = 0x0800;
+inline constexpr UINT MF_POPUP = 0x0010;
+inline constexpr UINT TPM_LEFTALIGN = 0x0000;
+inline constexpr UINT TPM_RIGHTBUTTON = 0x0002;
+inline constexpr UINT TPM_BOTTOMALIGN = 0x0020;
+
+// List view.
+inline constexpr DWORD LVS_EX_CHECKBOXES = 0x0004;
+inline constexpr DWORD LVS_EX_FULLROWSELECT = 0x0020;
+inline constexpr UINT LVIS_FOCUSED = 0x0001;
+inline constexpr UINT LVIS_SELECTED = 0x0002;
+inline constexpr int LVCFMT_LEFT = 0x0000;
+inline constexpr int LVIR_BOUNDS = 0;
+
+// Combo box.
+inline constexpr int CB_ERR = -1;
+
+// Folder chooser flags.
+inline constexpr UINT BIF_RETURNONLYFSDIRS = 0x0001;
+inline constexpr UINT BIF_EDITBOX = 0x0010;
+inline constexpr UINT BIF_NEWDIALOGSTYLE = 0x0040;
+
+// Common control classes.
+inline constexpr DWORD ICC_WIN95_CLASSES = 0x00FF;
+
+// The help command.
+inline constexpr UINT ID_HELP = 0xE146;
+
+inline constexpr WORD LOWORD(UINT_PTR value) { return static_cast<WORD>(value & 0xFFFF); }
+inline constexpr WORD HIWORD(UINT_PTR value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }
+inline constexpr WPARAM MAKEWPARAM(WORD low, WORD high) {
+    return static_cast<WPARAM>(static_cast<DWORD>(low) | static_cast<DWORD>(high) << 16);
+}
+
+#endif  // _WIN32
+
+// The size the shell is told for the icon record: the layout that ends with guidItem,
+// without the balloon icon that newer shells added.
+inline constexpr DWORD kNotifyIconDataSize =
+    static_cast<DWORD>(offsetof(NOTIFYICONDATAW, hBalloonIcon));
+
+// The icon record's tooltip as program text (Windows' WCHAR and WChar are both UTF-16).
+#ifdef _WIN32
+inline WChar* NotifyTipBuffer(NOTIFYICONDATAW& nid) { return reinterpret_cast<WChar*>(nid.szTip); }
+#else
+inline WChar* NotifyTipBuffer(NOTIFYICONDATAW& nid) { return nid.szTip; }
+#endif
+inline constexpr std::size_t kNotifyTipLength = 128;
+
+// The system menu's about entry; its low four bits are clear, as system commands need.
+inline constexpr UINT IDM_ABOUTBOX = 0x0010;
