@@ -1,0 +1,56 @@
+// The command line of kestrum-cli: commands, options and the row lists of extract.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+enum class ECommand { kNone, kHelp, kList, kSearch, kExtract };
+
+// Which rows extract copies.
+enum class ESelection { kNone, kAll, kRows, kMatch };
+
+// An inclusive range of row numbers, "7-9" or "3" (first == last).
+struct SRowRange {
+    unsigned long first = 0;
+    unsigned long last = 0;
+};
+
+// Song table columns by the names the user gives them.
+inline constexpr int kColumnTitle = 0;
+inline constexpr int kColumnArtist = 1;
+inline constexpr int kColumnAlbum = 2;
+
+struct SCliOptions {
+    ECommand eCommand = ECommand::kNone;
+    // The player: a drive letter (upper case), or a folder holding iPod_Control.
+    std::optional<char> drive;
+    std::optional<std::string> root;
+    // search TEXT, or extract --match TEXT; UTF-8 as given.
+    std::string strSearch;
+    int nColumn = kColumnTitle;
+    // extract
+    std::optional<std::string> toDir;
+    ESelection eSelection = ESelection::kNone;
+    std::vector<SRowRange> rows;
+};
+
+// Parses args (without the program name). False with a one-line reason in error when the
+// arguments do not form a command.
+bool ParseCommandLine(const std::vector<std::string>& args, SCliOptions& options,
+                      std::string& error);
+
+// Parses "0,3,7-9": numbers and ascending ranges separated by commas, nothing else.
+bool ParseRowList(const std::string& text, std::vector<SRowRange>& rows);
+
+// The rows of ranges, ascending and without repeats, when every one is below rowCount.
+// False (rows empty) when one is not; outOfRange then holds the first such number.
+bool ExpandRowList(const std::vector<SRowRange>& ranges, unsigned long rowCount,
+                   std::vector<int>& rows, unsigned long& outOfRange);
+
+// The text of --help.
+const char* HelpText();
+
+}  // namespace cli

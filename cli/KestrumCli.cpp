@@ -1,0 +1,342 @@
+// The commands of kestrum-cli over one CSongDatabase and an in-memory song table, in the order
+// the dialog uses them: probe, load, walk, then search or export.
+#include "cli/KestrumCli.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <new>
+#include <optional>
+#include <system_error>
+#include <unordered_set>
+
+#include "cli/CommandLine.h"
+#include "cli/SongListing.h"
+#include "platform/Platform.h"
+#include "platform/Text.h"
+#include "songdb/ExportName.h"
+#include "songdb/MemorySongTable.h"
+#include "songdb/SongDatabase.h"
+
+namespace cli {
+namespace {
+
+// The letter a --root folder is given; mappings made here come ahead of the system's drives.
+constexpr char kRootLetter = 'D';
+
+std::filesystem::path PathFromUtf8(const std::string& text) {
+    return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+// A folder the user named, made absolute so that the platform layer need not know the
+// working directory. Falls back to the text as given.
+std::string AbsoluteFolder(const std::string& folder) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(PathFromUtf8(folder), error);
+    return error ? folder : Utf8FromPath(absolute);
+}
+
+void Write(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+const char* ExportFailureText(EExportFailure failure) {
+    switch (failure) {
+        case EExportFailure::kNoTrack:
+            return "there is no such track";
+        case EExportFailure::kNoLocation:
+            return "the track names no file on the player";
+        case EExportFailure::kPathTooLong:
+            return "the path would be longer than 259 characters";
+        case EExportFailure::kLeavesFolder:
+            return "the title would put the copy outside the destination folder";
+        case EExportFailure::kCopyFailed:
+            return "the copy failed";
+        case EExportFailure::kNone:
+            break;
+    }
+    return "the copy failed";
+}
+
+// Follows the names an export run hands out, so that the size of each copy can be read back:
+// a name already given in the run gets " (2)", " (3)"... before its type suffix.
+class CRunNames {
+public:
+    WString Claim(WStringView title, WStringView fileName) {
+        const std::size_t titleLength = std::min(title.size(), fileName.size());
+        const WStringView suffix = fileName.substr(titleLength);
+        WString name(fileName);
+        for (unsigned number = 2; !m_keys.insert(exportname::RunKey(name)).second; ++number) {
+            name = exportname::NumberedName(fileName.substr(0, titleLength), suffix, number);
+        }
+        return name;
+    }
+
+private:
+    std::unordered_set<WString> m_keys;
+};
+
+class CKestrumCli {
+public:
+    CKestrumCli(const SCliOptions& options, std::FILE* out, std::FILE* err)
+        : m_options(options), m_out(out), m_err(err) {}
+
+    int Run();
+
+private:
+    int FindDevice();
+    int OnList();
+    int OnSearch();
+    int OnExtract();
+    // The search text as the dialog keeps it; nullopt (after "Word size < 3") when too short.
+    std::optional<WString> TakeSearchText();
+    std::string RowLine(int row) const;
+    WString FileNameOf(int row) const;
+
+    const SCliOptions& m_options;
+    std::FILE* m_out;
+    std::FILE* m_err;
+    CMemorySongTable m_table;
+    std::unique_ptr<CSongDatabase> m_pDatabase;
+};
+
+int CKestrumCli::Run() {
+    // A short search text is refused before the player is looked for.
+    std::optional<WString> search;
+    if (m_options.eCommand == ECommand::kSearch ||
+        (m_options.eCommand == ECommand::kExtract && m_options.eSelection == ESelection::kMatch)) {
+        search = TakeSearchText();
+        if (!search) {
+            return kExitUsage;
+        }
+    }
+    if (const int status = FindDevice(); status != kExitOk) {
+        return status;
+    }
+    switch (m_options.eCommand) {
+        case ECommand::kList:
+            return OnList();
+        case ECommand::kSearch:
+            return OnSearch();
+        case ECommand::kExtract:
+            return OnExtract();
+        default:
+            return kExitUsage;
+    }
+}
+
+std::optional<WString> CKestrumCli::TakeSearchText() {
+    WString pattern = SearchPattern(WideFromUtf8(m_options.strSearch));
+    if (pattern.size() < kMinSearchLength) {
+        Write(m_err, "Word size < 3\n");
+        return std::nullopt;
+    }
+    return pattern;
+}
+
+int CKestrumCli::FindDevice() {
+    try {
+        m_pDatabase = std::make_unique<CSongDatabase>(m_table);
+        bool bFound = false;
+        if (m_options.root) {
+            platform::Platform().MapDrive(static_cast<WChar>(kRootLetter),
+                                          WideFromUtf8(AbsoluteFolder(*m_options.root)));
+            bFound = m_pDatabase->ProbeDevice(static_cast<WChar>(kRootLetter));
+        } else if (m_options.drive) {
+            bFound = m_pDatabase->ProbeDevice(static_cast<WChar>(*m_options.drive));
+        } else {
+            for (WChar letter = u'D'; letter <= u'Z' && !bFound; ++letter) {
+                bFound = m_pDatabase->ProbeDevice(letter);
+            }
+        }
+        if (!bFound) {
+            Write(m_err, "Impossible to find an Ipod\n");
+            return kExitNoPlayer;
+        }
+        if (!m_pDatabase->LoadDatabase()) {
+            char szMessage[32];
+            std::snprintf(szMessage, sizeof szMessage, "Error is : %d",
+                          m_pDatabase->GetLastError());
+            Write(m_err, std::string(szMessage) + "\n");
+            return kExitBadDatabase;
+        }
+        // As the dialog does: the results are not looked at; a track that cannot be read
+        // simply has no row.
+        m_pDatabase->BeginWalk();
+        const std::uint32_t count = m_pDatabase->GetTrackCount();
+        for (std::uint32_t i = 0; i < count; ++i) {
+            m_pDatabase->NextTrack();
+        }
+    } catch (const std::exception&) {
+        Write(m_err, "An error occurred\n");
+        return kExitBadDatabase;
+    }
+    return kExitOk;
+}
+
+WString CKestrumCli::FileNameOf(int row) const {
+    WString name;
+    if (!m_pDatabase->FormFileName(row, name)) {
+        name.clear();
+    }
+    return name;
+}
+
+std::string CKestrumCli::RowLine(int row) const {
+    return FormatRowLine(row, m_table.Cell(row, kColumnTitle), m_table.Cell(row, kColumnArtist),
+                         m_table.Cell(row, kColumnAlbum), FileNameOf(row));
+}
+
+int CKestrumCli::OnList() {
+    const int nRows = m_table.GetItemCount();
+    for (int row = 0; row < nRows; ++row) {
+        Write(m_out, RowLine(row));
+    }
+    return kExitOk;
+}
+
+int CKestrumCli::OnSearch() {
+    const WString pattern = SearchPattern(WideFromUtf8(m_options.strSearch));
+    for (const int row :
+         FindMatchingRows(m_table, m_pDatabase->GetTrackCount(), pattern, m_options.nColumn)) {
+        Write(m_out, RowLine(row));
+    }
+    return kExitOk;
+}
+
+int CKestrumCli::OnExtract() {
+    const int nRows = m_table.GetItemCount();
+    std::vector<int> rows;
+    switch (m_options.eSelection) {
+        case ESelection::kAll:
+            for (int row = 0; row < nRows; ++row) {
+                rows.push_back(row);
+            }
+            break;
+        case ESelection::kRows: {
+            unsigned long outOfRange = 0;
+            if (!ExpandRowList(m_options.rows, static_cast<unsigned long>(nRows), rows,
+                               outOfRange)) {
+                Write(m_err, "kestrum-cli: row " + std::to_string(outOfRange) +
+                                 " is out of range: the player has " + std::to_string(nRows) +
+                                 (nRows == 1 ? " row\n" : " rows\n"));
+                return kExitUsage;
+            }
+            break;
+        }
+        case ESelection::kMatch:
+            rows = FindMatchingRows(m_table, m_pDatabase->GetTrackCount(),
+                                    SearchPattern(WideFromUtf8(m_options.strSearch)),
+                                    m_options.nColumn);
+            break;
+        case ESelection::kNone:
+            return kExitUsage;
+    }
+
+    const std::string folder = AbsoluteFolder(*m_options.toDir);
+    const std::filesystem::path folderPath = PathFromUtf8(folder);
+    const auto start = std::chrono::steady_clock::now();
+    const auto elapsed = [&start]() {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    std::size_t copied = 0;
+    std::uint64_t bytes = 0;
+
+    std::error_code error;
+    std::filesystem::create_directories(folderPath, error);
+    if (error) {
+        Write(m_err, "kestrum-cli: cannot create " + folder + ": " + error.message() + "\n");
+        Write(m_err, FormatSummary(0, rows.size(), 0, folder, elapsed()) + "\n");
+        return rows.empty() ? kExitOk : kExitSomeFailed;
+    }
+
+    // The platform takes the folder in Windows form, ending with a backslash, as the dialog
+    // hands it over.
+    const WString destination = WideFromUtf8(folder) + u'\\';
+    const bool bProgress = isatty(2) != 0;
+    auto lastDrawn = start - std::chrono::seconds(1);
+    const auto clearProgress = [&]() {
+        if (bProgress) {
+            Write(m_err, "\r\x1b[K");
+        }
+    };
+    CRunNames runNames;
+
+    m_pDatabase->BeginExportRun();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int row = rows[i];
+        const WString fileName = FileNameOf(row);
+        if (m_pDatabase->ExportTrack(row, destination.c_str())) {
+            ++copied;
+            const WString copyName = runNames.Claim(m_table.Cell(row, kColumnTitle), fileName);
+            std::error_code sizeError;
+            const std::uintmax_t size = std::filesystem::file_size(
+                folderPath / PathFromUtf8(Utf8FromWide(copyName)), sizeError);
+            if (!sizeError) {
+                bytes += size;
+            }
+        } else {
+            const EExportFailure failure = m_pDatabase->GetExportFailure();
+            std::string reason = ExportFailureText(failure);
+            if (failure == EExportFailure::kCopyFailed) {
+                reason += ": " + platform::Platform().LastErrorText();
+            }
+            const WString& shown = fileName.empty() ? m_table.Cell(row, kColumnTitle) : fileName;
+            clearProgress();
+            Write(m_err, "Not extracted: row " + std::to_string(row) + " \"" + EscapeField(shown) +
+                             "\": " + reason + "\n");
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (bProgress &&
+            (now - lastDrawn > std::chrono::milliseconds(100) || i + 1 == rows.size())) {
+            lastDrawn = now;
+            clearProgress();
+            Write(m_err, FormatProgress(i + 1, rows.size(), bytes, elapsed()));
+            std::fflush(m_err);
+        }
+    }
+    clearProgress();
+    Write(m_err, FormatSummary(copied, rows.size(), bytes, folder, elapsed()) + "\n");
+    return copied == rows.size() ? kExitOk : kExitSomeFailed;
+}
+
+void WriteUsage(std::FILE* err, const std::string& reason) {
+    Write(err, "kestrum-cli: " + reason +
+                   "\n"
+                   "Usage: kestrum-cli list | search TEXT [--field F] | extract --to DIR "
+                   "(--all | --rows LIST | --match TEXT [--field F])\n"
+                   "       [--drive E | --root DIR]\n"
+                   "Try 'kestrum-cli --help' for more.\n");
+}
+
+}  // namespace
+
+int RunKestrumCli(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+    SCliOptions options;
+    std::string error;
+    if (!ParseCommandLine(args, options, error)) {
+        WriteUsage(err, error);
+        return kExitUsage;
+    }
+    if (options.eCommand == ECommand::kHelp) {
+        Write(out, HelpText());
+        return kExitOk;
+    }
+    try {
+        CKestrumCli cli(options, out, err);
+        return cli.Run();
+    } catch (const std::bad_alloc&) {
+        Write(err, "An error occurred\n");
+        return kExitBadDatabase;
+    }
+}
+
+}  // namespace cli

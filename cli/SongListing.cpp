@@ -1,0 +1,122 @@
+// Output formats of kestrum-cli and the dialog's search, applied to a whole song table.
+#include "cli/SongListing.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "songdb/SongDatabase.h"
+
+namespace cli {
+
+std::string EscapeField(WStringView text) {
+    WString escaped;
+    escaped.reserve(text.size());
+    for (const WChar ch : text) {
+        switch (ch) {
+            case u'\\':
+                escaped += u"\\\\";
+                break;
+            case u'\t':
+                escaped += u"\\t";
+                break;
+            case u'\r':
+                escaped += u"\\r";
+                break;
+            case u'\n':
+                escaped += u"\\n";
+                break;
+            default:
+                escaped += ch;
+        }
+    }
+    return Utf8FromWide(escaped);
+}
+
+std::string FormatRowLine(int row, WStringView title, WStringView artist, WStringView album,
+                          WStringView fileName) {
+    std::string line = std::to_string(row);
+    for (const WStringView field : {title, artist, album, fileName}) {
+        line += '\t';
+        line += EscapeField(field);
+    }
+    line += '\n';
+    return line;
+}
+
+WString SearchPattern(WStringView text) {
+    return WString(text.substr(0, std::min(text.size(), kMaxSearchLength)));
+}
+
+std::vector<int> FindMatchingRows(const ISongTable& table, std::uint32_t trackCount,
+                                  WStringView pattern, int column) {
+    std::vector<int> matches;
+    // The dialog's buffers: 80 characters for the text, 260 for a cell.
+    WChar szSearch[kMaxSearchLength + 1] = {};
+    WCopyBounded(szSearch, kMaxSearchLength + 1, pattern);
+    const int nSearchLength = static_cast<int>(WLength(szSearch));
+    if (static_cast<std::size_t>(nSearchLength) < kMinSearchLength) {
+        return matches;
+    }
+    UpperCaseAscii(szSearch);
+
+    // Rows are addressed by int; a track count beyond that range cannot have rows for all.
+    const std::uint32_t nRows = std::min<std::uint32_t>(trackCount, 0x7FFFFFFF);
+    for (std::uint32_t i = 0; i < nRows; ++i) {
+        WChar szText[kMaxPath] = {};
+        const int nLength =
+            table.GetItemText(static_cast<int>(i), column, szText, static_cast<int>(kMaxPath));
+        if (nLength == 0 || nLength < nSearchLength) {
+            continue;
+        }
+        for (int p = 0; p < nLength; ++p) {
+            if (CSongDatabase::MatchPrefix(szSearch, szText + p, nSearchLength)) {
+                matches.push_back(static_cast<int>(i));
+                break;
+            }
+        }
+    }
+    return matches;
+}
+
+std::string FormatMegabytes(std::uint64_t bytes) {
+    // Tenths of a megabyte, rounded to nearest, computed in integers so output is exact.
+    const std::uint64_t tenths = (bytes * 10 + (1u << 19)) >> 20;
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + " MB";
+}
+
+namespace {
+
+std::string FormatTenths(double value) {
+    char szBuffer[32];
+    std::snprintf(szBuffer, sizeof szBuffer, "%.1f", value);
+    return szBuffer;
+}
+
+}  // namespace
+
+std::string FormatSummary(std::size_t copied, std::size_t chosen, std::uint64_t bytes,
+                          const std::string& folder, double seconds) {
+    std::string line = "Extracted " + std::to_string(copied) + " of " + std::to_string(chosen) +
+                       (chosen == 1 ? " song (" : " songs (") + FormatMegabytes(bytes) + ") to " +
+                       folder + " in " + FormatTenths(seconds) + " s";
+    if (copied < chosen) {
+        line += "; " + std::to_string(chosen - copied) + " failed";
+    }
+    return line;
+}
+
+std::string FormatProgress(std::size_t done, std::size_t total, std::uint64_t bytes,
+                           double seconds) {
+    constexpr std::size_t kBarWidth = 30;
+    const std::size_t filled = total == 0 ? kBarWidth : done * kBarWidth / total;
+    std::string line = std::to_string(done) + "/" + std::to_string(total) + " songs [";
+    line.append(filled, '#');
+    line.append(kBarWidth - filled, '-');
+    line += "] " + FormatMegabytes(bytes);
+    if (seconds > 0.0) {
+        line += ", " + FormatTenths(static_cast<double>(bytes) / 1048576.0 / seconds) + " MB/s";
+    }
+    return line;
+}
+
+}  // namespace cli

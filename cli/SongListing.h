@@ -1,0 +1,50 @@
+// What kestrum-cli prints: song table rows as tab-separated lines, the search the dialog does,
+// and the figures of an extract run.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Text.h"
+#include "songdb/SongTable.h"
+
+namespace cli {
+
+// The dialog keeps at most this many characters of the search text.
+inline constexpr std::size_t kMaxSearchLength = 79;
+// Shorter search texts are refused with "Word size < 3".
+inline constexpr std::size_t kMinSearchLength = 3;
+
+// A field with backslash, tab, carriage return and line feed written as \\, \t, \r and \n, so
+// that every row stays one line of five fields.
+std::string EscapeField(WStringView text);
+
+// One output line (with its line feed): row, title, artist, album and file name.
+std::string FormatRowLine(int row, WStringView title, WStringView artist, WStringView album,
+                          WStringView fileName);
+
+// The search text as the dialog keeps it: its first 79 characters.
+WString SearchPattern(WStringView text);
+
+// The rows the dialog's search finds one press after another, in order: the rows below
+// trackCount whose cell in column contains pattern (a to z in either case, everything else
+// exactly), looking at the first 259 characters of each cell. pattern must hold at least 3
+// characters.
+std::vector<int> FindMatchingRows(const ISongTable& table, std::uint32_t trackCount,
+                                  WStringView pattern, int column);
+
+// "512.3 MB" (megabytes of 2^20 bytes, one decimal).
+std::string FormatMegabytes(std::uint64_t bytes);
+
+// The closing line of an extract run, without line feed:
+// "Extracted 118 of 123 songs (512.3 MB) to /x in 3.2 s; 5 failed".
+std::string FormatSummary(std::size_t copied, std::size_t chosen, std::uint64_t bytes,
+                          const std::string& folder, double seconds);
+
+// A progress line for a terminal, without line feed: songs done of total, a bar, the
+// megabytes copied and the rate.
+std::string FormatProgress(std::size_t done, std::size_t total, std::uint64_t bytes,
+                           double seconds);
+
+}  // namespace cli

@@ -1,0 +1,283 @@
+// make-demo-player: writes a complete player folder (SysInfo, iTunesDB and a short generated
+// WAV tune per song) so that Kestrum can be tried and checked without a real player.
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <set>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/Text.h"
+#include "tools/ItunesDbWriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kExitUsage = 64;
+constexpr std::uint32_t kSampleRate = 22050;
+// The player spreads its files over this many folders, F00 to F19.
+constexpr unsigned kMusicFolders = 20;
+
+struct SDemoSong {
+    const char* title;
+    const char* artist;
+    const char* album;
+};
+
+// Invented songs. One artist has several songs, a few names carry accents or other scripts,
+// and "Homecoming" appears on two albums so that an extract of everything shows how same-named
+// copies are kept apart.
+constexpr SDemoSong kSongs[] = {
+    {"Morning Static", "Lumen Drift", "Northern Glass"},
+    {"Homecoming", "Lumen Drift", "Northern Glass"},
+    {"Tidewater", "Lumen Drift", "Northern Glass"},
+    {"Café au Lait", "Zoë Marchetti", "Café Nocturne"},
+    {"Rue des Étoiles", "Zoë Marchetti", "Café Nocturne"},
+    {"Paper Moons", "The Quiet Orchards", "Paper Moons"},
+    {"Homecoming", "The Quiet Orchards", "Paper Moons"},
+    {"Lanterns", "The Quiet Orchards", "Paper Moons"},
+    {"Fjordlys", "Søren Halvik", "Salt & Cedar"},
+    {"Vinterhav", "Søren Halvik", "Salt & Cedar"},
+    {"夜明けの歌", "北風", "Small Hours"},
+    {"Last Train Home", "Lumen Drift", "Small Hours"},
+};
+constexpr std::size_t kSongCount = sizeof kSongs / sizeof kSongs[0];
+
+struct SDemoTrack {
+    std::string title;
+    std::string artist;
+    std::string album;
+    unsigned folder = 0;
+    std::string fileName;  // four letters and ".wav"
+};
+
+// A small mixing function: the same index always gives the same letters.
+std::uint32_t Mix(std::uint32_t value) {
+    value ^= value >> 16;
+    value *= 0x7FEB352Du;
+    value ^= value >> 15;
+    value *= 0x846CA68Bu;
+    value ^= value >> 16;
+    return value;
+}
+
+std::vector<SDemoTrack> MakeTracks(std::size_t count) {
+    std::vector<SDemoTrack> tracks;
+    std::set<std::string> used;
+    for (std::size_t i = 0; i < count; ++i) {
+        const SDemoSong& song = kSongs[i % kSongCount];
+        SDemoTrack track{song.title, song.artist, song.album, 0, {}};
+        if (i >= kSongCount) {
+            const std::string round = std::to_string(i / kSongCount + 1);
+            track.title += " No. " + round;
+            track.album += " Vol. " + round;
+        }
+        track.folder = static_cast<unsigned>(i % kMusicFolders);
+        for (std::uint32_t salt = 0;; ++salt) {
+            std::uint32_t bits = Mix(static_cast<std::uint32_t>(i) * 2654435761u + salt);
+            std::string name;
+            for (int letter = 0; letter < 4; ++letter) {
+                name += static_cast<char>('A' + bits % 26);
+                bits /= 26;
+            }
+            if (used.insert(std::to_string(track.folder) + name).second) {
+                track.fileName = name + ".wav";
+                break;
+            }
+        }
+        tracks.push_back(track);
+    }
+    return tracks;
+}
+
+void PutLe(std::vector<std::uint8_t>& bytes, std::uint32_t value, int width) {
+    for (int i = 0; i < width; ++i) {
+        bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
+}
+
+void PutText(std::vector<std::uint8_t>& bytes, const char* text) {
+    for (; *text != 0; ++text) {
+        bytes.push_back(static_cast<std::uint8_t>(*text));
+    }
+}
+
+// A four-note tune from a major pentatonic scale, different for every song: 16-bit mono PCM.
+std::vector<std::uint8_t> MakeTune(std::size_t index, double seconds) {
+    constexpr int kScale[] = {0, 2, 4, 7, 9, 12, 14, 16};
+    constexpr int kNotes = 4;
+    const auto samples = static_cast<std::uint32_t>(seconds * kSampleRate);
+    const std::uint32_t noteLength = samples / kNotes;
+    const std::uint32_t dataBytes = samples * 2;
+
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(44 + dataBytes);
+    PutText(bytes, "RIFF");
+    PutLe(bytes, 36 + dataBytes, 4);
+    PutText(bytes, "WAVE");
+    PutText(bytes, "fmt ");
+    PutLe(bytes, 16, 4);
+    PutLe(bytes, 1, 2);  // PCM
+    PutLe(bytes, 1, 2);  // mono
+    PutLe(bytes, kSampleRate, 4);
+    PutLe(bytes, kSampleRate * 2, 4);  // bytes per second
+    PutLe(bytes, 2, 2);                // block align
+    PutLe(bytes, 16, 2);               // bits per sample
+    PutText(bytes, "data");
+    PutLe(bytes, dataBytes, 4);
+
+    std::uint32_t bits = Mix(static_cast<std::uint32_t>(index) + 0x9E3779B9u);
+    double frequencies[kNotes];
+    for (double& frequency : frequencies) {
+        const int semitone = kScale[bits % 8];
+        bits = Mix(bits);
+        // Around A3 to A4 so that every tune sits comfortably in a small speaker's range.
+        frequency = 220.0 * std::pow(2.0, semitone / 12.0);
+    }
+    const double attack = 0.01 * kSampleRate;
+    for (std::uint32_t n = 0; n < samples; ++n) {
+        const std::uint32_t note =
+            std::min<std::uint32_t>(n / std::max(noteLength, 1u), kNotes - 1);
+        const double t = static_cast<double>(n - note * noteLength);
+        // Short rise, then a linear fall to silence: no clicks between notes.
+        const double envelope =
+            std::min(t / attack, 1.0) * (1.0 - t / static_cast<double>(noteLength + 1));
+        const double value = 0.3 * envelope *
+                             std::sin(2.0 * std::numbers::pi * frequencies[note] *
+                                      static_cast<double>(n) / kSampleRate);
+        const auto sample = static_cast<std::int16_t>(std::lround(value * 32767.0));
+        PutLe(bytes, static_cast<std::uint16_t>(sample), 2);
+    }
+    return bytes;
+}
+
+bool WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) {
+        std::fprintf(stderr, "make-demo-player: cannot write %s\n", path.string().c_str());
+        return false;
+    }
+    return true;
+}
+
+WString Wide(const std::string& text) { return WideFromUtf8(text); }
+
+std::string FolderName(unsigned folder) {
+    char szName[8];
+    std::snprintf(szName, sizeof szName, "F%02u", folder);
+    return szName;
+}
+
+int Usage(const char* reason) {
+    std::fprintf(stderr,
+                 "make-demo-player: %s\n"
+                 "Usage: make-demo-player DIR [--tracks N] [--seconds S]\n"
+                 "Writes a demo player into DIR: DIR/iPod_Control/Device/SysInfo,\n"
+                 "DIR/iPod_Control/iTunes/iTunesDB and one WAV tune per song under\n"
+                 "DIR/iPod_Control/Music/F00..F19. N songs (12 by default), each S seconds long\n"
+                 "(1.5 by default, 0.1 for more than 100 songs).\n",
+                 reason);
+    return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string dir;
+    std::size_t trackCount = kSongCount;
+    double seconds = 0.0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            Usage("writes a demo player folder");
+            return 0;
+        }
+        if (arg == "--tracks" || arg == "--seconds") {
+            if (i + 1 >= argc) {
+                return Usage("option needs a value");
+            }
+            char* end = nullptr;
+            const char* value = argv[++i];
+            if (arg == "--tracks") {
+                const unsigned long long number = std::strtoull(value, &end, 10);
+                if (*value == '-' || end == value || *end != 0 || number > 1000000) {
+                    return Usage("--tracks wants a number from 0 to 1000000");
+                }
+                trackCount = static_cast<std::size_t>(number);
+            } else {
+                seconds = std::strtod(value, &end);
+                if (end == value || *end != 0 || !(seconds >= 0.05 && seconds <= 60.0)) {
+                    return Usage("--seconds wants a length from 0.05 to 60");
+                }
+            }
+        } else if (!arg.empty() && arg[0] == '-') {
+            return Usage("unknown option");
+        } else if (dir.empty()) {
+            dir = arg;
+        } else {
+            return Usage("only one folder, please");
+        }
+    }
+    if (dir.empty()) {
+        return Usage("no folder given");
+    }
+    if (seconds == 0.0) {
+        seconds = trackCount > 100 ? 0.1 : 1.5;
+    }
+
+    const fs::path root = fs::path(std::u8string(dir.begin(), dir.end())) / "iPod_Control";
+    std::error_code error;
+    for (const char* sub : {"Device", "iTunes", "Music"}) {
+        fs::create_directories(root / sub, error);
+        if (error) {
+            std::fprintf(stderr, "make-demo-player: cannot create %s: %s\n",
+                         (root / sub).string().c_str(), error.message().c_str());
+            return 1;
+        }
+    }
+    const std::string sysInfo =
+        "BoardHwName: Kestrum Demo Player\n"
+        "ModelNumStr: xKD01\n"
+        "pszSerialNumber: KD0000000001\n"
+        "visibleBuildID: 0x01000000 (1.0)\n";
+    if (!WriteFile(root / "Device" / "SysInfo",
+                   std::vector<std::uint8_t>(sysInfo.begin(), sysInfo.end()))) {
+        return 1;
+    }
+
+    const std::vector<SDemoTrack> tracks = MakeTracks(trackCount);
+    dbwriter::SDatabaseSpec spec;
+    spec.bAlbumsDataset = true;
+    spec.bPlaylistDataset = true;
+    for (std::size_t i = 0; i < tracks.size(); ++i) {
+        const SDemoTrack& track = tracks[i];
+        const std::string folder = FolderName(track.folder);
+        fs::create_directories(root / "Music" / folder, error);
+        const std::vector<std::uint8_t> tune = MakeTune(i, seconds);
+        if (error || !WriteFile(root / "Music" / folder / track.fileName, tune)) {
+            return 1;
+        }
+        dbwriter::STrackSpec trackSpec;
+        trackSpec.title = Wide(track.title);
+        trackSpec.artist = Wide(track.artist);
+        trackSpec.album = Wide(track.album);
+        trackSpec.location = Wide(":iPod_Control:Music:" + folder + ":" + track.fileName);
+        trackSpec.strFileType = "WAV ";
+        trackSpec.dwFileSize = static_cast<std::uint32_t>(tune.size());
+        spec.tracks.push_back(std::move(trackSpec));
+    }
+    if (!WriteFile(root / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(spec))) {
+        return 1;
+    }
+    std::printf("Demo player with %zu songs written to %s\n", tracks.size(), dir.c_str());
+    return 0;
+}
