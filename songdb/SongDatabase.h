@@ -86,12 +86,17 @@ private:
     void RestoreExplorerSetting();
     void ReleaseImage();
     bool ReadWholeFile(platform::FileHandle file, void* buffer, std::uint32_t size);
-    bool FindTrackList(std::size_t& trackList);
+    bool ReadAndCheckImage();
+    bool FindTrackList(std::size_t dataset, std::size_t& trackList) const;
     bool EnterTrack(std::size_t track);
     void StoreString(std::size_t object, std::uint32_t type);
-    bool FormSourcePath(int index, WChar* pszSource) const;
-    bool FormTypeSuffix(int index, WString& suffix) const;
-    bool ClaimRunName(const WString& folder, WString& name);
+    bool IsWalkedTrack(int index) const;
+    bool ReadLocation(int index, WString& location) const;
+    bool FormSourcePath(const WString& location, WChar* pszSource) const;
+    bool FormNameParts(int index, WString& title, WString& suffix) const;
+    std::uint32_t ImageU32(std::size_t offset) const;
+    bool ImageHas(std::size_t offset, std::size_t count) const;
+    std::size_t RecordEnd(std::size_t record, std::size_t parentEnd) const;
 
     // State in the order the design gives it; record pointers are image offsets here.
     int m_nCurrentRow = 0;
@@ -121,5 +126,13 @@ private:
     // export failure.
     bool m_bHiddenSaved = false;
     std::unordered_set<std::u16string> m_runNames;
+    // Bytes of the image actually held (0 when none); the image is never read past this.
+    std::size_t m_nImageSize = 0;
+    // End of the current track's record, clamped to the image: its data objects stay before it.
+    std::size_t m_nTrackEnd = 0;
+    // The current track has its row, so a later title sets it instead of adding one.
+    bool m_bRowInserted = false;
+    // A track's total length led out of the image: no further track can be entered.
+    bool m_bWalkEnded = false;
     EExportFailure m_eExportFailure = EExportFailure::kNone;
 };

@@ -1,0 +1,109 @@
+// Naming rules for exported copies, kept apart from the database so they can be tested alone.
+#include "songdb/ExportName.h"
+
+#include <string>
+
+namespace exportname {
+namespace {
+
+bool IsSeparator(WChar ch) { return ch == u'\\' || ch == u'/'; }
+
+bool IsAsciiLetter(WChar ch) { return (ch >= u'a' && ch <= u'z') || (ch >= u'A' && ch <= u'Z'); }
+
+// A component made of dots and spaces only, with at least two dots: Windows trims trailing
+// dots and spaces, so ".. " or "..." may resolve like "..".
+bool ClimbsUp(WStringView component) {
+    std::size_t dots = 0;
+    for (const WChar ch : component) {
+        if (ch == u'.') {
+            ++dots;
+        } else if (ch != u' ') {
+            return false;
+        }
+    }
+    return dots >= 2;
+}
+
+}  // namespace
+
+WString TypeSuffix(std::span<const std::uint8_t, 4> stored) {
+    // Each character has its fixed place after the dot; a skipped byte leaves a zero there,
+    // which ends the suffix.
+    WChar chars[4] = {};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::uint8_t byte = stored[3 - i];
+        if (byte != 0x20) {
+            chars[i] =
+                static_cast<WChar>(static_cast<std::int16_t>(static_cast<std::int8_t>(byte)));
+        }
+    }
+    WString suffix;
+    for (const WChar ch : chars) {
+        if (ch == 0) {
+            break;
+        }
+        suffix.push_back(ch);
+    }
+    if (suffix.empty()) {
+        return suffix;
+    }
+    return u"." + suffix;
+}
+
+WString LocationExtension(WStringView location) {
+    const std::size_t nameStart = location.find_last_of(u":\\/");
+    const WStringView name =
+        nameStart == WStringView::npos ? location : location.substr(nameStart + 1);
+    const std::size_t dot = name.rfind(u'.');
+    if (dot == WStringView::npos || dot + 1 == name.size()) {
+        return {};
+    }
+    return WString(name.substr(dot));
+}
+
+bool LeavesFolder(WStringView name) {
+    if (name.empty()) {
+        return false;
+    }
+    if (IsSeparator(name[0])) {
+        return true;
+    }
+    if (name.size() >= 2 && IsAsciiLetter(name[0]) && name[1] == u':') {
+        return true;
+    }
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = start;
+        while (end < name.size() && !IsSeparator(name[end])) {
+            ++end;
+        }
+        if (ClimbsUp(name.substr(start, end - start))) {
+            return true;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+WString RunKey(WStringView path) {
+    WString key(path);
+    for (WChar& ch : key) {
+        if (ch == u'/') {
+            ch = u'\\';
+        } else if (ch >= u'A' && ch <= u'Z') {
+            ch = static_cast<WChar>(ch + 0x20);
+        }
+    }
+    return key;
+}
+
+WString NumberedName(WStringView title, WStringView suffix, unsigned number) {
+    WString name(title);
+    name += u" (";
+    name += WideFromAscii(std::to_string(number));
+    name += u')';
+    name += suffix;
+    return name;
+}
+
+}  // namespace exportname

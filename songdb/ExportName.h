@@ -1,0 +1,33 @@
+// How an exported copy is named: the type suffix, the fallback to the location's extension,
+// the check that a name stays inside the chosen folder, and the run's collision keys.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "platform/Text.h"
+
+namespace exportname {
+
+// The suffix from a track's four file-type bytes as stored (offsets 24..27, last character
+// first): a dot and the characters up to the first space or zero byte, each byte widened by
+// sign extension. Empty when the first character is a space or zero: no usable type.
+WString TypeSuffix(std::span<const std::uint8_t, 4> stored);
+
+// The extension of the file name at the end of a location (":iPod_Control:Music:F23:RPDM.mp3"
+// gives ".mp3"); empty when that name has no dot or ends with one.
+WString LocationExtension(WStringView location);
+
+// True when name, put after a folder, would address something outside it: a leading '\' or
+// '/', a drive prefix such as "C:", or a ".." component (a component of dots only, since
+// Windows drops trailing dots and spaces from names).
+bool LeavesFolder(WStringView name);
+
+// The key under which an export run remembers a destination: '/' as '\' and 'A'..'Z' as
+// lower case, because Windows file systems ignore the case and both separators.
+WString RunKey(WStringView path);
+
+// title + " (n)" + suffix.
+WString NumberedName(WStringView title, WStringView suffix, unsigned number);
+
+}  // namespace exportname

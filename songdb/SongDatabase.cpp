@@ -1,0 +1,550 @@
+// The song database: the Explorer guard, the probe, the load and check of iTunesDB, the track
+// walk into the song table and the export of one track's file.
+#include "songdb/SongDatabase.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <span>
+
+#include "songdb/ByteReader.h"
+#include "songdb/ExportName.h"
+#include "songdb/ItunesDbRecords.h"
+
+using namespace itunesdb;
+
+namespace {
+
+// The fields every track the walk enters must hold inside the image: tag, header length, total
+// length and number of data objects. A total length below this would make the next track
+// overlap this one, so it ends the walk; every entered track therefore owns at least this many
+// bytes, and no more tracks than image size / this can ever be entered. The per-track arrays
+// are sized by that bound, so a huge track count in a small file cannot allocate gigabytes.
+constexpr std::size_t kMinTrackRecordSize = 16;
+// Tag, header length, total length and type of a data object.
+constexpr std::size_t kMinObjectFields = 16;
+// The file type bytes end at offset 28 of the track record.
+constexpr std::size_t kTrackFieldsWithType = kOffFileType + kFileTypeLength;
+
+// base + by, or SIZE_MAX (outside every image) when that would overflow.
+std::size_t Advance(std::size_t base, std::uint32_t by) {
+    return by > SIZE_MAX - base ? SIZE_MAX : base + by;
+}
+
+void FormDrivePath(WChar* pszTarget, WChar chDrive, WStringView tail) {
+    WString path(1, chDrive);
+    path += u':';
+    path += tail;
+    WCopyBounded(pszTarget, kMaxPath, path);
+}
+
+// UTF-16LE bytes into text; an odd last byte forms a character of its own.
+void DecodeUtf16(std::span<const std::uint8_t> bytes, WString& text) {
+    text.assign((bytes.size() + 1) / 2, 0);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::size_t at = 2 * i;
+        const unsigned high = at + 1 < bytes.size() ? bytes[at + 1] : 0u;
+        text[i] = static_cast<WChar>(bytes[at] | high << 8);
+    }
+}
+
+}  // namespace
+
+void UpperCaseAscii(WChar* pszText) {
+    for (; *pszText != 0; ++pszText) {
+        if (*pszText >= u'a' && *pszText <= u'z') {
+            *pszText = static_cast<WChar>(*pszText - 0x20);
+        }
+    }
+}
+
+bool WriteBackExplorerSetting(const SExplorerSetting& setting) {
+    if (!setting.bSaved) {
+        return true;
+    }
+    platform::IPlatform& os = platform::Platform();
+    const platform::ExplorerKey key = os.OpenExplorerKey();
+    if (key == nullptr) {
+        return false;
+    }
+    const bool bWritten = os.SetHidden(key, setting.dwValue, setting.dwSize);
+    os.CloseExplorerKey(key);
+    return bWritten;
+}
+
+CSongDatabase::CSongDatabase(ISongTable& songTable) : m_songTable(songTable) {
+    ApplyExplorerGuard();
+}
+
+CSongDatabase::~CSongDatabase() {
+    RestoreExplorerSetting();
+    try {
+        if (m_hFile != nullptr) {
+            platform::Platform().CloseFile(m_hFile);
+            m_hFile = nullptr;
+        }
+        ReleaseImage();
+    } catch (...) {
+        // Teardown goes on whatever a release throws.
+    }
+}
+
+void CSongDatabase::ApplyExplorerGuard() {
+    platform::IPlatform& os = platform::Platform();
+    m_dwSavedHiddenSize = 4;
+    m_hExplorerKey = os.OpenExplorerKey();
+    if (m_hExplorerKey == nullptr) {
+        m_nLastError = -1;
+    } else {
+        std::uint32_t dwValue = 0;
+        if (os.QueryHidden(m_hExplorerKey, dwValue, m_dwSavedHiddenSize)) {
+            m_dwSavedHidden = dwValue;
+            m_bHiddenSaved = true;
+        } else {
+            m_nLastError = -1;
+        }
+    }
+    // Without a value read there is nothing to compare: an undefined value must never reach
+    // the user's setting.
+    if (m_bHiddenSaved && m_dwSavedHidden == 2 &&
+        !os.SetHidden(m_hExplorerKey, 1, m_dwSavedHiddenSize)) {
+        m_nLastError = -1;
+    }
+    m_pImage = nullptr;
+    m_nImageSize = 0;
+    m_tracks.clear();
+    m_locations.clear();
+    m_bWalking = false;
+}
+
+void CSongDatabase::RestoreExplorerSetting() {
+    platform::IPlatform& os = platform::Platform();
+    if (m_bHiddenSaved && !os.SetHidden(m_hExplorerKey, m_dwSavedHidden, m_dwSavedHiddenSize)) {
+        m_nLastError = -1;
+    }
+    if (m_hExplorerKey != nullptr) {
+        os.CloseExplorerKey(m_hExplorerKey);
+        m_hExplorerKey = nullptr;
+    }
+}
+
+SExplorerSetting CSongDatabase::GetExplorerSetting() const {
+    return SExplorerSetting{m_bHiddenSaved, m_dwSavedHidden, m_dwSavedHiddenSize};
+}
+
+void CSongDatabase::ReleaseImage() {
+    if (m_pImage != nullptr) {
+        platform::Platform().FreeBlock(m_pImage);
+        m_pImage = nullptr;
+    }
+    m_nImageSize = 0;
+    m_locations.clear();
+    m_locations.shrink_to_fit();
+    m_tracks.clear();
+    m_tracks.shrink_to_fit();
+}
+
+// Reads size bytes in as many reads as the platform needs. A read that fails, or that brings
+// nothing before the end (the file shrank), fails the whole read: the image is never used
+// with content that did not come from the file.
+bool CSongDatabase::ReadWholeFile(platform::FileHandle file, void* buffer, std::uint32_t size) {
+    platform::IPlatform& os = platform::Platform();
+    std::uint8_t* pTarget = static_cast<std::uint8_t*>(buffer);
+    std::uint32_t dwTotal = 0;
+    bool bRead = true;
+    while (dwTotal < size) {
+        std::uint32_t dwGot = 0;
+        if (!os.ReadFile(file, pTarget + dwTotal, size - dwTotal, dwGot) || dwGot == 0 ||
+            dwGot > size - dwTotal) {
+            bRead = false;
+            break;
+        }
+        dwTotal += dwGot;
+    }
+    m_dwBytesRead = dwTotal;
+    return bRead;
+}
+
+bool CSongDatabase::ProbeDevice(WChar letter) {
+    m_chDrive = letter;
+    FormDrivePath(m_szPath, letter, u"\\Ipod_Control\\Device\\SysInfo");
+    platform::IPlatform& os = platform::Platform();
+    m_hFile = os.OpenFileForRead(m_szPath);
+    if (m_hFile == nullptr) {
+        return false;
+    }
+    // Only presence and readability count; the content is read and dropped.
+    bool bReadable = false;
+    std::uint64_t size = 0;
+    if (os.GetFileSize(m_hFile, size) && size <= UINT32_MAX) {
+        m_dwFileSize = static_cast<std::uint32_t>(size);
+        if (m_dwFileSize == 0) {
+            bReadable = true;
+        } else if (void* pBuffer = os.AllocateBlock(m_dwFileSize); pBuffer != nullptr) {
+            bReadable = ReadWholeFile(m_hFile, pBuffer, m_dwFileSize);
+            os.FreeBlock(pBuffer);
+        }
+    }
+    os.CloseFile(m_hFile);
+    m_hFile = nullptr;
+    return bReadable;
+}
+
+bool CSongDatabase::ImageHas(std::size_t offset, std::size_t count) const {
+    return offset <= m_nImageSize && count <= m_nImageSize - offset;
+}
+
+std::uint32_t CSongDatabase::ImageU32(std::size_t offset) const {
+    CByteReader reader(std::span<const std::uint8_t>(m_pImage, m_nImageSize));
+    return reader.U32(offset);
+}
+
+// Where a record that starts at record ends: its total length, cut at its parent's end.
+std::size_t CSongDatabase::RecordEnd(std::size_t record, std::size_t parentEnd) const {
+    if (record >= parentEnd) {
+        return parentEnd;
+    }
+    return record + std::min<std::size_t>(ImageU32(record + kOffTotalLength), parentEnd - record);
+}
+
+bool CSongDatabase::LoadDatabase() {
+    FormDrivePath(m_szPath, m_chDrive, u"\\Ipod_Control\\iTunes\\iTunesDB");
+    ReleaseImage();
+    m_bWalking = false;
+    platform::IPlatform& os = platform::Platform();
+    m_hFile = os.OpenFileForRead(m_szPath);
+    if (m_hFile == nullptr) {
+        return false;
+    }
+    const bool bAccepted = ReadAndCheckImage();
+    // Closed before anything else can fail: the arrays below may throw.
+    os.CloseFile(m_hFile);
+    m_hFile = nullptr;
+    if (!bAccepted) {
+        ReleaseImage();
+        return false;
+    }
+    const std::size_t capacity = m_nImageSize / kMinTrackRecordSize;
+    if (m_dwTrackCount > capacity) {
+        m_dwTrackCount = static_cast<std::uint32_t>(capacity);
+    }
+    m_tracks.assign(m_dwTrackCount, kUnset);
+    m_locations.assign(m_dwTrackCount, kUnset);
+    return true;
+}
+
+bool CSongDatabase::ReadAndCheckImage() {
+    platform::IPlatform& os = platform::Platform();
+    std::uint64_t size = 0;
+    // The size is kept in 32 bits, as the format's lengths are: a larger file is no database.
+    if (!os.GetFileSize(m_hFile, size) || size > UINT32_MAX) {
+        return false;
+    }
+    m_dwFileSize = static_cast<std::uint32_t>(size);
+    if (m_dwFileSize < kMinDatabaseSize) {
+        return false;
+    }
+    m_pImage = static_cast<std::uint8_t*>(os.AllocateBlock(m_dwFileSize));
+    if (m_pImage == nullptr) {
+        return false;
+    }
+    m_nImageSize = m_dwFileSize;
+    if (!ReadWholeFile(m_hFile, m_pImage, m_dwFileSize)) {
+        return false;
+    }
+    if (ImageU32(kOffTag) != kTagDatabase || ImageU32(kOffTotalLength) != m_dwFileSize) {
+        return false;
+    }
+    const std::size_t dataset = ImageU32(kOffHeaderLength);
+    if (!ImageHas(dataset, kMinDatabaseSize) || ImageU32(dataset) != kTagDataset) {
+        m_nLastError = 3;
+        return false;
+    }
+    std::size_t trackList = 0;
+    if (!FindTrackList(dataset, trackList)) {
+        m_nLastError = 4;
+        return false;
+    }
+    m_dwTrackCount = ImageU32(trackList + kOffTrackCount);
+    m_nFirstTrack = Advance(trackList, ImageU32(trackList + kOffHeaderLength));
+    if (!ImageHas(m_nFirstTrack, kMinTrackRecordSize) || ImageU32(m_nFirstTrack) != kTagTrack) {
+        m_nLastError = 5;
+        return false;
+    }
+    return true;
+}
+
+// Steps from dataset to dataset until one's first child is the track list. Each step moves
+// forward and stays inside the image, so the search always ends.
+bool CSongDatabase::FindTrackList(std::size_t dataset, std::size_t& trackList) const {
+    for (;;) {
+        const std::size_t child = Advance(dataset, ImageU32(dataset + kOffHeaderLength));
+        if (ImageHas(child, kMinDatabaseSize) && ImageU32(child) == kTagTrackList) {
+            trackList = child;
+            return true;
+        }
+        const std::uint32_t dwTotal = ImageU32(dataset + kOffTotalLength);
+        if (dwTotal == 0 || dwTotal >= m_nImageSize - dataset) {
+            return false;
+        }
+        dataset += dwTotal;
+        if (!ImageHas(dataset, kMinDatabaseSize)) {
+            return false;
+        }
+    }
+}
+
+bool CSongDatabase::BeginWalk() {
+    m_bWalking = true;
+    m_bWalkEnded = false;
+    m_nCurrentRow = 0;
+    m_nCurrentTrackIndex = 0;
+    if (m_tracks.empty()) {
+        // No track to list (a count of 0, or nothing loaded): no row, nothing stored.
+        m_dwTracksVisited = 0;
+        m_nLastError = 1;
+        return false;
+    }
+    m_nCurrentTrack = m_nFirstTrack;
+    m_dwTracksVisited = 1;
+    m_tracks[0] = m_nCurrentTrack;
+    return EnterTrack(m_nCurrentTrack);
+}
+
+bool CSongDatabase::NextTrack() {
+    if (!m_bWalking) {
+        m_nLastError = 2;
+        return false;
+    }
+    if (m_bWalkEnded || m_dwTracksVisited >= m_dwTrackCount) {
+        m_nLastError = 1;
+        return false;
+    }
+    const std::uint32_t dwTotal = ImageU32(m_nCurrentTrack + kOffTotalLength);
+    const std::size_t next = Advance(m_nCurrentTrack, dwTotal);
+    if (dwTotal < kMinTrackRecordSize || !ImageHas(next, kMinTrackRecordSize)) {
+        // The file promises more tracks than it holds: the walk ends here.
+        m_bWalkEnded = true;
+        m_nLastError = 1;
+        return false;
+    }
+    ++m_dwTracksVisited;
+    m_nCurrentTrack = next;
+    ++m_nCurrentTrackIndex;
+    m_tracks[static_cast<std::size_t>(m_nCurrentTrackIndex)] = m_nCurrentTrack;
+    ++m_nCurrentRow;
+    return EnterTrack(m_nCurrentTrack);
+}
+
+bool CSongDatabase::EnterTrack(std::size_t track) {
+    m_nTrackEnd = RecordEnd(track, m_nImageSize);
+    return ReadTrackFields(Advance(track, ImageU32(track + kOffHeaderLength)),
+                           ImageU32(track + kOffDataObjectCount));
+}
+
+bool CSongDatabase::ReadTrackFields(std::size_t first, std::uint32_t count) {
+    // Data objects must lie inside the current track; one that would not is not read.
+    const auto fits = [this](std::size_t object) {
+        return object < m_nTrackEnd && m_nTrackEnd - object >= kMinObjectFields;
+    };
+    m_bRowInserted = false;
+    m_nCurrentObject = first;
+    bool bResult = true;
+    if (!fits(m_nCurrentObject) || ImageU32(m_nCurrentObject) != kTagDataObject) {
+        m_nLastError = 6;
+        bResult = false;
+    } else {
+        try {
+            for (m_dwBytesRead = 0; m_dwBytesRead < count; ++m_dwBytesRead) {
+                if (!fits(m_nCurrentObject)) {
+                    bResult = false;
+                    break;
+                }
+                const std::uint32_t dwType = ImageU32(m_nCurrentObject + kOffObjectType);
+                if (dwType == kTypeLocation &&
+                    static_cast<std::size_t>(m_nCurrentTrackIndex) < m_locations.size()) {
+                    m_locations[static_cast<std::size_t>(m_nCurrentTrackIndex)] = m_nCurrentObject;
+                } else if (dwType == kTypeTitle || dwType == kTypeArtist || dwType == kTypeAlbum) {
+                    StoreString(m_nCurrentObject, dwType);
+                }
+                // A total length of 0 would read the same object again: the track ends there.
+                const std::uint32_t dwTotal = ImageU32(m_nCurrentObject + kOffTotalLength);
+                m_nCurrentObject = dwTotal == 0 ? kUnset : Advance(m_nCurrentObject, dwTotal);
+            }
+        } catch (...) {
+            m_strScratch.clear();
+            bResult = false;
+        }
+    }
+    // Every track has its row, so row i stays track i even when a track has no title.
+    if (!m_bRowInserted) {
+        m_songTable.InsertItem(m_nCurrentRow, u"");
+        m_bRowInserted = true;
+    }
+    return bResult;
+}
+
+// Copies the object's string into the scratch text and writes it to the song table. A string
+// that would reach past its data object (or the track) is not copied: the cell is empty.
+void CSongDatabase::StoreString(std::size_t object, std::uint32_t type) {
+    const std::size_t objectEnd = RecordEnd(object, m_nTrackEnd);
+    const std::uint32_t dwLength = ImageU32(object + kOffStringLength);
+    const std::size_t start = object + kOffString;
+    if (start <= objectEnd && dwLength <= objectEnd - start) {
+        DecodeUtf16(std::span<const std::uint8_t>(m_pImage + start, dwLength), m_strScratch);
+    } else {
+        m_strScratch.clear();
+    }
+    if (type == kTypeTitle) {
+        if (m_bRowInserted) {
+            // A second title names the same row; it must not push later rows down.
+            m_songTable.SetItemText(m_nCurrentRow, 0, m_strScratch.c_str());
+        } else {
+            m_songTable.InsertItem(m_nCurrentRow, m_strScratch.c_str());
+            m_bRowInserted = true;
+        }
+    } else {
+        m_songTable.SetItemText(m_nCurrentRow, type == kTypeArtist ? 1 : 2, m_strScratch.c_str());
+    }
+    m_strScratch.clear();
+}
+
+bool CSongDatabase::IsWalkedTrack(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < m_tracks.size() &&
+           m_tracks[static_cast<std::size_t>(index)] != kUnset;
+}
+
+// The location string of a walked track, up to its first zero character (as a path ends).
+// False when the track has no location data object or its string leaves the record.
+bool CSongDatabase::ReadLocation(int index, WString& location) const {
+    if (!IsWalkedTrack(index)) {
+        return false;
+    }
+    const std::size_t object = m_locations[static_cast<std::size_t>(index)];
+    if (object == kUnset) {
+        return false;
+    }
+    const std::size_t trackEnd = RecordEnd(m_tracks[static_cast<std::size_t>(index)], m_nImageSize);
+    const std::size_t objectEnd = RecordEnd(object, trackEnd);
+    const std::size_t start = object + kOffString;
+    // Whole characters only: an odd last byte is dropped.
+    const std::uint32_t dwLength = ImageU32(object + kOffStringLength) & ~1u;
+    if (start > objectEnd || dwLength > objectEnd - start) {
+        return false;
+    }
+    DecodeUtf16(std::span<const std::uint8_t>(m_pImage + start, dwLength), location);
+    location.resize(std::min(location.size(), location.find(u'\0')));
+    return true;
+}
+
+// "%c:" and the location with its colons as backslashes; the drive keeps its colon.
+bool CSongDatabase::FormSourcePath(const WString& location, WChar* pszSource) const {
+    WString source(1, m_chDrive);
+    source += u':';
+    source += location;
+    std::replace(source.begin() + 2, source.end(), u':', u'\\');
+    return WCopyBounded(pszSource, kMaxPath, source);
+}
+
+bool CSongDatabase::FormNameParts(int index, WString& title, WString& suffix) const {
+    if (!IsWalkedTrack(index)) {
+        return false;
+    }
+    // One character more than a path holds tells a title that does not fit from one that
+    // just fits.
+    WChar szTitle[kMaxPath + 1] = {};
+    const int nLength = m_songTable.GetItemText(index, 0, szTitle, static_cast<int>(kMaxPath + 1));
+    if (nLength < 0 || static_cast<std::size_t>(nLength) >= kMaxPath) {
+        return false;
+    }
+    title.assign(szTitle, static_cast<std::size_t>(nLength));
+
+    const std::size_t track = m_tracks[static_cast<std::size_t>(index)];
+    suffix.clear();
+    if (kTrackFieldsWithType <= RecordEnd(track, m_nImageSize) - track) {
+        suffix = exportname::TypeSuffix(
+            std::span<const std::uint8_t, 4>(m_pImage + track + kOffFileType, kFileTypeLength));
+    }
+    if (suffix.empty()) {
+        // No usable type (spaces, or the zero bytes of old databases): the stored file's own
+        // extension says what it is.
+        WString location;
+        if (ReadLocation(index, location)) {
+            suffix = exportname::LocationExtension(location);
+        }
+    }
+    return title.size() + suffix.size() < kMaxPath;
+}
+
+bool CSongDatabase::FormFileName(int index, WString& name) const {
+    WString title;
+    WString suffix;
+    if (!FormNameParts(index, title, suffix)) {
+        return false;
+    }
+    name = title + suffix;
+    return true;
+}
+
+void CSongDatabase::BeginExportRun() { m_runNames.clear(); }
+
+bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
+    const auto fail = [this](EExportFailure failure) {
+        m_eExportFailure = failure;
+        return false;
+    };
+    if (!IsWalkedTrack(index)) {
+        return fail(EExportFailure::kNoTrack);
+    }
+    if (m_locations[static_cast<std::size_t>(index)] == kUnset) {
+        return fail(EExportFailure::kNoLocation);
+    }
+    WString location;
+    if (!ReadLocation(index, location)) {
+        return fail(EExportFailure::kNoLocation);
+    }
+    WChar szSource[kMaxPath] = {};
+    if (!FormSourcePath(location, szSource)) {
+        return fail(EExportFailure::kPathTooLong);
+    }
+    WString title;
+    WString suffix;
+    if (!FormNameParts(index, title, suffix)) {
+        return fail(EExportFailure::kPathTooLong);
+    }
+    const WString folder = pszFolder != nullptr ? WString(pszFolder) : WString();
+    WString name = title + suffix;
+    if (exportname::LeavesFolder(name)) {
+        return fail(EExportFailure::kLeavesFolder);
+    }
+    // Within one run a name already given is not given again: the later track gets " (n)".
+    WString key = exportname::RunKey(folder + name);
+    for (unsigned number = 2; m_runNames.count(key) != 0; ++number) {
+        name = exportname::NumberedName(title, suffix, number);
+        key = exportname::RunKey(folder + name);
+    }
+    WChar szTarget[kMaxPath] = {};
+    if (!WCopyBounded(szTarget, kMaxPath, folder + name)) {
+        return fail(EExportFailure::kPathTooLong);
+    }
+    if (!platform::Platform().CopyFileReplacing(szSource, szTarget)) {
+        return fail(EExportFailure::kCopyFailed);
+    }
+    m_runNames.insert(std::move(key));
+    m_eExportFailure = EExportFailure::kNone;
+    return true;
+}
+
+bool CSongDatabase::MatchPrefix(const WChar* pszPattern, WChar* pszText, int n) {
+    UpperCaseAscii(pszText);
+    // Stops at the first difference; the text's terminating zero differs from any pattern
+    // character, so a pattern running past the end of the text never matches.
+    for (int i = 0; i < n; ++i) {
+        if (pszPattern[i] != pszText[i]) {
+            return false;
+        }
+        if (pszText[i] == 0) {
+            break;
+        }
+    }
+    return true;
+}
