@@ -1,0 +1,176 @@
+// The native platform on real files: reading, the replacing copy, and disk space of a drive.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "TempTree.h"
+#include "platform/Platform.h"
+
+namespace {
+
+using platform::IPlatform;
+
+// Drive K is the scratch tree in every test here.
+class PosixPlatformTest : public testing::Test {
+protected:
+    void SetUp() override {
+        setenv("KESTRUM_DRIVES", "", 1);
+        m_platform.MapDrive(u'K', Wide(m_tree.Root().string()));
+    }
+    void TearDown() override { unsetenv("KESTRUM_DRIVES"); }
+
+    bool Copy(const char* source, const char* target) {
+        return m_platform.CopyFileReplacing(Wide(source).c_str(), Wide(target).c_str());
+    }
+
+    // No copy may leave its temporary file behind, whatever the outcome.
+    void ExpectNoTemporaryFiles() {
+        for (const std::string& name : m_tree.Names()) {
+            EXPECT_EQ(name.find(".kestrum-"), std::string::npos) << name;
+        }
+    }
+
+    IPlatform& m_platform = platform::NativePlatform();
+    CTempTree m_tree;
+};
+
+TEST_F(PosixPlatformTest, ReadsWholeFileThroughDrivePath) {
+    std::string content(300000, 'x');
+    content[299999] = 'y';
+    m_tree.Write("iPod_Control/iTunes/iTunesDB", content);
+
+    platform::FileHandle file = m_platform.OpenFileForRead(u"K:\\Ipod_Control\\iTunes\\iTunesDB");
+    ASSERT_NE(file, nullptr);
+    std::uint64_t size = 0;
+    ASSERT_TRUE(m_platform.GetFileSize(file, size));
+    ASSERT_EQ(size, content.size());
+    void* block = m_platform.AllocateBlock(size);
+    ASSERT_NE(block, nullptr);
+    std::uint32_t bytesRead = 0;
+    EXPECT_TRUE(m_platform.ReadFile(file, block, static_cast<std::uint32_t>(size), bytesRead));
+    EXPECT_EQ(bytesRead, size);
+    EXPECT_EQ(std::string(static_cast<const char*>(block), bytesRead), content);
+    m_platform.FreeBlock(block);
+    m_platform.CloseFile(file);
+}
+
+// An empty SysInfo must pass the probe, which reads it into a block of its size.
+TEST_F(PosixPlatformTest, EmptyFileReadsIntoEmptyBlock) {
+    m_tree.Write("iPod_Control/Device/SysInfo", "");
+    platform::FileHandle file = m_platform.OpenFileForRead(u"K:\\Ipod_Control\\Device\\SysInfo");
+    ASSERT_NE(file, nullptr);
+    void* block = m_platform.AllocateBlock(0);
+    ASSERT_NE(block, nullptr);
+    std::uint32_t bytesRead = 7;
+    EXPECT_TRUE(m_platform.ReadFile(file, block, 0, bytesRead));
+    EXPECT_EQ(bytesRead, 0u);
+    m_platform.FreeBlock(block);
+    m_platform.CloseFile(file);
+}
+
+TEST_F(PosixPlatformTest, OpeningFailsForFoldersAndMissingFiles) {
+    m_tree.MakeFolder("iPod_Control/iTunes/iTunesDB");
+    for (const char16_t* path : {u"K:\\Ipod_Control\\iTunes\\iTunesDB", u"K:", u"K:\\Missing",
+                                 u"Q:\\Ipod_Control\\iTunes\\iTunesDB"}) {
+        EXPECT_EQ(m_platform.OpenFileForRead(path), nullptr);
+        EXPECT_FALSE(m_platform.LastErrorText().empty());
+    }
+}
+
+TEST_F(PosixPlatformTest, CopyReplacesExistingTargetAndKeepsModificationTime) {
+    m_tree.Write("player/F01/ABCD.mp3", std::string(3u << 20, 'n') + "new");
+    m_tree.Write("out/Song.MP3", "old content that is longer than nothing");
+    timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, m_tree.Path("player/F01/ABCD.mp3").c_str(), times, 0), 0);
+
+    EXPECT_TRUE(Copy("K:\\player\\f01\\ABCD.mp3", "K:\\out\\Song.MP3"));
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.MP3")), std::string(3u << 20, 'n') + "new");
+    struct stat info {};
+    ASSERT_EQ(stat(m_tree.Path("out/Song.MP3").c_str(), &info), 0);
+    EXPECT_EQ(info.st_mtim.tv_sec, 1000000000);
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(PosixPlatformTest, CopyOfEmptyFileCreatesEmptyTarget) {
+    m_tree.Write("player/empty", "");
+    m_tree.MakeFolder("out");
+    EXPECT_TRUE(Copy("K:\\player\\empty", "K:\\out\\Empty."));
+    EXPECT_TRUE(std::filesystem::exists(m_tree.Path("out/Empty.")));
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Empty.")), "");
+    ExpectNoTemporaryFiles();
+}
+
+// A title with a separator addresses a subfolder; the copy never creates one.
+TEST_F(PosixPlatformTest, CopyIntoSubfolderOnlyWhenItExists) {
+    m_tree.Write("player/a.mp3", "song");
+    m_tree.MakeFolder("out/AC");
+    EXPECT_TRUE(Copy("K:\\player\\a.mp3", "K:\\out\\AC\\DC.mp3"));
+    EXPECT_TRUE(Copy("K:\\player\\a.mp3", "K:\\out\\ac/DC2.mp3"));
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/AC/DC.mp3")), "song");
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/AC/DC2.mp3")), "song");
+
+    EXPECT_FALSE(Copy("K:\\player\\a.mp3", "K:\\out\\Either\\Or.mp3"));
+    EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/Either")));
+    EXPECT_FALSE(Copy("K:\\player\\a.mp3", "K:\\missing\\x.mp3"));
+    EXPECT_FALSE(m_platform.LastErrorText().empty());
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(PosixPlatformTest, FailedCopyLeavesExistingTargetAlone) {
+    m_tree.Write("player/a.mp3", "new");
+    m_tree.Write("player/folder/x", "");
+    m_tree.Write("out/Song.mp3", "old");
+    m_tree.MakeFolder("out/Folder.mp3");
+    struct Row {
+        const char* source;
+        const char* target;
+    };
+    for (const Row& row : {
+             Row{"K:\\player\\missing.mp3", "K:\\out\\Song.mp3"},  // source missing
+             Row{"K:\\player\\folder", "K:\\out\\Song.mp3"},       // source is a folder
+             Row{"Q:\\player\\a.mp3", "K:\\out\\Song.mp3"},        // source drive unmapped
+             Row{"K:\\player\\a.mp3", "Q:\\out\\Song.mp3"},        // target drive unmapped
+             Row{"K:\\player\\a.mp3", "K:\\out\\Folder.mp3"},      // target is a folder
+         }) {
+        SCOPED_TRACE(std::string(row.source) + " -> " + row.target);
+        EXPECT_FALSE(Copy(row.source, row.target));
+        EXPECT_FALSE(m_platform.LastErrorText().empty());
+    }
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "old");
+    EXPECT_TRUE(std::filesystem::is_directory(m_tree.Path("out/Folder.mp3")));
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(PosixPlatformTest, CopyIntoReadOnlyFolderFails) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "root writes into read-only folders";
+    }
+    m_tree.Write("player/a.mp3", "new");
+    m_tree.Write("out/Song.mp3", "old");
+    ASSERT_EQ(chmod(m_tree.Path("out").c_str(), 0555), 0);
+    EXPECT_FALSE(Copy("K:\\player\\a.mp3", "K:\\out\\Song.mp3"));
+    EXPECT_FALSE(Copy("K:\\player\\a.mp3", "K:\\out\\Other.mp3"));
+    ASSERT_EQ(chmod(m_tree.Path("out").c_str(), 0755), 0);
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "old");
+    EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/Other.mp3")));
+    ExpectNoTemporaryFiles();
+}
+
+TEST_F(PosixPlatformTest, DiskSpaceOfMappedDrive) {
+    std::uint64_t freeToCaller = 0;
+    std::uint64_t total = 0;
+    ASSERT_TRUE(m_platform.GetDiskSpace(u"K:", freeToCaller, total));
+    struct statvfs info {};
+    ASSERT_EQ(statvfs(m_tree.Root().c_str(), &info), 0);
+    EXPECT_EQ(total, static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize);
+    EXPECT_GT(total, 0u);
+    EXPECT_LE(freeToCaller, total);
+
+    EXPECT_FALSE(m_platform.GetDiskSpace(u"Q:", freeToCaller, total));
+}
+
+}  // namespace
