@@ -7,10 +7,9 @@
 
 #include "platform/Text.h"
 #include "ui/Backend.h"
+#include "ui/Menu.h"
 #include "ui/MessageMap.h"
 #include "ui/WinDefs.h"
-
-class CMenu;
 
 class CWnd {
 public:
