@@ -1,0 +1,460 @@
+// kestrum-cli run as a program on player folders written in the test: its output, its copies
+// and its exit statuses.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/Text.h"
+#include "tools/ItunesDbWriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using dbwriter::STrackSpec;
+
+struct SRun {
+    int nStatus = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (const char ch : text) {
+        quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    }
+    return quoted + "'";
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
+    const std::string text = ReadText(path);
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+// Distinct content per song, so that a copy of the wrong file is noticed.
+std::vector<std::uint8_t> SongBytes(std::size_t index) {
+    std::vector<std::uint8_t> bytes(1000 + index * 137);
+    std::uint32_t state = static_cast<std::uint32_t>(index) * 2654435761u + 1;
+    for (std::uint8_t& byte : bytes) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    return bytes;
+}
+
+STrackSpec Song(const char* title, const char* artist, const char* album, const char* file,
+                const char* type = "MP3 ") {
+    STrackSpec track;
+    track.title = WideFromUtf8(title);
+    track.artist = WideFromUtf8(artist);
+    track.album = WideFromUtf8(album);
+    track.location = WideFromUtf8(std::string(":iPod_Control:Music:F01:") + file);
+    track.strFileType = type;
+    return track;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+class CliEndToEnd : public testing::Test {
+protected:
+    void SetUp() override {
+        const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+        m_dir = fs::temp_directory_path() /
+                ("kestrum-cli-" + std::to_string(getpid()) + "-" + info->name());
+        fs::remove_all(m_dir);
+        fs::create_directories(m_dir);
+    }
+    void TearDown() override {
+        std::error_code error;
+        fs::remove_all(m_dir, error);
+    }
+
+    // Runs kestrum-cli with args (already quoted) and the drive list drives.
+    SRun Run(const std::string& args, const std::string& drives = "") const {
+        const fs::path out = m_dir / "stdout.txt";
+        const fs::path err = m_dir / "stderr.txt";
+        const std::string command =
+            "KESTRUM_DRIVES=" + Quote(drives) + " " + Quote(KESTRUM_CLI_EXE) + " " + args + " >" +
+            Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
+        const int raw = std::system(command.c_str());
+        SRun run;
+        run.nStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.out = ReadText(out);
+        run.err = ReadText(err);
+        return run;
+    }
+
+    // A player folder holding SysInfo, the database of tracks and each track's file
+    // (SongBytes of its index) unless the track has no location or is listed in missing.
+    fs::path MakePlayer(const std::string& name, const std::vector<STrackSpec>& tracks,
+                        const std::vector<std::size_t>& missing = {}) const {
+        dbwriter::SDatabaseSpec spec;
+        spec.tracks = tracks;
+        const fs::path root = m_dir / name;
+        WriteBytes(root / "iPod_Control" / "Device" / "SysInfo", {});
+        WriteBytes(root / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(spec));
+        for (std::size_t i = 0; i < tracks.size(); ++i) {
+            if (tracks[i].location &&
+                std::find(missing.begin(), missing.end(), i) == missing.end()) {
+                WriteBytes(NativeLocation(root, *tracks[i].location), SongBytes(i));
+            }
+        }
+        return root;
+    }
+
+    static fs::path NativeLocation(const fs::path& root, const WString& location) {
+        fs::path path = root;
+        std::string part;
+        for (const char ch : Utf8FromWide(location).substr(1) + ":") {
+            if (ch == ':') {
+                path /= part;
+                part.clear();
+            } else {
+                part += ch;
+            }
+        }
+        return path;
+    }
+
+    fs::path m_dir;
+};
+
+const std::vector<STrackSpec>& SearchSongs() {
+    static const std::vector<STrackSpec> kSongs = {
+        Song("Theory", "Ann Arbor", "First Light", "AAAA.mp3"),
+        Song("Mother", "Bob", "Second Wind", "BBBB.mp3"),
+        Song("Breathe", "ann-marie", "Third Day", "CCCC.mp3"),
+        Song("Élan", "Cé", "Fourth", "DDDD.m4a", "M4A "),
+        Song("élan vital", "CÉ", "Fifth", "EEEE.m4a", "M4A "),
+    };
+    return kSongs;
+}
+
+TEST_F(CliEndToEnd, ListPrintsOneEscapedLinePerRow) {
+    std::vector<STrackSpec> songs = {
+        Song("Plain", "Artist", "Album", "AAAA.mp3"),
+        Song("Tab\there", "Line\nfeed", "Back\\slash\r", "BBBB.mp3"),
+        Song("夜明けの歌", "", "", "CCCC.m4a", "M4A "),
+    };
+    const fs::path root = MakePlayer("player", songs);
+    const SRun run = Run("list --root " + Quote(root.string()));
+    ASSERT_EQ(run.nStatus, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "0\tPlain\tArtist\tAlbum\tPlain.MP3\n"
+              "1\tTab\\there\tLine\\nfeed\tBack\\\\slash\\r\tTab\\there.MP3\n"
+              "2\t夜明けの歌\t\t\t夜明けの歌.M4A\n");
+    EXPECT_EQ(run.err, "");
+}
+
+TEST_F(CliEndToEnd, SearchPrintsTheRowsTheDialogFinds) {
+    const fs::path root = MakePlayer("player", SearchSongs());
+    const std::string where = " --root " + Quote(root.string());
+    struct SCase {
+        std::string args;
+        std::vector<std::string> rows;
+    };
+    const SCase kCases[] = {
+        {"search the", {"0", "1", "2"}},
+        {"search THE --field title", {"0", "1", "2"}},
+        {"search ann --field artist", {"0", "2"}},
+        {"search ' WIND' --field album", {"1"}},
+        {"search Éla", {"3"}},
+        {"search éla", {"4"}},
+        {"search breathe-in", {}},
+    };
+    for (const SCase& c : kCases) {
+        const SRun run = Run(c.args + where);
+        ASSERT_EQ(run.nStatus, 0) << c.args << "\n" << run.err;
+        std::vector<std::string> rows;
+        for (const std::string& line : Lines(run.out)) {
+            rows.push_back(line.substr(0, line.find('\t')));
+        }
+        EXPECT_EQ(rows, c.rows) << c.args;
+    }
+    const SRun listed = Run("list" + where);
+    const SRun found = Run("search eor" + where);
+    EXPECT_EQ(found.out, Lines(listed.out)[0] + "\n");
+}
+
+TEST_F(CliEndToEnd, ExitStatusesAndMessages) {
+    const fs::path root = MakePlayer("player", SearchSongs());
+    fs::create_directories(m_dir / "empty");
+    WriteBytes(m_dir / "nodb" / "iPod_Control" / "Device" / "SysInfo", {'x'});
+    const std::string where = " --root " + Quote(root.string());
+    struct SCase {
+        std::string args;
+        std::string drives;
+        int nStatus;
+        std::string err;  // expected at the start of standard error
+    };
+    const SCase kCases[] = {
+        {"", "", 64, "kestrum-cli: no command given"},
+        {"list extra" + where, "", 64, "kestrum-cli: list takes no arguments"},
+        {"search ab" + where, "", 64, "Word size < 3\n"},
+        {"search ''" + where, "", 64, "Word size < 3\n"},
+        {"extract --to out --match é1" + where, "", 64, "Word size < 3\n"},
+        {"extract --all" + where, "", 64, "kestrum-cli: extract needs --to DIR"},
+        {"extract --to out --rows 2,5" + where, "", 64, "kestrum-cli: row 5 is out of range"},
+        {"search abc --field genre" + where, "", 64, "kestrum-cli: --field is"},
+        {"list --root " + Quote((m_dir / "empty").string()), "", 2, "Impossible to find an Ipod\n"},
+        {"list", "", 2, "Impossible to find an Ipod\n"},
+        {"list --drive C", "C=" + root.string(), 0, ""},
+        {"list --drive F", "E=" + root.string(), 2, "Impossible to find an Ipod\n"},
+        {"list --root " + Quote((m_dir / "nodb").string()), "", 3, "Error is : "},
+        {"--help", "", 0, ""},
+    };
+    for (const SCase& c : kCases) {
+        const SRun run = Run(c.args, c.drives);
+        EXPECT_EQ(run.nStatus, c.nStatus) << c.args << "\n" << run.err;
+        EXPECT_EQ(run.err.substr(0, c.err.size()), c.err) << c.args;
+        if (c.nStatus != 0) {
+            EXPECT_EQ(run.out, "") << c.args;
+        }
+    }
+    EXPECT_NE(Run("--help").out.find("Usage:"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, RefusedDatabasesShowTheirCode) {
+    dbwriter::SDatabaseSpec spec;
+    spec.tracks = SearchSongs();
+    spec.bPlaylistDataset = true;
+    struct SCase {
+        const char* name;
+        int nCode;
+    };
+    for (const SCase& c :
+         {SCase{"no-dataset", 3}, SCase{"no-track-list", 4}, SCase{"no-track", 5}}) {
+        dbwriter::SDatabaseLayout layout;
+        std::vector<std::uint8_t> image = dbwriter::WriteItunesDb(spec, &layout);
+        if (c.nCode == 3) {
+            dbwriter::PutU32(image, layout.datasets[0], 0x58585858);
+        } else if (c.nCode == 4) {
+            dbwriter::PutU32(image, layout.trackList, 0x58585858);
+        } else {
+            dbwriter::PutU32(image, layout.tracks[0], 0x58585858);
+        }
+        const fs::path root = m_dir / c.name;
+        WriteBytes(root / "iPod_Control" / "Device" / "SysInfo", {});
+        WriteBytes(root / "iPod_Control" / "iTunes" / "iTunesDB", image);
+        const SRun run = Run("list --root " + Quote(root.string()));
+        EXPECT_EQ(run.nStatus, 3) << c.name;
+        EXPECT_EQ(run.err, "Error is : " + std::to_string(c.nCode) + "\n") << c.name;
+    }
+}
+
+TEST_F(CliEndToEnd, DefaultScanTakesTheFirstPlayerFromD) {
+    const fs::path first = MakePlayer("first", {Song("On E", "", "", "AAAA.mp3")});
+    const fs::path second = MakePlayer("second", {Song("On G", "", "", "AAAA.mp3")});
+    fs::create_directories(m_dir / "nothing");
+    const std::string drives = "C=" + second.string() + ";D=" + (m_dir / "nothing").string() +
+                               ";E=" + first.string() + ";G=" + second.string();
+    EXPECT_EQ(Lines(Run("list", drives).out), std::vector<std::string>{"0\tOn E\t\t\tOn E.MP3"});
+    EXPECT_EQ(Lines(Run("list --drive g", drives).out),
+              std::vector<std::string>{"0\tOn G\t\t\tOn G.MP3"});
+}
+
+TEST_F(CliEndToEnd, ExtractCopiesChosenRowsByteForByte) {
+    const std::vector<STrackSpec> songs = {
+        Song("Homecoming", "A", "One", "AAAA.mp3"),    Song("Other", "B", "Two", "BBBB.mp3"),
+        Song("Homecoming", "C", "Three", "CCCC.mp3"),  Song("homecoming", "D", "Four", "DDDD.mp3"),
+        Song("Café", "E", "Five", "EEEE.m4a", "M4A "),
+    };
+    const fs::path root = MakePlayer("player", songs);
+    const std::string where = " --root " + Quote(root.string());
+    struct SCase {
+        std::string selection;
+        std::vector<std::pair<std::string, std::size_t>> files;  // name, song index
+    };
+    const SCase kCases[] = {
+        {"--all",
+         {{"Homecoming.MP3", 0},
+          {"Other.MP3", 1},
+          {"Homecoming (2).MP3", 2},
+          {"homecoming (3).MP3", 3},
+          {"Café.M4A", 4}}},
+        {"--rows 4,1", {{"Other.MP3", 1}, {"Café.M4A", 4}}},
+        {"--rows 2-3", {{"Homecoming.MP3", 2}, {"homecoming (2).MP3", 3}}},
+        {"--match OTH", {{"Other.MP3", 1}}},
+        {"--match fiv --field album", {{"Café.M4A", 4}}},
+    };
+    int n = 0;
+    for (const SCase& c : kCases) {
+        const fs::path out = m_dir / ("out" + std::to_string(n++)) / "new folder";
+        const SRun run = Run("extract --to " + Quote(out.string()) + " " + c.selection + where);
+        EXPECT_EQ(run.nStatus, 0) << c.selection << "\n" << run.err;
+        EXPECT_EQ(run.out, "");
+        std::uint64_t bytes = 0;
+        for (const auto& [name, index] : c.files) {
+            EXPECT_EQ(ReadBytes(out / name), SongBytes(index)) << c.selection << " " << name;
+            bytes += SongBytes(index).size();
+        }
+        std::size_t nFiles = 0;
+        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(out)) {
+            ++nFiles;
+        }
+        EXPECT_EQ(nFiles, c.files.size()) << c.selection;
+        const std::string summary = "Extracted " + std::to_string(c.files.size()) + " of " +
+                                    std::to_string(c.files.size()) +
+                                    (c.files.size() == 1 ? " song" : " songs") + " (0.0 MB) to " +
+                                    out.string() + " in ";
+        EXPECT_EQ(run.err.substr(0, summary.size()), summary) << run.err;
+        EXPECT_EQ(run.err.find("failed"), std::string::npos) << run.err;
+    }
+}
+
+TEST_F(CliEndToEnd, ExtractReportsEveryFailureAndTheTruth) {
+    const std::vector<STrackSpec> songs = {
+        Song("Fine", "", "", "AAAA.mp3"),      Song("..\\up", "", "", "BBBB.mp3"),
+        Song("../escape", "", "", "CCCC.mp3"), Song("AC/DC", "", "", "DDDD.mp3"),
+        Song("Gone", "", "", "EEEE.mp3"),      Song("What?*:", "", "", "FFFF.mp3"),
+    };
+    STrackSpec noLocation = Song("Nowhere", "", "", "GGGG.mp3");
+    noLocation.location.reset();
+    std::vector<STrackSpec> all = songs;
+    all.push_back(noLocation);
+    const fs::path root = MakePlayer("player", all, {4});
+    const fs::path out = m_dir / "out";
+    const SRun run =
+        Run("extract --all --to " + Quote(out.string()) + " --root " + Quote(root.string()));
+    EXPECT_EQ(run.nStatus, 1) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(ReadBytes(out / "Fine.MP3"), SongBytes(0));
+    EXPECT_EQ(ReadBytes(out / "What?*:.MP3"), SongBytes(5));
+    EXPECT_FALSE(fs::exists(m_dir / "escape.MP3"));
+    EXPECT_FALSE(fs::exists(m_dir / "up.MP3"));
+    for (const char* row : {"row 1 ", "row 2 ", "row 3 ", "row 4 ", "row 6 "}) {
+        EXPECT_NE(run.err.find(std::string("Not extracted: ") + row), std::string::npos)
+            << row << "\n"
+            << run.err;
+    }
+    EXPECT_EQ(run.err.find("row 0 "), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("row 5 "), std::string::npos) << run.err;
+    const std::vector<std::string> lines = Lines(run.err);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().substr(0, 28), "Extracted 2 of 7 songs (0.0 ");
+    EXPECT_EQ(lines.back().substr(lines.back().size() - 10), "; 5 failed");
+}
+
+TEST_F(CliEndToEnd, RealSamplesListAsExpected) {
+    const fs::path samples = KESTRUM_SAMPLES_DIR;
+    if (!fs::exists(samples)) {
+        GTEST_SKIP() << "no samples at " << samples;
+    }
+    int nSamples = 0;
+    for (const auto& entry : fs::directory_iterator(samples)) {
+        if (entry.path().extension() != ".iTunesDB") {
+            continue;
+        }
+        const fs::path expected = fs::path(entry.path()).replace_extension(".expected.tsv");
+        if (!fs::exists(expected)) {
+            continue;
+        }
+        ++nSamples;
+        const fs::path root = m_dir / entry.path().stem();
+        WriteBytes(root / "iPod_Control" / "Device" / "SysInfo", {});
+        fs::create_directories(root / "iPod_Control" / "iTunes");
+        fs::copy_file(entry.path(), root / "iPod_Control" / "iTunes" / "iTunesDB");
+
+        std::string want;
+        for (const std::string& line : Lines(ReadText(expected))) {
+            std::vector<std::string> fields;
+            std::size_t start = 0;
+            for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos;
+                 start = tab + 1) {
+                fields.push_back(line.substr(start, tab - start));
+            }
+            fields.push_back(line.substr(start));
+            ASSERT_EQ(fields.size(), 6u) << line;
+            const auto escape = [](const std::string& text) {
+                std::string escaped;
+                for (const char ch : text) {
+                    escaped += ch == '\\' ? std::string("\\\\") : std::string(1, ch);
+                }
+                return escaped;
+            };
+            want += fields[0] + "\t" + escape(fields[1]) + "\t" + escape(fields[2]) + "\t" +
+                    escape(fields[3]) + "\t" + escape(fields[1]) + "." + fields[4] + "\n";
+        }
+        const SRun run = Run("list --root " + Quote(root.string()));
+        EXPECT_EQ(run.nStatus, 0) << entry.path() << run.err;
+        EXPECT_EQ(run.err, "") << entry.path();
+        const std::vector<std::string> got = Lines(run.out);
+        const std::vector<std::string> wanted = Lines(want);
+        EXPECT_EQ(got.size(), wanted.size()) << entry.path();
+        for (std::size_t i = 0; i < std::min(got.size(), wanted.size()); ++i) {
+            if (got[i] != wanted[i]) {
+                ADD_FAILURE() << entry.path() << " row " << i << "\n got: " << got[i]
+                              << "\nwant: " << wanted[i];
+                break;
+            }
+        }
+    }
+    EXPECT_GT(nSamples, 0);
+}
+
+#ifdef KESTRUM_DEMO_EXE
+TEST_F(CliEndToEnd, DemoPlayerListsAndExtracts) {
+    const fs::path demo = m_dir / "demo";
+    const fs::path again = m_dir / "again";
+    ASSERT_EQ(
+        std::system((Quote(KESTRUM_DEMO_EXE) + " " + Quote(demo.string()) + " >/dev/null").c_str()),
+        0);
+    ASSERT_EQ(std::system(
+                  (Quote(KESTRUM_DEMO_EXE) + " " + Quote(again.string()) + " >/dev/null").c_str()),
+              0);
+    const fs::path database = fs::path("iPod_Control") / "iTunes" / "iTunesDB";
+    EXPECT_EQ(ReadBytes(demo / database), ReadBytes(again / database));
+
+    const SRun list = Run("list --root " + Quote(demo.string()));
+    ASSERT_EQ(list.nStatus, 0) << list.err;
+    const std::vector<std::string> rows = Lines(list.out);
+    ASSERT_EQ(rows.size(), 12u);
+    int nHomecoming = 0;
+    for (const std::string& row : rows) {
+        nHomecoming += row.find("\tHomecoming.WAV") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(nHomecoming, 2);
+
+    const fs::path out = m_dir / "out";
+    const SRun extract =
+        Run("extract --all --to " + Quote(out.string()) + " --root " + Quote(demo.string()));
+    ASSERT_EQ(extract.nStatus, 0) << extract.err;
+    const std::vector<std::uint8_t> wav = ReadBytes(out / "Homecoming (2).WAV");
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(dbwriter::GetU32(wav, 24), 22050u);  // sample rate
+    EXPECT_EQ(dbwriter::GetU32(wav, 4), wav.size() - 8);
+    EXPECT_NE(ReadBytes(out / "Homecoming.WAV"), wav);
+}
+#endif
+
+}  // namespace
