@@ -103,9 +103,10 @@ bool CopyByBuffer(int from, int to) {
 
 // Lets the kernel copy where it can (no trip through user memory, or a shared extent on file
 // systems that have them); falls back to the buffer when it cannot copy between these two.
-// A source that reports content but yields nothing in-kernel (as some pseudo and network file
-// systems do) is copied through the buffer as well.
-bool CopyContent(int from, int to, off_t sourceSize) {
+// A source that yields nothing in-kernel (as pseudo files and some network file systems do,
+// whatever their size) is read through the buffer as well; for an empty file that costs one
+// read.
+bool CopyContent(int from, int to) {
     bool bCopiedAny = false;
     for (;;) {
         const ssize_t copied = copy_file_range(from, nullptr, to, nullptr, kBufferSize, 0);
@@ -114,7 +115,7 @@ bool CopyContent(int from, int to, off_t sourceSize) {
             continue;
         }
         if (copied == 0) {
-            return bCopiedAny || sourceSize == 0 || CopyByBuffer(from, to);
+            return bCopiedAny || CopyByBuffer(from, to);
         }
         if (errno == EINTR) {
             continue;
@@ -130,6 +131,11 @@ bool CopyContent(int from, int to, off_t sourceSize) {
 }  // namespace
 
 bool CopyReplacing(const std::string& source, const std::string& target) {
+    return CopyReplacing(source, target, CopyContent);
+}
+
+bool CopyReplacing(const std::string& source, const std::string& target,
+                   const ContentCopier& copyContent) {
     const CFileDescriptor from(open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (from.Get() < 0) {
         return false;
@@ -147,7 +153,7 @@ bool CopyReplacing(const std::string& source, const std::string& target) {
     if (to.Get() < 0) {
         return false;
     }
-    bool bDone = CopyContent(from.Get(), to.Get(), sourceInfo.st_size);
+    bool bDone = copyContent(from.Get(), to.Get());
     if (bDone) {
         // The copy keeps the source's modification time, as copies on Windows do; a file
         // system that cannot store it does not fail the copy.

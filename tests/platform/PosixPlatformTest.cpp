@@ -9,6 +9,7 @@
 
 #include "TempTree.h"
 #include "platform/Platform.h"
+#include "platform/posix/FileCopy.h"
 
 namespace {
 
@@ -158,6 +159,38 @@ TEST_F(PosixPlatformTest, CopyIntoReadOnlyFolderFails) {
     EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "old");
     EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/Other.mp3")));
     ExpectNoTemporaryFiles();
+}
+
+// A player pulled out part-way through a copy makes its reads fail.
+TEST_F(PosixPlatformTest, SourceFailingMidCopyLeavesNothingBehind) {
+    m_tree.Write("player/a.mp3", "new song");
+    m_tree.Write("out/Song.mp3", "old");
+    const auto halfThenFail = [](int from, int to) {
+        char buffer[4];
+        if (read(from, buffer, sizeof buffer) != 4 || write(to, buffer, sizeof buffer) != 4) {
+            return false;
+        }
+        errno = EIO;
+        return false;
+    };
+    for (const char* target : {"out/Song.mp3", "out/New.mp3"}) {
+        SCOPED_TRACE(target);
+        errno = 0;
+        EXPECT_FALSE(platform::posix::CopyReplacing(m_tree.Path("player/a.mp3").string(),
+                                                    m_tree.Path(target).string(), halfThenFail));
+        EXPECT_EQ(errno, EIO);
+    }
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "old");
+    EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/New.mp3")));
+    ExpectNoTemporaryFiles();
+}
+
+// Pseudo files report no size yet have content; the copy must not come out empty.
+TEST_F(PosixPlatformTest, CopyOfFileReportingNoSizeKeepsContent) {
+    m_tree.MakeFolder("out");
+    ASSERT_TRUE(platform::posix::CopyReplacing("/proc/self/mountinfo",
+                                               m_tree.Path("out/mountinfo").string()));
+    EXPECT_FALSE(ReadWholeFile(m_tree.Path("out/mountinfo")).empty());
 }
 
 TEST_F(PosixPlatformTest, DiskSpaceOfMappedDrive) {

@@ -109,7 +109,10 @@ bool RemoveTree(const WString& path) {
 std::string ListFolder(const WString& folder) {
     std::string list;
     for (const WString& name : Entries(folder)) {
-        list += (list.empty() ? "" : " ") + Utf8FromWide(name);
+        if (!list.empty()) {
+            list += ' ';
+        }
+        list += Utf8FromWide(name);
     }
     return list;
 }

@@ -259,7 +259,7 @@ INSTANTIATE_TEST_SUITE_P(
                       CopyRow{"ColonInNameFails", u"Out\\Live: Song.MP3", false, true, false},
                       CopyRow{"WildcardInNameFails", u"Out\\Song?.MP3", false, true, false},
                       CopyRow{"MissingSubfolderFails", u"Out\\Sub\\Song.MP3", false, true, false}),
-    [](const ::testing::TestParamInfo<CopyRow>& info) { return std::string(info.param.label); });
+    [](const ::testing::TestParamInfo<CopyRow>& row) { return std::string(row.param.label); });
 
 TEST(Win32Platform, CopyThroughMappedDrivesReadsAndWritesTheirFolders) {
     CTempFolder player;

@@ -84,14 +84,15 @@ TEST(WineDrive, PlayerOnALinkedDriveLetterIsFoundByTheProbe) {
         ASSERT_FALSE(Probe(other)) << "another player is already on " << static_cast<char>(other);
     }
 
-    const std::string hostPlayer = "/" + Utf8FromWide(player.Path().substr(3));
-    std::string hostPlayerUnix;
-    for (char c : hostPlayer) {
-        hostPlayerUnix.push_back(c == '\\' ? '/' : c);
+    // Z:\tmp\... on the host is /tmp/...
+    std::string hostPlayer;
+    for (const char c : Utf8FromWide(player.Path().substr(2))) {
+        hostPlayer.push_back(c == '\\' ? '/' : c);
     }
     const char driveName[] = {static_cast<char>(letter - u'A' + 'a'), ':', 0};
     const std::string link = Utf8FromWide(prefix) + "/dosdevices/" + driveName;
-    ASSERT_TRUE(RunOnHost("ln -s '" + hostPlayerUnix + "' '" + link + "'"));
+    ASSERT_TRUE(
+        RunOnHost(std::string("ln -s '").append(hostPlayer).append("' '").append(link) + "'"));
     const WString sysInfo = WString{letter} + u":\\Ipod_Control\\Device\\SysInfo";
     const bool bLinked = WaitForFile(sysInfo, true);
 
@@ -106,7 +107,7 @@ TEST(WineDrive, PlayerOnALinkedDriveLetterIsFoundByTheProbe) {
     const WString drive{letter, u':'};
     const bool bSpace = NativePlatform().GetDiskSpace(drive.c_str(), freeToCaller, total);
 
-    ASSERT_TRUE(RunOnHost("rm -f '" + link + "'"));
+    ASSERT_TRUE(RunOnHost(std::string("rm -f '").append(link) + "'"));
     EXPECT_TRUE(WaitForFile(sysInfo, false));
     ASSERT_TRUE(bLinked) << "the link " << link << " did not appear";
     EXPECT_EQ(static_cast<char>(found), static_cast<char>(letter));
