@@ -49,3 +49,6 @@ struct SStringTemplate {
 const SDialogTemplate* FindDialogTemplate(int nId);
 const SMenuTemplate* FindMenuTemplate(int nId);
 const WChar* FindStringResource(UINT nId);
+// The file an icon resource is made from, as the script names it ("Kestrum.ico"); nullptr when
+// the script has no such icon.
+const char* FindIconResource(int nId);

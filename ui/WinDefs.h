@@ -194,6 +194,75 @@ inline constexpr DWORD ICC_WIN95_CLASSES = 0x00FF;
 // The help command.
 inline constexpr UINT ID_HELP = 0xE146;
 
+// Window, dialog and control styles, as the resource script names them.
+inline constexpr DWORD WS_OVERLAPPED = 0x00000000;
+inline constexpr DWORD WS_POPUP = 0x80000000;
+inline constexpr DWORD WS_CHILD = 0x40000000;
+inline constexpr DWORD WS_MINIMIZE = 0x20000000;
+inline constexpr DWORD WS_VISIBLE = 0x10000000;
+inline constexpr DWORD WS_DISABLED = 0x08000000;
+inline constexpr DWORD WS_CLIPSIBLINGS = 0x04000000;
+inline constexpr DWORD WS_CLIPCHILDREN = 0x02000000;
+inline constexpr DWORD WS_MAXIMIZE = 0x01000000;
+inline constexpr DWORD WS_CAPTION = 0x00C00000;
+inline constexpr DWORD WS_BORDER = 0x00800000;
+inline constexpr DWORD WS_DLGFRAME = 0x00400000;
+inline constexpr DWORD WS_VSCROLL = 0x00200000;
+inline constexpr DWORD WS_HSCROLL = 0x00100000;
+inline constexpr DWORD WS_SYSMENU = 0x00080000;
+inline constexpr DWORD WS_THICKFRAME = 0x00040000;
+inline constexpr DWORD WS_GROUP = 0x00020000;
+inline constexpr DWORD WS_TABSTOP = 0x00010000;
+inline constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
+inline constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
+inline constexpr DWORD WS_EX_DLGMODALFRAME = 0x00000001;
+inline constexpr DWORD WS_EX_NOPARENTNOTIFY = 0x00000004;
+inline constexpr DWORD WS_EX_TOPMOST = 0x00000008;
+inline constexpr DWORD WS_EX_CLIENTEDGE = 0x00000200;
+inline constexpr DWORD WS_EX_STATICEDGE = 0x00020000;
+inline constexpr DWORD WS_EX_APPWINDOW = 0x00040000;
+inline constexpr DWORD DS_SETFONT = 0x00000040;
+inline constexpr DWORD DS_MODALFRAME = 0x00000080;
+inline constexpr DWORD DS_3DLOOK = 0x00000004;
+inline constexpr DWORD DS_FIXEDSYS = 0x00000008;
+inline constexpr DWORD DS_CENTER = 0x00000800;
+inline constexpr DWORD DS_SHELLFONT = 0x00000048;
+inline constexpr DWORD BS_PUSHBUTTON = 0x00000000;
+inline constexpr DWORD BS_DEFPUSHBUTTON = 0x00000001;
+inline constexpr DWORD BS_CHECKBOX = 0x00000002;
+inline constexpr DWORD BS_AUTOCHECKBOX = 0x00000003;
+inline constexpr DWORD BS_GROUPBOX = 0x00000007;
+inline constexpr DWORD BS_TYPEMASK = 0x0000000F;
+inline constexpr DWORD BS_LEFT = 0x00000100;
+inline constexpr DWORD ES_LEFT = 0x00000000;
+inline constexpr DWORD ES_AUTOHSCROLL = 0x00000080;
+inline constexpr DWORD SS_LEFT = 0x00000000;
+inline constexpr DWORD SS_CENTER = 0x00000001;
+inline constexpr DWORD SS_RIGHT = 0x00000002;
+inline constexpr DWORD SS_ICON = 0x00000003;
+inline constexpr DWORD SS_TYPEMASK = 0x0000001F;
+inline constexpr DWORD SS_NOPREFIX = 0x00000080;
+inline constexpr DWORD CBS_SIMPLE = 0x00000001;
+inline constexpr DWORD CBS_DROPDOWN = 0x00000002;
+inline constexpr DWORD CBS_DROPDOWNLIST = 0x00000003;
+inline constexpr DWORD CBS_AUTOHSCROLL = 0x00000040;
+inline constexpr DWORD CBS_SORT = 0x00000100;
+inline constexpr DWORD LVS_ICON = 0x00000000;
+inline constexpr DWORD LVS_REPORT = 0x00000001;
+inline constexpr DWORD LVS_SMALLICON = 0x00000002;
+inline constexpr DWORD LVS_LIST = 0x00000003;
+inline constexpr DWORD LVS_SINGLESEL = 0x00000004;
+inline constexpr DWORD LVS_SHOWSELALWAYS = 0x00000008;
+inline constexpr DWORD LVS_ALIGNTOP = 0x00000000;
+inline constexpr DWORD LVS_ALIGNLEFT = 0x00000800;
+
+// Item state bits that hold a list row's check box image (1 clear, 2 ticked).
+inline constexpr UINT LVIS_STATEIMAGEMASK = 0xF000;
+
+// Further system commands and notifications the backends produce.
+inline constexpr UINT SC_MOVE = 0xF010;
+inline constexpr UINT CBN_SELCHANGE = 1;
+
 inline constexpr WORD LOWORD(UINT_PTR value) { return static_cast<WORD>(value & 0xFFFF); }
 inline constexpr WORD HIWORD(UINT_PTR value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }
 inline constexpr WPARAM MAKEWPARAM(WORD low, WORD high) {

@@ -1,0 +1,30 @@
+// Resource ids shared by the resource script and the program's code.
+#pragma once
+
+#ifndef IDC_STATIC
+#define IDC_STATIC (-1)
+#endif
+
+// Dialogs, strings, icon and menu.
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_KESTRUM_DIALOG 102
+#define IDR_MAINICON 129
+#define IDR_TRAYMENU 130
+
+// Controls of the about box.
+#define IDC_DROVIL 1003
+
+// Controls of the main dialog; the Extract button is IDOK (1).
+#define IDC_SONGLIST 1006
+#define IDC_DRIVE 1011
+#define IDC_DISKSIZE 1012
+#define IDC_DISKFREE 1013
+#define IDC_SONGCOUNT 1015
+#define IDC_SEARCH 1017
+#define IDC_SEARCHTEXT 1018
+#define IDC_SEARCHFIELD 1019
+#define IDC_CHECKALL 1020
+
+// Commands.
+#define ID_TRAY_SHOWWINDOW 32771
