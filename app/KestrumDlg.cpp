@@ -1,0 +1,355 @@
+// CKestrumDlg: set-up and teardown, device discovery and disk summary, song search, extract,
+// check-all toggle, the about entry and the way back from the notification area.
+#include "app/KestrumDlg.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "app/AboutDlg.h"
+#include "app/DeviceWatcher.h"
+#include "ui/Backend.h"
+#include "ui/Menu.h"
+
+namespace {
+
+// The disk summary's texts are built in buffers of this many characters; a figure too long
+// for it is cut rather than written past the end.
+constexpr std::size_t kSummaryLength = 10;
+// "Error is : %d" is built in this many bytes; every load error code fits.
+constexpr std::size_t kErrorTextLength = 20;
+
+// Copies a narrow ASCII text into a wide buffer of capacity characters.
+void WideCopy(WChar* pszTarget, std::size_t capacity, const char* pszSource) {
+    WCopyBounded(pszTarget, capacity, WideFromAscii(pszSource));
+}
+
+// Megabytes as the summary shows them: whole megabytes, as a signed 32-bit figure.
+void FormatMegabytes(WChar (&szText)[kSummaryLength], std::uint64_t bytes) {
+    char szNarrow[kSummaryLength];
+    std::snprintf(szNarrow, sizeof szNarrow, "%d Mb", static_cast<std::int32_t>(bytes >> 20));
+    WideCopy(szText, kSummaryLength, szNarrow);
+}
+
+void FormatCount(WChar (&szText)[kSummaryLength], std::uint32_t count) {
+    char szNarrow[kSummaryLength];
+    std::snprintf(szNarrow, sizeof szNarrow, "%d", static_cast<std::int32_t>(count));
+    WideCopy(szText, kSummaryLength, szNarrow);
+}
+
+// The combo box sorts its entries ("Album", "Artist", "Title"); each stands for a column.
+int ColumnOfField(int nSelection) {
+    switch (nSelection) {
+        case 2:
+            return kColumnTitle;
+        case 1:
+            return kColumnArtist;
+        default:
+            return kColumnAlbum;
+    }
+}
+
+}  // namespace
+
+BEGIN_MESSAGE_MAP(CKestrumDlg, CTrayDialog)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_BN_CLICKED(IDOK, OnExtract)
+ON_BN_CLICKED(IDC_SEARCH, OnSearch)
+ON_EN_CHANGE(IDC_SEARCHTEXT, OnSearchTextChange)
+ON_COMMAND(ID_TRAY_SHOWWINDOW, OnTrayShowWindow)
+ON_BN_CLICKED(IDC_CHECKALL, OnCheckAllNone)
+END_MESSAGE_MAP()
+
+CKestrumDlg::CKestrumDlg()
+    : CTrayDialog(IDD_KESTRUM_DIALOG),
+      m_hIcon(UiBackend().LoadIcon(IDR_MAINICON)),
+      m_pDatabase(nullptr),
+      m_bFound(false),
+      m_bCheckAll(FALSE),
+      m_nSearchNext(0),
+      m_nSearchColumn(kColumnTitle),
+      m_nSearchLength(0),
+      m_nRowHeight(0),
+      m_szSearch{},
+      m_hWatchThread(nullptr) {}
+
+CKestrumDlg::~CKestrumDlg() {
+    // Deleting the database writes the user's Explorer setting back.
+    delete m_pDatabase;
+    m_pDatabase = nullptr;
+    if (m_hWatchThread != nullptr) {
+        platform::Platform().CloseThread(m_hWatchThread);
+        m_hWatchThread = nullptr;
+    }
+}
+
+void CKestrumDlg::DoDataExchange(CDataExchange* pDX) {
+    CTrayDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_SONGLIST, m_listSongs);
+    DDX_Control(pDX, IDC_SEARCHFIELD, m_comboField);
+}
+
+BOOL CKestrumDlg::OnInitDialog() {
+    CTrayDialog::OnInitDialog();
+    m_pDatabase = nullptr;
+
+    if (CMenu* pSysMenu = GetSystemMenu(FALSE); pSysMenu != nullptr) {
+        WChar szAbout[kMaxPath] = {};
+        if (UiBackend().LoadString(IDS_ABOUTBOX, szAbout, static_cast<int>(kMaxPath)) > 0) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, szAbout);
+        }
+    }
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    m_listSongs.SetExtendedStyle(LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    m_listSongs.InsertColumn(kColumnTitle, u"Title", LVCFMT_LEFT, 240);
+    m_listSongs.InsertColumn(kColumnArtist, u"Artist", LVCFMT_LEFT, 160);
+    m_listSongs.InsertColumn(kColumnAlbum, u"Album", LVCFMT_LEFT, 150);
+
+    m_comboField.AddString(u"Title");
+    m_comboField.AddString(u"Artist");
+    m_comboField.AddString(u"Album");
+
+    if (!FindDevice()) {
+        EndDialog(0);
+        delete m_pDatabase;
+        m_pDatabase = nullptr;
+        return TRUE;
+    }
+
+    // The second row's height; a list of one song has none, and the search then scrolls by 0.
+    RECT rect{};
+    m_listSongs.GetItemRect(1, &rect, LVIR_BOUNDS);
+    m_nRowHeight = rect.bottom - rect.top;
+
+    SetNotifyIcon(IDR_MAINICON);
+    SetNotifyTip(u"Kestrum");
+    SetNotifyMenu(IDR_TRAYMENU);
+
+    m_bCheckAll = FALSE;
+    ShowWindow(SW_SHOWNORMAL);
+    m_nSearchNext = 0;
+
+    // Without a watcher the program still works; it only cannot notice the player leaving.
+    m_hWatchThread = StartDeviceWatcher(*m_pDatabase);
+    return TRUE;
+}
+
+bool CKestrumDlg::FindDevice() {
+    try {
+        m_pDatabase = new CSongDatabase(m_listSongs);
+
+        // C is never tried: the scan advances the letter before each probe.
+        WChar szDrive[3] = u"C:";
+        m_bFound = false;
+        for (int i = 0; i < 23; ++i) {
+            ++szDrive[0];
+            if (m_pDatabase->ProbeDevice(szDrive[0])) {
+                m_bFound = true;
+                break;
+            }
+        }
+        if (!m_bFound) {
+            MessageBox(u"Impossible to find an Ipod");
+            return false;
+        }
+
+        if (!m_pDatabase->LoadDatabase()) {
+            char szError[kErrorTextLength];
+            std::snprintf(szError, sizeof szError, "Error is : %d", m_pDatabase->GetLastError());
+            UiBackend().MessageBoxA(nullptr, szError, "Error", MB_OK);
+            return false;
+        }
+
+        // The results are not needed: the walk fills the song table as it goes.
+        m_pDatabase->BeginWalk();
+        const std::uint32_t nTracks = m_pDatabase->GetTrackCount();
+        for (std::uint32_t i = 0; i < nTracks; ++i) {
+            m_pDatabase->NextTrack();
+        }
+
+        m_listSongs.EnableWindow(TRUE);
+        if (CWnd* pExtract = GetDlgItem(IDOK); pExtract != nullptr) {
+            pExtract->EnableWindow(TRUE);
+        }
+        ShowDiskSummary(szDrive);
+        SetDlgItemText(IDC_DRIVE, szDrive);
+        return true;
+    } catch (const std::exception&) {
+        MessageBox(u"An error occurred");
+        return false;
+    }
+}
+
+void CKestrumDlg::ShowDiskSummary(const WChar* pszDrive) {
+    std::uint64_t freeToCaller = 0;
+    std::uint64_t total = 0;
+    if (!platform::Platform().GetDiskSpace(pszDrive, freeToCaller, total)) {
+        return;
+    }
+    WChar szText[kSummaryLength];
+    FormatMegabytes(szText, total);
+    SetDlgItemText(IDC_DISKSIZE, szText);
+    FormatMegabytes(szText, freeToCaller);
+    SetDlgItemText(IDC_DISKFREE, szText);
+    FormatCount(szText, m_pDatabase->GetTrackCount());
+    SetDlgItemText(IDC_SONGCOUNT, szText);
+}
+
+void CKestrumDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+        return;
+    }
+    CTrayDialog::OnSysCommand(nID, lParam);
+}
+
+void CKestrumDlg::OnPaint() {
+    if (!IsIconic()) {
+        CTrayDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+
+    const int cxIcon = UiBackend().GetSystemMetrics(SM_CXICON);
+    const int cyIcon = UiBackend().GetSystemMetrics(SM_CYICON);
+    RECT rect{};
+    GetClientRect(&rect);
+    const int x = (rect.right - rect.left - cxIcon + 1) / 2;
+    const int y = (rect.bottom - rect.top - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+HCURSOR CKestrumDlg::OnQueryDragIcon() { return m_hIcon; }
+
+void CKestrumDlg::OnTrayShowWindow() {
+    // Unlike the double click, this does not look at m_bMinimizeToTray.
+    if (HideNotifyIcon()) {
+        ShowWindow(SW_SHOW);
+    }
+}
+
+bool CKestrumDlg::CellMatches(int nRow) {
+    // A longer cell is compared on its first 259 characters.
+    WChar szText[kMaxPath] = {};
+    m_listSongs.GetItemText(nRow, m_nSearchColumn, szText, static_cast<int>(kMaxPath));
+    const int nLength = static_cast<int>(WLength(szText));
+    if (nLength < m_nSearchLength || nLength == 0) {
+        return false;
+    }
+    // Every start position is tried, even those with fewer characters left than the search
+    // text: the cell's terminating zero then ends the comparison as a difference.
+    for (int p = 0; p < nLength; ++p) {
+        if (CSongDatabase::MatchPrefix(m_szSearch, szText + p, m_nSearchLength)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void CKestrumDlg::OnSearch() {
+    if (m_nSearchNext == 0) {
+        m_nSearchLength = GetDlgItemText(IDC_SEARCHTEXT, m_szSearch, kSearchMaxLength + 1);
+        if (m_nSearchLength < kSearchMinLength) {
+            MessageBox(u"Word size < 3", u"Warning");
+            m_nSearchNext = 0;
+            return;
+        }
+        UpperCaseAscii(m_szSearch);
+        const int nSelection = m_comboField.GetCurSel();
+        if (nSelection == CB_ERR) {
+            MessageBox(u"Select an item", u"Error");
+            return;
+        }
+        m_nSearchColumn = ColumnOfField(nSelection);
+    }
+
+    const std::uint32_t nTracks = m_pDatabase != nullptr ? m_pDatabase->GetTrackCount() : 0;
+    for (int i = m_nSearchNext; static_cast<std::uint32_t>(i) < nTracks; ++i) {
+        if (!CellMatches(i)) {
+            continue;
+        }
+        m_listSongs.SetItemState(i, LVIS_SELECTED, LVIS_SELECTED);
+        m_listSongs.SetFocus();
+        // Scrolling by whole rows from the current top brings the row to the top.
+        m_listSongs.Scroll(SIZE{0, (i - m_listSongs.GetTopIndex()) * m_nRowHeight});
+        m_nSearchNext = i + 1;
+        SetDlgItemText(IDC_SEARCH, u"Continue");
+        return;
+    }
+
+    m_nSearchNext = 0;
+    SetDlgItemText(IDC_SEARCH, u"Search");
+    MessageBox(u"Search completed", u"Kestrum");
+}
+
+void CKestrumDlg::OnSearchTextChange() {
+    m_nSearchNext = 0;
+    SetDlgItemText(IDC_SEARCH, u"Search");
+}
+
+void CKestrumDlg::OnExtract() {
+    IUiBackend& ui = UiBackend();
+    WChar szPath[kMaxPath] = {};
+    ui.OleInitialize();
+    const EFolderChoice choice = ui.BrowseForFolder(u"Select the dir where save the files",
+                                                    BIF_EDITBOX | BIF_NEWDIALOGSTYLE, szPath);
+    ui.OleUninitialize();
+    if (choice == EFolderChoice::kCancelled) {
+        return;
+    }
+    // A path of 259 characters leaves no room for the backslash the file names go after.
+    if (choice == EFolderChoice::kNoPath || !WAppendBounded(szPath, kMaxPath, u"\\")) {
+        MessageBox(u"Select a valid Directory");
+        return;
+    }
+
+    CWnd* pExtract = GetDlgItem(IDOK);
+    m_listSongs.EnableWindow(FALSE);
+    if (pExtract != nullptr) {
+        pExtract->EnableWindow(FALSE);
+    }
+
+    // Two ticked songs with the same name each get a file of their own in this run.
+    m_pDatabase->BeginExportRun();
+    int nCopied = 0;
+    int nFailed = 0;
+    for (int i = 0; i < m_listSongs.GetItemCount(); ++i) {
+        if (!m_listSongs.GetCheck(i)) {
+            continue;
+        }
+        if (m_pDatabase->ExportTrack(i, szPath)) {
+            ++nCopied;
+            m_listSongs.SetCheck(i, false);
+        } else {
+            ++nFailed;
+        }
+    }
+
+    m_listSongs.EnableWindow(TRUE);
+    if (pExtract != nullptr) {
+        pExtract->EnableWindow(TRUE);
+    }
+
+    if (nCopied == 0) {
+        MessageBox(u"No songs extracted");
+    } else if (nFailed == 0) {
+        MessageBox(u"All songs extracted");
+    } else {
+        MessageBox(u"Some songs could not be extracted: they are still ticked");
+    }
+}
+
+void CKestrumDlg::OnCheckAllNone() {
+    // The check box's own state is not read: the toggle alone decides.
+    m_bCheckAll = !m_bCheckAll;
+    for (int i = 0; i < m_listSongs.GetItemCount(); ++i) {
+        m_listSongs.SetCheck(i, m_bCheckAll != FALSE);
+    }
+}
