@@ -5,13 +5,16 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <new>
 #include <optional>
 #include <system_error>
 #include <unordered_set>
+#include <utility>
 
 #include "cli/CommandLine.h"
 #include "cli/SongListing.h"
@@ -82,6 +85,65 @@ public:
 
 private:
     std::unordered_set<WString> m_keys;
+};
+
+// The platform as the command line uses it: everything goes to the native one, except the
+// Explorer "Hidden" setting. The dialog shows hidden files so that its folder chooser can reach
+// the player's hidden folder; the command line chooses no folders, so it leaves the user's
+// setting alone (and writes nothing to it, not even the same value back).
+class CCliPlatform : public platform::IPlatform {
+public:
+    explicit CCliPlatform(platform::IPlatform& native) : m_native(native) {}
+
+    platform::FileHandle OpenFileForRead(const WChar* path) override {
+        return m_native.OpenFileForRead(path);
+    }
+    bool GetFileSize(platform::FileHandle file, std::uint64_t& size) override {
+        return m_native.GetFileSize(file, size);
+    }
+    bool ReadFile(platform::FileHandle file, void* buffer, std::uint32_t size,
+                  std::uint32_t& bytesRead) override {
+        return m_native.ReadFile(file, buffer, size, bytesRead);
+    }
+    void CloseFile(platform::FileHandle file) override { m_native.CloseFile(file); }
+    void* AllocateBlock(std::size_t size) override { return m_native.AllocateBlock(size); }
+    void FreeBlock(void* block) override { m_native.FreeBlock(block); }
+    bool CopyFileReplacing(const WChar* source, const WChar* target) override {
+        return m_native.CopyFileReplacing(source, target);
+    }
+    bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
+                      std::uint64_t& total) override {
+        return m_native.GetDiskSpace(path, freeToCaller, total);
+    }
+    // A stand-in key that reads "shown" (1), so the guard has nothing to change.
+    platform::ExplorerKey OpenExplorerKey() override {
+        // Never dereferenced: only this class receives it back.
+        return reinterpret_cast<platform::ExplorerKey>(&m_chKey);
+    }
+    bool QueryHidden(platform::ExplorerKey, std::uint32_t& value, std::uint32_t& size) override {
+        value = 1;
+        size = 4;
+        return true;
+    }
+    bool SetHidden(platform::ExplorerKey, std::uint32_t, std::uint32_t) override { return true; }
+    void CloseExplorerKey(platform::ExplorerKey) override {}
+    void MapDrive(WChar letter, const WString& folder) override {
+        m_native.MapDrive(letter, folder);
+    }
+    std::string LastErrorText() override { return m_native.LastErrorText(); }
+    platform::ThreadHandle StartThread(std::function<void()> routine) override {
+        return m_native.StartThread(std::move(routine));
+    }
+    void CloseThread(platform::ThreadHandle thread) override { m_native.CloseThread(thread); }
+    void Sleep(std::uint32_t milliseconds) override { m_native.Sleep(milliseconds); }
+    [[noreturn]] void ExitProcess(int code) override {
+        m_native.ExitProcess(code);
+        std::abort();  // not reached; the compiler cannot see through the virtual call
+    }
+
+private:
+    platform::IPlatform& m_native;
+    char m_chKey = 0;
 };
 
 class CKestrumCli {
@@ -330,13 +392,18 @@ int RunKestrumCli(const std::vector<std::string>& args, std::FILE* out, std::FIL
         Write(out, HelpText());
         return kExitOk;
     }
+    // Installed for the run only, over whatever platform is in place.
+    CCliPlatform cliPlatform(platform::Platform());
+    platform::InstallPlatform(&cliPlatform);
+    int status = kExitBadDatabase;
     try {
         CKestrumCli cli(options, out, err);
-        return cli.Run();
+        status = cli.Run();
     } catch (const std::bad_alloc&) {
         Write(err, "An error occurred\n");
-        return kExitBadDatabase;
     }
+    platform::InstallPlatform(nullptr);
+    return status;
 }
 
 }  // namespace cli

@@ -1,0 +1,225 @@
+#!/usr/bin/env python3
+"""Runs kestrum-cli on a player from the independent writer and checks what it says and does.
+
+list must show every song as written; extract --all must copy every song it can name byte for
+byte, refuse the titles that would leave the destination, fail the ones whose file cannot be
+reached, and say so truthfully in its exit status and summary.
+"""
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import independent_writer  # noqa: E402
+
+MAX_PATH = 260
+
+
+def utf16_length(text):
+    return len(text.encode("utf-16-le")) // 2
+
+
+def escape(text):
+    return (text.replace("\\", "\\\\").replace("\t", "\\t").replace("\r", "\\r")
+            .replace("\n", "\\n"))
+
+
+def type_suffix(track):
+    # Characters up to the first space or zero; without any, the location's extension.
+    chars = ""
+    for byte in track.file_type:
+        if byte in (0x20, 0):
+            break
+        chars += chr(byte)
+    if chars:
+        return "." + chars
+    if track.location is None:
+        return ""
+    name = re.split(r"[:\\/]", track.location)[-1]
+    dot = name.rfind(".")
+    return "" if dot < 0 or dot + 1 == len(name) else name[dot:]
+
+
+def file_name(track):
+    """The name an export gives the track, or None when no path could hold it."""
+    title = track.title
+    if utf16_length(title) >= MAX_PATH:
+        return None
+    suffix = type_suffix(track)
+    if utf16_length(title) + utf16_length(suffix) >= MAX_PATH:
+        return None
+    return title + suffix
+
+
+def leaves_folder(name):
+    if not name:
+        return False
+    if name[0] in "\\/":
+        return True
+    if len(name) >= 2 and name[0].isascii() and name[0].isalpha() and name[1] == ":":
+        return True
+    for component in re.split(r"[\\/]", name):
+        if component.count(".") >= 2 and set(component) <= {".", " "}:
+            return True
+    return False
+
+
+def run_key(name):
+    return "".join(chr(ord(c) + 32) if "A" <= c <= "Z" else ("\\" if c == "/" else c)
+                   for c in name)
+
+
+def numbered(title, suffix, number):
+    return "%s (%d)%s" % (title, number, suffix)
+
+
+def mb(size):
+    tenths = (size * 10 + (1 << 19)) >> 20
+    return "%d.%d MB" % (tenths // 10, tenths % 10)
+
+
+def run(cli, args, env):
+    return subprocess.run([cli] + args, capture_output=True, env=env, check=False)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", required=True)
+    parser.add_argument("--tracks", type=int, default=2000)
+    parser.add_argument("--keep", action="store_true")
+    options = parser.parse_args()
+
+    failures = []
+
+    def check(condition, message):
+        if not condition:
+            failures.append(message)
+
+    work = tempfile.mkdtemp(prefix="kestrum-independent-")
+    env = dict(os.environ, KESTRUM_DRIVES="", GSETTINGS_BACKEND="memory")
+    try:
+        player = os.path.join(work, "player")
+        tracks = independent_writer.generate_tracks(options.tracks)
+        independent_writer.write_player(player, tracks)
+
+        # list
+        listed = run(options.cli, ["list", "--root", player], env)
+        check(listed.returncode == 0, "list exited %d: %r" % (listed.returncode, listed.stderr))
+        check(listed.stderr == b"", "list wrote to stderr: %r" % listed.stderr[:200])
+        lines = listed.stdout.decode("utf-8").split("\n")
+        check(lines[-1] == "", "list output does not end with a line feed")
+        lines = lines[:-1]
+        check(len(lines) == len(tracks), "list gave %d rows for %d tracks"
+              % (len(lines), len(tracks)))
+        for index, (line, track) in enumerate(zip(lines, tracks)):
+            artist = track.artist
+            if track.order.index("artist") < track.order.index("title"):
+                artist = ""  # set before its row existed
+            name = file_name(track)
+            want = "\t".join([str(index), escape(track.title), escape(artist),
+                              escape(track.album), escape(name or "")])
+            if line != want:
+                failures.append("row %d\n got: %r\nwant: %r" % (index, line, want))
+                break
+
+        # search, as the dialog's: a to z in either case, the first 259 characters of a cell
+        for pattern in ["REPEATED title", "夜明け", "song", "/..", "🎵 "]:
+            found = run(options.cli, ["search", pattern], dict(env, KESTRUM_DRIVES="E=" + player))
+            # Only a-z fold; other letters must match exactly.
+            wanted = [str(i) for i, t in enumerate(tracks)
+                      if ascii_upper(pattern) in ascii_upper(utf16_prefix(t.title, 259))]
+            rows = [ln.split("\t")[0] for ln in found.stdout.decode("utf-8").split("\n") if ln]
+            check(found.returncode == 0, "search %r exited %d" % (pattern, found.returncode))
+            check(rows == wanted, "search %r found %s, want %s" % (pattern, rows[:10],
+                                                                   wanted[:10]))
+
+        # extract --all
+        out = os.path.join(work, "parent", "out")
+        extracted = run(options.cli, ["extract", "--all", "--to", out, "--root", player], env)
+        err = extracted.stderr.decode("utf-8")
+        folder = out + "\\"
+        claimed = set()
+        copied = {}
+        failed_rows = []
+        for index, track in enumerate(tracks):
+            name = file_name(track)
+            ok = (name is not None and track.location is not None and
+                  track.content is not None and not leaves_folder(name) and
+                  "/" not in name and "\\" not in name and name not in ("", "."))
+            if track.location is not None and name is not None and leaves_folder(name):
+                check("Not extracted: row %d " % index in err and
+                      "outside the destination folder" in
+                      err.split("Not extracted: row %d " % index)[1].split("\n")[0],
+                      "row %d (%r) was not refused as leaving the folder" % (index, name))
+            if ok:
+                title = track.title
+                suffix = name[len(title):]
+                number = 2
+                target = name
+                while run_key(folder + target) in claimed:
+                    target = numbered(title, suffix, number)
+                    number += 1
+                if (utf16_length(folder + target) >= MAX_PATH or
+                        len(target.encode("utf-8")) > 255):
+                    ok = False
+                else:
+                    claimed.add(run_key(folder + target))
+                    copied[target] = track.content
+            if not ok:
+                failed_rows.append(index)
+        check(extracted.returncode == (1 if failed_rows else 0),
+              "extract exited %d with %d failures" % (extracted.returncode, len(failed_rows)))
+        check(extracted.stdout == b"", "extract wrote to stdout")
+        for index in failed_rows:
+            check("Not extracted: row %d " % index in err, "row %d failure not reported" % index)
+        reported = len(re.findall(r"^Not extracted: row ", err, re.M))
+        check(reported == len(failed_rows), "%d failures reported, %d expected"
+              % (reported, len(failed_rows)))
+        on_disk = {}
+        for entry in os.listdir(out):
+            with open(os.path.join(out, entry), "rb") as f:
+                on_disk[entry] = f.read()
+        check(set(on_disk) == set(copied), "files differ: extra %r missing %r"
+              % (sorted(set(on_disk) - set(copied))[:5], sorted(set(copied) - set(on_disk))[:5]))
+        for name, content in copied.items():
+            if name in on_disk and on_disk[name] != content:
+                failures.append("%r is not a byte-identical copy" % name)
+        check(os.listdir(os.path.join(work, "parent")) == ["out"],
+              "something was written beside the destination: %r"
+              % os.listdir(os.path.join(work, "parent")))
+        check(sorted(os.listdir(work)) == ["parent", "player"],
+              "something was written outside the destination: %r" % os.listdir(work))
+        total = sum(len(c) for c in copied.values())
+        summary = err.rstrip("\n").split("\n")[-1]
+        want = r"^Extracted %d of %d songs \(%s\) to %s in \d+\.\d s%s$" % (
+            len(copied), len(tracks), re.escape(mb(total)), re.escape(out),
+            "; %d failed" % len(failed_rows) if failed_rows else "")
+        check(re.match(want, summary) is not None, "summary %r does not match %r"
+              % (summary, want))
+        print("%d tracks, %d copied, %d failed" % (len(tracks), len(copied), len(failed_rows)))
+    finally:
+        if options.keep:
+            print("kept", work)
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+
+    for failure in failures[:30]:
+        print("FAIL:", failure)
+    return 1 if failures else 0
+
+
+def ascii_upper(text):
+    return "".join(chr(ord(c) - 32) if "a" <= c <= "z" else c for c in text)
+
+
+def utf16_prefix(text, units):
+    return text.encode("utf-16-le")[:units * 2].decode("utf-16-le", errors="ignore")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
