@@ -1,0 +1,79 @@
+// Real catalogues written by several versions of the desktop software: every listed row and
+// its export name must come out as the expected listings say.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "SongDbTestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::uint8_t> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::vector<std::string>> ReadTsv(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<std::vector<std::string>> rows;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::vector<std::string> fields;
+        std::stringstream stream(line);
+        std::string field;
+        while (std::getline(stream, field, '\t')) {
+            fields.push_back(field);
+        }
+        if (!line.empty() && line.back() == '\t') {
+            fields.emplace_back();
+        }
+        rows.push_back(std::move(fields));
+    }
+    return rows;
+}
+
+std::vector<fs::path> Samples() {
+    std::vector<fs::path> samples;
+    const fs::path folder = KESTRUM_SAMPLES_DIR;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        if (entry.path().extension() == ".iTunesDB") {
+            samples.push_back(entry.path());
+        }
+    }
+    return samples;
+}
+
+TEST(Samples, EveryRowAndExportNameMatchesTheListing) {
+    const std::vector<fs::path> samples = Samples();
+    if (samples.empty()) {
+        GTEST_SKIP() << "no samples in " << KESTRUM_SAMPLES_DIR;
+    }
+    for (const fs::path& sample : samples) {
+        SCOPED_TRACE(sample.filename().string());
+        fs::path listing = sample;
+        listing.replace_extension(".expected.tsv");
+        const auto expected = ReadTsv(listing);
+        songdbtest::CLoadedPlayer player(ReadBytes(sample));
+        ASSERT_TRUE(player.bLoaded);
+        EXPECT_EQ(player.db->GetLastError(), 1);
+        ASSERT_EQ(static_cast<std::size_t>(player.table.GetItemCount()), expected.size());
+        for (const auto& fields : expected) {
+            ASSERT_EQ(fields.size(), 6u);
+            const int row = std::stoi(fields[0]);
+            SCOPED_TRACE(row);
+            EXPECT_EQ(Utf8FromWide(player.table.Cell(row, 0)), fields[1]);
+            EXPECT_EQ(Utf8FromWide(player.table.Cell(row, 1)), fields[2]);
+            EXPECT_EQ(Utf8FromWide(player.table.Cell(row, 2)), fields[3]);
+            WString name;
+            ASSERT_TRUE(player.db->FormFileName(row, name));
+            EXPECT_EQ(Utf8FromWide(name), fields[1] + "." + fields[4]);
+        }
+    }
+}
+
+}  // namespace
