@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Tries Kestrum on a demo player: builds the command-line tool and the demo player maker,
+# writes a demo player into a temporary folder, maps it as drive E, then lists, searches and
+# extracts its songs.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${KESTRUM_JOBS:-2}
+
+# What configuring the linux preset needs (its GUI, tests and benchmarks included).
+scripts/ensure-packages.sh cmake g++ make pkg-config libglib2.0-dev libgtest-dev googletest \
+    libbenchmark-dev qt6-base-dev
+
+echo "==> Building kestrum-cli and make-demo-player (preset linux)"
+cmake --preset linux >/dev/null
+cmake --build --preset linux -j"$jobs" --target kestrum-cli make-demo-player
+cli=$root/build/linux/cli/kestrum-cli
+maker=$root/build/linux/tools/make-demo-player
+
+demo=$(mktemp -d "${TMPDIR:-/tmp}/kestrum-demo.XXXXXX")
+echo
+echo "==> Writing a demo player to $demo/player"
+"$maker" "$demo/player"
+
+# Off Windows, drive letters come from KESTRUM_DRIVES (or from the mounts under /media,
+# /run/media and /mnt when it is not set).
+export KESTRUM_DRIVES="E=$demo/player"
+echo
+echo "==> KESTRUM_DRIVES=$KESTRUM_DRIVES kestrum-cli list"
+echo "(row, title, artist, album, file name of the copy)"
+"$cli" list
+echo
+echo "==> kestrum-cli search home"
+"$cli" search home
+echo
+echo "==> kestrum-cli search lumen --field artist"
+"$cli" search lumen --field artist
+echo
+echo "==> kestrum-cli extract --all --to $demo/extracted"
+"$cli" extract --all --to "$demo/extracted"
+echo
+echo "The songs were copied to $demo/extracted:"
+ls -l "$demo/extracted"

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the linux preset, the sanitizer build, a short fuzz run, the
+# format check and the Windows cross build under Wine. Installs missing packages when run as
+# root. Exits non-zero when any step fails.
+# Usage: scripts/test.sh [linux] [asan] [fuzz] [format] [windows]   (default: all of them)
+set -uo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+jobs=${KESTRUM_JOBS:-2}
+fuzz_seconds=${KESTRUM_FUZZ_SECONDS:-30}
+samples=${KESTRUM_SAMPLES_DIR:-$root/../shared/samples}
+steps=("$@")
+[ ${#steps[@]} -eq 0 ] && steps=(linux asan fuzz format windows)
+
+scripts/ensure-packages.sh cmake g++ make pkg-config libgtest-dev googletest libbenchmark-dev \
+    clang libclang-rt-14-dev clang-format qt6-base-dev libglib2.0-dev libglib2.0-bin python3 \
+    xvfb xauth g++-mingw-w64-x86-64-posix wine wine64 || exit 1
+
+failed=()
+passed=()
+
+# Runs one named step; its failure is recorded and the other steps still run.
+run_step() {
+    local name=$1
+    shift
+    local start=$SECONDS
+    echo
+    echo "==> $name"
+    if "$@"; then
+        passed+=("$name ($((SECONDS - start)) s)")
+    else
+        echo "!!! $name failed" >&2
+        failed+=("$name")
+    fi
+}
+
+# The GUI tests need a display; without one, a virtual one.
+with_display() {
+    if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null 2>&1; then
+        xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+    else
+        "$@"
+    fi
+}
+
+preset() {
+    local name=$1
+    cmake --preset "$name" && cmake --build --preset "$name" -j"$jobs" &&
+        with_display ctest --preset "$name" -j"$jobs"
+}
+
+fuzz() {
+    if [ ! -f tests/fuzz/CMakeLists.txt ]; then
+        echo "no fuzz targets yet; skipped"
+        return 0
+    fi
+    cmake --preset linux-fuzz && cmake --build --preset linux-fuzz -j"$jobs" || return 1
+    local targets
+    mapfile -t targets < <(find build/linux-fuzz -path '*/CMakeFiles' -prune -o \
+        -type f -executable -iname '*fuzz*' -print | sort)
+    if [ ${#targets[@]} -eq 0 ]; then
+        echo "no fuzz executables built; skipped"
+        return 0
+    fi
+    local status=0 target corpus
+    mkdir -p build/linux-fuzz/artifacts
+    for target in "${targets[@]}"; do
+        # New inputs go to a scratch corpus; the samples are only read.
+        corpus=$(mktemp -d)
+        local seeds=()
+        [ -d "$samples" ] && seeds=("$samples")
+        [ -d "$(dirname "$target")/corpus" ] && seeds+=("$(dirname "$target")/corpus")
+        echo "--- $target for ${fuzz_seconds} s"
+        if ! "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+            -print_final_stats=1 -artifact_prefix="$root/build/linux-fuzz/artifacts/" \
+            "$corpus" "${seeds[@]}"; then
+            status=1
+        fi
+        rm -rf "$corpus"
+    done
+    return $status
+}
+
+format_check() {
+    local formatter=clang-format
+    command -v clang-format-14 >/dev/null 2>&1 && formatter=clang-format-14
+    git ls-files -z '*.cpp' '*.h' '*.hpp' '*.cc' | xargs -0 -r "$formatter" --dry-run --Werror
+}
+
+windows() {
+    if [ ! -f cmake/mingw-w64-x86_64.cmake ]; then
+        echo "no cross toolchain file yet; skipped"
+        return 0
+    fi
+    preset windows-mingw
+}
+
+for step in "${steps[@]}"; do
+    case $step in
+        linux) run_step "linux preset" preset linux ;;
+        asan) run_step "linux-asan preset" preset linux-asan ;;
+        fuzz) run_step "fuzz (${fuzz_seconds} s per target)" fuzz ;;
+        format) run_step "clang-format check" format_check ;;
+        windows) run_step "windows-mingw preset under Wine" windows ;;
+        *)
+            echo "unknown step $step (linux, asan, fuzz, format, windows)" >&2
+            exit 64
+            ;;
+    esac
+done
+
+echo
+for step in "${passed[@]}"; do
+    echo "passed: $step"
+done
+if [ ${#failed[@]} -ne 0 ]; then
+    for step in "${failed[@]}"; do
+        echo "FAILED: $step"
+    done
+    exit 1
+fi
+echo "All steps passed."
