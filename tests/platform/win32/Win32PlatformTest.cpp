@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 
 #include "TempFolder.h"
 #include "platform/Platform.h"
@@ -211,6 +212,9 @@ struct CopyRow {
     bool bSourceExists;
     bool bSucceeds;
 };
+
+// Rows print as their label in test names and failures.
+void PrintTo(const CopyRow& row, std::ostream* out) { *out << row.label; }
 
 class CopyFileReplacingTest : public ::testing::TestWithParam<CopyRow> {};
 

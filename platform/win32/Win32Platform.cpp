@@ -1,0 +1,300 @@
+// The platform seam over the Windows API, Unicode throughout.
+#include <atomic>
+#include <cstdio>
+#include <iostream>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "platform/Platform.h"
+#include "platform/win32/DrivePaths.h"
+#include "platform/win32/WinApi.h"
+
+namespace platform {
+
+// The objects behind the seam's opaque handles.
+struct FileObject {
+    HANDLE m_hFile;
+};
+struct ExplorerKeyObject {
+    HKEY m_hKey;
+};
+struct ThreadObject {
+    HANDLE m_hThread;
+};
+
+namespace {
+
+// WChar and wchar_t are both UTF-16 code units of 16 bits on Windows; only the type differs.
+static_assert(sizeof(WChar) == sizeof(wchar_t));
+
+const wchar_t* Api(const WString& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+
+constexpr const wchar_t* kExplorerAdvanced =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Advanced";
+constexpr const wchar_t* kHiddenValue = L"Hidden";
+// KEY_READ | KEY_WRITE: the guard reads the value and may write it back.
+constexpr REGSAM kExplorerAccess = 0x2001F;
+constexpr std::uint32_t kValueBytes = 4;
+
+// Registry calls return their error instead of leaving it as the thread's last error.
+bool RegistryResult(LSTATUS status) {
+    if (status != ERROR_SUCCESS) {
+        ::SetLastError(static_cast<DWORD>(status));
+        return false;
+    }
+    return true;
+}
+
+DWORD WINAPI RunThread(LPVOID parameter) {
+    const std::unique_ptr<std::function<void()>> routine(
+        static_cast<std::function<void()>*>(parameter));
+    (*routine)();
+    return 0;
+}
+
+class CWin32Platform final : public IPlatform {
+public:
+    FileHandle OpenFileForRead(const WChar* path) override {
+        const WString resolved = m_drives.Resolve(path);
+        const HANDLE hFile = ::CreateFileW(Api(resolved), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (hFile == INVALID_HANDLE_VALUE) {
+            return nullptr;
+        }
+        auto* pFile = new (std::nothrow) FileObject{hFile};
+        if (pFile == nullptr) {
+            ::CloseHandle(hFile);
+            ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        }
+        return pFile;
+    }
+
+    bool GetFileSize(FileHandle file, std::uint64_t& size) override {
+        LARGE_INTEGER value{};
+        if (file == nullptr || !::GetFileSizeEx(file->m_hFile, &value) || value.QuadPart < 0) {
+            return false;
+        }
+        size = static_cast<std::uint64_t>(value.QuadPart);
+        return true;
+    }
+
+    bool ReadFile(FileHandle file, void* buffer, std::uint32_t size,
+                  std::uint32_t& bytesRead) override {
+        DWORD count = 0;
+        const bool bRead =
+            file != nullptr && ::ReadFile(file->m_hFile, buffer, size, &count, nullptr) != FALSE;
+        bytesRead = count;
+        return bRead;
+    }
+
+    void CloseFile(FileHandle file) override {
+        if (file != nullptr) {
+            ::CloseHandle(file->m_hFile);
+            delete file;
+        }
+    }
+
+    void* AllocateBlock(std::size_t size) override {
+        // An empty file still gets a block of its own, so that nullptr always means failure.
+        return ::VirtualAlloc(nullptr, size == 0 ? 1 : size, MEM_COMMIT | MEM_RESERVE,
+                              PAGE_READWRITE);
+    }
+
+    void FreeBlock(void* block) override {
+        if (block != nullptr) {
+            ::VirtualFree(block, 0, MEM_RELEASE);
+        }
+    }
+
+    bool CopyFileReplacing(const WChar* source, const WChar* target) override {
+        const WString from = m_drives.Resolve(source);
+        const WString to = m_drives.Resolve(target);
+        // A ':' in the name would put the song into a hidden stream of another file.
+        if (win32::HasStreamColon(to)) {
+            ::SetLastError(ERROR_INVALID_NAME);
+            return false;
+        }
+        WString folder = win32::ParentFolder(to);
+        if (!folder.empty() && folder.back() != u'\\' &&
+            folder.size() != win32::DrivePrefixLength(folder)) {
+            folder.push_back(u'\\');
+        }
+        // A name of our own next to the target: renaming within one folder is one step, so the
+        // target is either the old file or the whole new one.
+        WString temp;
+        bool bCopied = false;
+        for (int attempt = 0; attempt < 16 && !bCopied; ++attempt) {
+            temp = folder + u"~kestrum-" + WideFromAscii(std::to_string(::GetCurrentProcessId())) +
+                   u"-" + WideFromAscii(std::to_string(m_nextTemp.fetch_add(1))) + u".tmp";
+            bCopied = ::CopyFileW(Api(from), Api(temp), TRUE) != FALSE;
+            if (!bCopied && ::GetLastError() != ERROR_FILE_EXISTS &&
+                ::GetLastError() != ERROR_ALREADY_EXISTS) {
+                break;
+            }
+        }
+        if (!bCopied) {
+            // A name that was taken belongs to someone else; anything else may be a partial
+            // copy of ours.
+            if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+                DiscardTemp(temp);
+            }
+            return false;
+        }
+        if (::MoveFileExW(Api(temp), Api(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ==
+            FALSE) {
+            DiscardTemp(temp);
+            return false;
+        }
+        return true;
+    }
+
+    bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
+                      std::uint64_t& total) override {
+        const WString resolved = m_drives.Resolve(path);
+        ULARGE_INTEGER available{};
+        ULARGE_INTEGER bytes{};
+        if (::GetDiskFreeSpaceExW(Api(resolved), &available, &bytes, nullptr) == FALSE) {
+            return false;
+        }
+        freeToCaller = available.QuadPart;
+        total = bytes.QuadPart;
+        return true;
+    }
+
+    ExplorerKey OpenExplorerKey() override {
+        HKEY hKey = nullptr;
+        if (!RegistryResult(
+                ::RegOpenKeyExW(HKEY_CURRENT_USER, kExplorerAdvanced, 0, kExplorerAccess, &hKey))) {
+            return nullptr;
+        }
+        auto* pKey = new (std::nothrow) ExplorerKeyObject{hKey};
+        if (pKey == nullptr) {
+            ::RegCloseKey(hKey);
+            ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        }
+        return pKey;
+    }
+
+    bool QueryHidden(ExplorerKey key, std::uint32_t& value, std::uint32_t& size) override {
+        if (key == nullptr) {
+            ::SetLastError(ERROR_INVALID_HANDLE);
+            return false;
+        }
+        // The value lands in its four bytes as a little-endian DWORD would; a shorter value
+        // leaves the remaining bytes as they were.
+        BYTE bytes[kValueBytes];
+        for (std::uint32_t i = 0; i < kValueBytes; ++i) {
+            bytes[i] = static_cast<BYTE>(value >> (8 * i));
+        }
+        DWORD room = size < kValueBytes ? size : kValueBytes;
+        if (!RegistryResult(
+                ::RegQueryValueExW(key->m_hKey, kHiddenValue, nullptr, nullptr, bytes, &room))) {
+            return false;
+        }
+        value = 0;
+        for (std::uint32_t i = 0; i < kValueBytes; ++i) {
+            value |= static_cast<std::uint32_t>(bytes[i]) << (8 * i);
+        }
+        size = room;
+        return true;
+    }
+
+    bool SetHidden(ExplorerKey key, std::uint32_t value, std::uint32_t size) override {
+        if (key == nullptr) {
+            ::SetLastError(ERROR_INVALID_HANDLE);
+            return false;
+        }
+        BYTE bytes[kValueBytes];
+        for (std::uint32_t i = 0; i < kValueBytes; ++i) {
+            bytes[i] = static_cast<BYTE>(value >> (8 * i));
+        }
+        const DWORD count = size < kValueBytes ? size : kValueBytes;
+        return RegistryResult(
+            ::RegSetValueExW(key->m_hKey, kHiddenValue, 0, REG_DWORD, bytes, count));
+    }
+
+    void CloseExplorerKey(ExplorerKey key) override {
+        if (key != nullptr) {
+            ::RegCloseKey(key->m_hKey);
+            delete key;
+        }
+    }
+
+    void MapDrive(WChar letter, const WString& folder) override { m_drives.Map(letter, folder); }
+
+    std::string LastErrorText() override {
+        const DWORD code = ::GetLastError();
+        wchar_t text[512] = {};
+        const DWORD length =
+            ::FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, text, static_cast<DWORD>(std::size(text)), nullptr);
+        WString message(reinterpret_cast<const WChar*>(text), length);
+        while (!message.empty() &&
+               (message.back() == u'\r' || message.back() == u'\n' || message.back() == u' ')) {
+            message.pop_back();
+        }
+        if (message.empty()) {
+            return "error " + std::to_string(code);
+        }
+        return Utf8FromWide(message);
+    }
+
+    ThreadHandle StartThread(std::function<void()> routine) override {
+        auto* pRoutine = new (std::nothrow) std::function<void()>(std::move(routine));
+        auto* pThread = new (std::nothrow) ThreadObject{nullptr};
+        if (pRoutine == nullptr || pThread == nullptr) {
+            delete pRoutine;
+            delete pThread;
+            ::SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+            return nullptr;
+        }
+        pThread->m_hThread = ::CreateThread(nullptr, 0, RunThread, pRoutine, 0, nullptr);
+        if (pThread->m_hThread == nullptr) {
+            delete pRoutine;
+            delete pThread;
+            return nullptr;
+        }
+        return pThread;
+    }
+
+    void CloseThread(ThreadHandle thread) override {
+        if (thread != nullptr) {
+            ::CloseHandle(thread->m_hThread);
+            delete thread;
+        }
+    }
+
+    void Sleep(std::uint32_t milliseconds) override { ::Sleep(milliseconds); }
+
+    [[noreturn]] void ExitProcess(int code) override {
+        // ExitProcess skips the C runtime's own flush of buffered output.
+        std::cout.flush();
+        std::cerr.flush();
+        std::fflush(nullptr);
+        ::ExitProcess(static_cast<UINT>(code));
+    }
+
+private:
+    // Removes a temporary copy, keeping the error that made it useless.
+    static void DiscardTemp(const WString& temp) {
+        const DWORD error = ::GetLastError();
+        if (!temp.empty()) {
+            ::DeleteFileW(Api(temp));
+        }
+        ::SetLastError(error);
+    }
+
+    win32::CDriveMap m_drives;
+    std::atomic<unsigned> m_nextTemp{0};
+};
+
+}  // namespace
+
+IPlatform& NativePlatform() {
+    static CWin32Platform platform;
+    return platform;
+}
+
+}  // namespace platform
