@@ -70,9 +70,9 @@ fuzz() {
         corpus=$(mktemp -d)
         local seeds=()
         [ -d "$samples" ] && seeds=("$samples")
-        [ -d "$(dirname "$target")/corpus" ] && seeds+=("$(dirname "$target")/corpus")
+        [ -d tests/songdb/regressions ] && seeds+=("tests/songdb/regressions")
         echo "--- $target for ${fuzz_seconds} s"
-        if ! "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+        if ! "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
             -print_final_stats=1 -artifact_prefix="$root/build/linux-fuzz/artifacts/" \
             "$corpus" "${seeds[@]}"; then
             status=1
