@@ -1,0 +1,45 @@
+# Runs one scenario: fresh players in WORK_DIR/players, the driver on SCRIPT from WORK_DIR with
+# only the drives the script maps and in-memory desktop settings, then compares its output with
+# EXPECTED. With -DUPDATE=ON the output is written to EXPECTED instead (review the diff!).
+foreach(var DRIVER PLAYERS SCRIPT EXPECTED WORK_DIR SCHEMA_DIR)
+    if(NOT DEFINED ${var})
+        message(FATAL_ERROR "RunScenario.cmake needs -D${var}=...")
+    endif()
+endforeach()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+execute_process(COMMAND ${PLAYERS} ${WORK_DIR}/players RESULT_VARIABLE players_result)
+if(NOT players_result EQUAL 0)
+    message(FATAL_ERROR "make-scenario-players failed: ${players_result}")
+endif()
+
+execute_process(
+    COMMAND ${CMAKE_COMMAND} -E env GSETTINGS_BACKEND=memory GSETTINGS_SCHEMA_DIR=${SCHEMA_DIR}
+        KESTRUM_DRIVES= ${DRIVER} ${SCRIPT}
+    WORKING_DIRECTORY ${WORK_DIR}
+    OUTPUT_VARIABLE actual
+    ERROR_VARIABLE errors
+    RESULT_VARIABLE result
+    TIMEOUT 100)
+file(WRITE ${WORK_DIR}/actual.txt "${actual}")
+
+if(UPDATE)
+    file(WRITE ${EXPECTED} "${actual}")
+    message(STATUS "updated ${EXPECTED}")
+    return()
+endif()
+
+file(READ ${EXPECTED} expected)
+if(NOT actual STREQUAL expected)
+    execute_process(COMMAND diff -u ${EXPECTED} ${WORK_DIR}/actual.txt OUTPUT_VARIABLE difference)
+    message(FATAL_ERROR "output differs from ${EXPECTED}:\n${difference}\nstderr:\n${errors}")
+endif()
+# The process's own exit code must be the one it printed last.
+string(REGEX MATCH "exit (-?[0-9]+)\n$" last_exit "${actual}")
+if(NOT last_exit OR NOT CMAKE_MATCH_1 STREQUAL result)
+    message(FATAL_ERROR "exit code ${result} does not match the output\nstderr:\n${errors}")
+endif()
+if(errors MATCHES "Sanitizer|runtime error")
+    message(FATAL_ERROR "sanitizer report:\n${errors}")
+endif()

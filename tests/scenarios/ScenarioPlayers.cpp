@@ -1,0 +1,127 @@
+// make-scenario-players: writes the small players the scenario scripts map to drive letters,
+// each in a folder of its own under the folder given.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "platform/Text.h"
+#include "tools/ItunesDbWriter.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct SSong {
+    const char* title;
+    const char* artist;
+    const char* album;
+    const char* fileName;  // under iPod_Control/Music/F00; nullptr writes no file
+};
+
+// Row order is file order. Two "Homecoming" rows share title and type; "Lost Tape" has no
+// file on the player, so its copy fails.
+constexpr SSong kFullSongs[] = {
+    {"Theory", "Sine Wave Club", "Northern Glass", "AAAA.mp3"},
+    {"Homecoming", "Lumen Drift", "Northern Glass", "AAAB.mp3"},
+    {"Mother", "The Quiet Orchards", "Paper Moons", "AAAC.mp3"},
+    {"Café au Lait", "Zoë Marchetti", "Café Nocturne", "AAAD.mp3"},
+    {"Homecoming", "The Quiet Orchards", "Paper Moons", "AAAE.mp3"},
+    {"Breathe", "Lumen Drift", "Small Hours", "AAAF.mp3"},
+    {"CAFÉ NOIR", "Zoë Marchetti", "Café Nocturne", "AAAG.mp3"},
+    {"Lost Tape", "Nobody", "Unreleased", nullptr},
+    {"Ox", "Sine Wave Club", "Small Hours", "AAAH.mp3"},
+    {"Paper Moons", "The Quiet Orchards", "Paper Moons", "AAAI.mp3"},
+};
+
+constexpr SSong kOneSong[] = {
+    {"Only Song", "Solo", "Single", "AAAA.mp3"},
+};
+
+bool WriteBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::error_code error;
+    fs::create_directories(path.parent_path(), error);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    if (!file) {
+        std::fprintf(stderr, "make-scenario-players: cannot write %s\n", path.string().c_str());
+        return false;
+    }
+    return true;
+}
+
+std::vector<std::uint8_t> Text(const std::string& text) {
+    return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+bool WriteSysInfo(const fs::path& root) {
+    return WriteBytes(root / "iPod_Control" / "Device" / "SysInfo", Text("ModelNumStr: xKS01\n"));
+}
+
+bool WriteDatabase(const fs::path& root, const dbwriter::SDatabaseSpec& spec) {
+    return WriteBytes(root / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(spec));
+}
+
+// A player holding songs; each file's content names the song so that copies can be told apart.
+template <std::size_t N>
+bool WritePlayer(const fs::path& root, const SSong (&songs)[N]) {
+    dbwriter::SDatabaseSpec spec;
+    for (const SSong& song : songs) {
+        dbwriter::STrackSpec track;
+        track.title = WideFromUtf8(song.title);
+        track.artist = WideFromUtf8(song.artist);
+        track.album = WideFromUtf8(song.album);
+        const std::string fileName = song.fileName != nullptr ? song.fileName : "GONE.mp3";
+        track.location = WideFromUtf8(":iPod_Control:Music:F00:" + fileName);
+        spec.tracks.push_back(track);
+        if (song.fileName != nullptr &&
+            !WriteBytes(root / "iPod_Control" / "Music" / "F00" / fileName,
+                        Text(std::string(song.title) + "\n"))) {
+            return false;
+        }
+    }
+    return WriteSysInfo(root) && WriteDatabase(root, spec);
+}
+
+// Many songs, so that the list scrolls: "Track 01" to "Track 40", every seventh a "Needle".
+bool WriteLongPlayer(const fs::path& root) {
+    dbwriter::SDatabaseSpec spec;
+    for (int i = 1; i <= 40; ++i) {
+        char szTitle[32];
+        std::snprintf(szTitle, sizeof szTitle, i % 7 == 0 ? "Needle %02d" : "Track %02d", i);
+        dbwriter::STrackSpec track;
+        track.title = WideFromUtf8(szTitle);
+        track.artist = u"Long Player";
+        track.album = u"Forty";
+        char szFile[32];
+        std::snprintf(szFile, sizeof szFile, "T%03d.mp3", i);
+        track.location = WideFromUtf8(std::string(":iPod_Control:Music:F00:") + szFile);
+        spec.tracks.push_back(track);
+        if (!WriteBytes(root / "iPod_Control" / "Music" / "F00" / szFile, Text(szTitle))) {
+            return false;
+        }
+    }
+    return WriteSysInfo(root) && WriteDatabase(root, spec);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "Usage: make-scenario-players DIR\n");
+        return 64;
+    }
+    const fs::path dir = argv[1];
+    // A player without songs: the track list is followed by no track record.
+    const dbwriter::SDatabaseSpec empty;
+    const bool bOk = WritePlayer(dir / "full", kFullSongs) && WritePlayer(dir / "one", kOneSong) &&
+                     WriteLongPlayer(dir / "long") && WriteSysInfo(dir / "empty") &&
+                     WriteDatabase(dir / "empty", empty) && WriteSysInfo(dir / "nodb") &&
+                     WritePlayer(dir / "second", kOneSong);
+    return bOk ? 0 : 1;
+}

@@ -1,0 +1,517 @@
+// The script interpreter of kestrum-driver. Lines before "start" prepare drives and folders;
+// "start" runs the application, and every later line runs inside the dialog's modal loop as
+// one user action. Every thread the program starts is asleep again before the next line runs.
+#include "tools/driver/Driver.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <utility>
+#include <vector>
+
+#include "platform/Platform.h"
+#include "platform/Text.h"
+#include "res/resource.h"
+#include "ui/WinApp.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The main dialog's controls in the order "show" reports them.
+constexpr int kMainControls[] = {IDOK,           IDC_SONGLIST,    IDC_SEARCH,
+                                 IDC_SEARCHTEXT, IDC_SEARCHFIELD, IDC_CHECKALL};
+
+std::mutex g_printMutex;
+
+std::string Quote(const WString& text) { return "\"" + Utf8FromWide(text) + "\""; }
+
+std::string Trim(const std::string& text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t\r");
+    return text.substr(first, last - first + 1);
+}
+
+// Splits "verb rest of line" at the first space.
+std::pair<std::string, std::string> SplitVerb(const std::string& line) {
+    const auto space = line.find(' ');
+    if (space == std::string::npos) {
+        return {line, {}};
+    }
+    return {line.substr(0, space), line.substr(space + 1)};
+}
+
+bool ParseNumber(const std::string& text, long long& value) {
+    if (text.empty()) {
+        return false;
+    }
+    char* end = nullptr;
+    value = std::strtoll(text.c_str(), &end, 0);
+    return end != nullptr && *end == 0;
+}
+
+bool ParseLetter(const std::string& text, WChar& letter) {
+    if (text.size() != 1 || !std::isalpha(static_cast<unsigned char>(text[0]))) {
+        return false;
+    }
+    letter = static_cast<WChar>(std::toupper(static_cast<unsigned char>(text[0])));
+    return true;
+}
+
+const char* ChoiceName(INT_PTR choice) {
+    switch (static_cast<EFolderChoice>(choice)) {
+        case EFolderChoice::kCancelled:
+            return "cancelled";
+        case EFolderChoice::kNoPath:
+            return "no path";
+        case EFolderChoice::kChosen:
+            break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+CDriver::CDriver(std::istream& script, std::ostream& out, CHeadlessBackend& ui,
+                 CScriptedPlatform& platform, std::string baseDir)
+    : m_script(script), m_out(out), m_ui(ui), m_platform(platform), m_baseDir(std::move(baseDir)) {}
+
+void CDriver::Print(const std::string& line) {
+    const std::lock_guard lock(g_printMutex);
+    m_out << line << '\n';
+    m_out.flush();
+}
+
+void CDriver::Fail(const std::string& why) {
+    Print("error: line " + std::to_string(m_nLine) + ": " + why);
+    std::fflush(nullptr);
+    std::_Exit(2);
+}
+
+bool CDriver::ReadLine(std::string& line) {
+    std::string raw;
+    while (std::getline(m_script, raw)) {
+        ++m_nLine;
+        line = Trim(raw);
+        if (line.empty() || line[0] == '#') {
+            continue;
+        }
+        Print("> " + line);
+        return true;
+    }
+    return false;
+}
+
+int CDriver::Run() {
+    int nExitCode = 0;
+    std::string line;
+    while (ReadLine(line)) {
+        if (line == "start") {
+            if (m_bStarted) {
+                Fail("the program runs once");
+            }
+            m_bStarted = true;
+            m_bRunning = true;
+            m_ui.SetPump([this] { return Pump(); });
+            nExitCode = AfxWinMain();
+            m_bRunning = false;
+            m_platform.WaitUntilIdle();
+            continue;
+        }
+        if (!Execute(line)) {
+            Fail("not understood before start or after the end: " + line);
+        }
+    }
+    return nExitCode;
+}
+
+bool CDriver::Pump() {
+    m_platform.WaitUntilIdle();
+    std::string line;
+    if (!ReadLine(line)) {
+        return false;
+    }
+    if (line == "start") {
+        Fail("the program is already running");
+    }
+    if (!Execute(line)) {
+        Fail("not understood: " + line);
+    }
+    m_platform.WaitUntilIdle();
+    return true;
+}
+
+void CDriver::PrintExit(int code) {
+    PrintExplorer();
+    Print("exit " + std::to_string(code));
+}
+
+void CDriver::OnUiEvent(const SUiEvent& event) {
+    const std::string id = std::to_string(event.nId);
+    switch (event.kind) {
+        case EUiEvent::kDialogOpened:
+            Print("dialog " + id + " opened " + Quote(event.text));
+            break;
+        case EUiEvent::kDialogClosed:
+            Print("dialog " + id + " closed " + std::to_string(event.nResult));
+            break;
+        case EUiEvent::kWindowShown:
+            Print("window " + id + " shown");
+            break;
+        case EUiEvent::kWindowHidden:
+            Print("window " + id + " hidden");
+            break;
+        case EUiEvent::kWindowMinimised:
+            Print("window " + id + " minimised");
+            break;
+        case EUiEvent::kWindowRestored:
+            Print("window " + id + " restored");
+            break;
+        case EUiEvent::kMessageBox:
+            Print("message " + Quote(event.caption) + " " + Quote(event.text));
+            break;
+        case EUiEvent::kFolderChooser: {
+            const char* pszName = ChoiceName(event.nResult);
+            Print("folder chooser " + Quote(event.text) + " -> " +
+                  (pszName != nullptr ? std::string(pszName)
+                                      : "\"" + Relative(Utf8FromWide(event.detail)) + "\""));
+            break;
+        }
+        case EUiEvent::kPopupMenu: {
+            std::string line = "popup menu";
+            for (const SUiMenuLine& item : event.items) {
+                line += item.text.empty() ? std::string(" -")
+                                          : " " + Quote(item.text) + "=" + std::to_string(item.nId);
+                if (item.bDefault) {
+                    line += "(default)";
+                }
+            }
+            Print(line);
+            break;
+        }
+        case EUiEvent::kTrayIconAdded:
+            Print("icon added " + Quote(event.text));
+            break;
+        case EUiEvent::kTrayIconChanged:
+            Print("icon changed " + Quote(event.text));
+            break;
+        case EUiEvent::kTrayIconDeleted:
+            Print("icon deleted");
+            break;
+        case EUiEvent::kShellExecute:
+            Print("shell " + Quote(event.detail) + " " + Quote(event.text) + " show " +
+                  std::to_string(event.nResult));
+            break;
+    }
+}
+
+std::string CDriver::Absolute(const std::string& path) const {
+    if (!path.empty() && path[0] == '/') {
+        return path;
+    }
+    return m_baseDir + "/" + path;
+}
+
+std::string CDriver::Relative(const std::string& path) const {
+    const std::string prefix = m_baseDir + "/";
+    std::string result =
+        path.compare(0, prefix.size(), prefix) == 0 ? path.substr(prefix.size()) : path;
+    return result;
+}
+
+void CDriver::PrintExplorer() {
+    platform::IPlatform& os = platform::Platform();
+    platform::ExplorerKey key = os.OpenExplorerKey();
+    if (key == nullptr) {
+        Print("explorer show-hidden=unavailable");
+        return;
+    }
+    std::uint32_t value = 0;
+    std::uint32_t size = 4;
+    const bool bRead = os.QueryHidden(key, value, size);
+    os.CloseExplorerKey(key);
+    if (!bRead) {
+        Print("explorer show-hidden=unavailable");
+        return;
+    }
+    Print(std::string("explorer show-hidden=") + (value == 1 ? "true" : "false"));
+}
+
+void CDriver::ListFiles(const std::string& path) {
+    std::error_code error;
+    const fs::path folder = fs::u8path(Absolute(path));
+    if (!fs::is_directory(folder, error)) {
+        Print("no folder " + path);
+        return;
+    }
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+        const std::u8string name = entry.path().filename().u8string();
+        names.emplace_back(name.begin(), name.end());
+    }
+    std::sort(names.begin(), names.end());
+    if (names.empty()) {
+        Print("no files in " + path);
+    }
+    for (const std::string& name : names) {
+        std::ifstream file(folder / fs::u8path(name));
+        std::string firstLine;
+        std::getline(file, firstLine);
+        Print("file \"" + name + "\" \"" + firstLine + "\"");
+    }
+}
+
+void CDriver::Show(bool bRows) {
+    const SHeadlessWindow* pDialog = m_ui.Window(m_ui.TopDialog());
+    if (pDialog == nullptr) {
+        Print("no dialog");
+        return;
+    }
+    std::string state = pDialog->bIconic ? "minimised" : pDialog->bVisible ? "shown" : "hidden";
+    Print("dialog " + std::to_string(pDialog->nTemplateId) + " " + Quote(pDialog->text) + " " +
+          state);
+    if (pDialog->nTemplateId == IDD_KESTRUM_DIALOG) {
+        std::string summary = "summary";
+        for (int nId : {IDC_DRIVE, IDC_DISKSIZE, IDC_DISKFREE, IDC_SONGCOUNT}) {
+            const SHeadlessWindow* pStatic = m_ui.Control(nId);
+            summary += " " + std::to_string(nId) + "=" + Quote(pStatic ? pStatic->text : u"");
+        }
+        Print(summary);
+        std::string enabled = "enabled";
+        std::string disabled = "disabled";
+        for (int nId : kMainControls) {
+            const SHeadlessWindow* pControl = m_ui.Control(nId);
+            (pControl != nullptr && pControl->bEnabled ? enabled : disabled) +=
+                " " + std::to_string(nId);
+        }
+        Print(enabled);
+        if (disabled != "disabled") {
+            Print(disabled);
+        }
+        if (const SHeadlessWindow* pButton = m_ui.Control(IDC_SEARCH)) {
+            Print("button " + std::to_string(IDC_SEARCH) + " " + Quote(pButton->text));
+        }
+        if (const SHeadlessWindow* pEdit = m_ui.Control(IDC_SEARCHTEXT)) {
+            Print("edit " + std::to_string(IDC_SEARCHTEXT) + " " + Quote(pEdit->text));
+        }
+        if (const SHeadlessWindow* pCombo = m_ui.Control(IDC_SEARCHFIELD)) {
+            std::string line = "combo " + std::to_string(IDC_SEARCHFIELD);
+            for (std::size_t i = 0; i < pCombo->items.size(); ++i) {
+                line += " " + Quote(pCombo->items[i]);
+                if (static_cast<int>(i) == pCombo->nCurSel) {
+                    line += "(selected)";
+                }
+            }
+            Print(line);
+        }
+        if (const SHeadlessWindow* pCheck = m_ui.Control(IDC_CHECKALL)) {
+            Print("check " + std::to_string(IDC_CHECKALL) + (pCheck->nCheck != 0 ? " on" : " off"));
+        }
+        if (const SHeadlessWindow* pList = m_ui.Control(IDC_SONGLIST)) {
+            std::string selected;
+            int nTicked = 0;
+            for (std::size_t i = 0; i < pList->rows.size(); ++i) {
+                const SHeadlessRow& row = pList->rows[i];
+                nTicked += row.bChecked ? 1 : 0;
+                if ((row.nState & LVIS_SELECTED) != 0) {
+                    selected += " " + std::to_string(i);
+                }
+                if (!bRows) {
+                    continue;
+                }
+                std::string line = "row " + std::to_string(i) + (row.bChecked ? " [x]" : " [ ]");
+                for (const WString& cell : row.cells) {
+                    line += " " + Quote(cell);
+                }
+                Print(line);
+            }
+            Print("rows " + std::to_string(pList->rows.size()) + " ticked " +
+                  std::to_string(nTicked) + " top " + std::to_string(pList->nTopIndex) +
+                  " selected" + (selected.empty() ? std::string(" none") : selected));
+        }
+    }
+    std::string focus = "none";
+    if (const SHeadlessWindow* pFocus = m_ui.Window(m_ui.GetFocus())) {
+        focus = pFocus->pDialog != nullptr ? "dialog " + std::to_string(pFocus->nTemplateId)
+                                           : std::to_string(pFocus->nId);
+    }
+    Print("focus " + focus);
+    const SHeadlessTrayIcon* pIcon = m_ui.TrayIcon();
+    Print(pIcon != nullptr ? "icon shown " + Quote(pIcon->tip) : std::string("icon none"));
+}
+
+bool CDriver::Execute(const std::string& line) {
+    const auto [verb, rest] = SplitVerb(line);
+    const std::string arg = Trim(rest);
+    long long number = 0;
+    WChar letter = 0;
+
+    // Lines that work at any time.
+    if (verb == "map" || verb == "plug") {
+        const auto [drive, folder] = SplitVerb(arg);
+        if (!ParseLetter(drive, letter) || Trim(folder).empty()) {
+            Fail("map LETTER FOLDER");
+        }
+        platform::Platform().MapDrive(letter, WideFromUtf8(Absolute(Trim(folder))));
+        return true;
+    }
+    if (verb == "unplug") {
+        if (!ParseLetter(arg, letter)) {
+            Fail("unplug LETTER");
+        }
+        // A folder that does not exist: the drive's files can no longer be opened.
+        platform::Platform().MapDrive(letter, WideFromUtf8(Absolute(".unplugged/" + arg)));
+        return true;
+    }
+    if (verb == "disk") {
+        std::istringstream words(arg);
+        std::string drive, freeText, totalText;
+        words >> drive >> freeText >> totalText;
+        long long freeBytes = 0;
+        long long totalBytes = 0;
+        if (!ParseLetter(drive, letter)) {
+            Fail("disk LETTER FREE TOTAL | disk LETTER fail");
+        }
+        if (freeText == "fail") {
+            m_platform.SetDiskSpaceFails(letter);
+        } else if (ParseNumber(freeText, freeBytes) && ParseNumber(totalText, totalBytes) &&
+                   freeBytes >= 0 && totalBytes >= 0) {
+            m_platform.SetDiskSpace(letter, static_cast<std::uint64_t>(freeBytes),
+                                    static_cast<std::uint64_t>(totalBytes));
+        } else {
+            Fail("disk LETTER FREE TOTAL | disk LETTER fail");
+        }
+        return true;
+    }
+    if (verb == "explorer") {
+        if (arg.empty()) {
+            PrintExplorer();
+            return true;
+        }
+        if (arg != "show" && arg != "hide") {
+            Fail("explorer [show|hide]");
+        }
+        platform::IPlatform& os = platform::Platform();
+        platform::ExplorerKey key = os.OpenExplorerKey();
+        if (key != nullptr) {
+            os.SetHidden(key, arg == "show" ? 1 : 2, 4);
+            os.CloseExplorerKey(key);
+        }
+        return true;
+    }
+    if (verb == "mkdir") {
+        std::error_code error;
+        fs::create_directories(fs::u8path(Absolute(arg)), error);
+        return true;
+    }
+    if (verb == "files") {
+        ListFiles(arg);
+        return true;
+    }
+    if (verb == "wait") {
+        if (!ParseNumber(arg, number) || number < 0) {
+            Fail("wait MILLISECONDS");
+        }
+        m_platform.Advance(static_cast<std::uint64_t>(number));
+        return true;
+    }
+    if (verb == "answer") {
+        int nAnswer = IDOK;
+        if (arg == "ok") {
+            nAnswer = IDOK;
+        } else if (arg == "cancel") {
+            nAnswer = IDCANCEL;
+        } else if (ParseNumber(arg, number)) {
+            nAnswer = static_cast<int>(number);
+        } else {
+            Fail("answer ok|cancel|NUMBER");
+        }
+        m_ui.QueueMessageBoxAnswer(nAnswer);
+        return true;
+    }
+    if (verb == "folder") {
+        if (arg == "cancel") {
+            m_ui.QueueFolderChoice(EFolderChoice::kCancelled);
+        } else if (arg == "nopath") {
+            m_ui.QueueFolderChoice(EFolderChoice::kNoPath);
+        } else if (!arg.empty()) {
+            m_ui.QueueFolderChoice(EFolderChoice::kChosen, WideFromUtf8(Absolute(arg)));
+        } else {
+            Fail("folder PATH|cancel|nopath");
+        }
+        return true;
+    }
+
+    // User actions: only while the program runs.
+    if (!m_bRunning) {
+        return false;
+    }
+    bool bDone = true;
+    if (verb == "show") {
+        if (!arg.empty() && arg != "brief") {
+            Fail("show [brief]");
+        }
+        Show(arg.empty());
+    } else if (verb == "click") {
+        if (!ParseNumber(arg, number)) {
+            Fail("click ID");
+        }
+        bDone = m_ui.Click(static_cast<int>(number));
+    } else if (verb == "type") {
+        bDone = m_ui.SetEditText(IDC_SEARCHTEXT, WideFromUtf8(rest));
+    } else if (verb == "pick") {
+        bDone = m_ui.SelectCombo(IDC_SEARCHFIELD, WideFromUtf8(arg));
+    } else if (verb == "tick" || verb == "untick" || verb == "select") {
+        if (!ParseNumber(arg, number)) {
+            Fail(verb + " ROW");
+        }
+        const int nRow = static_cast<int>(number);
+        bDone = verb == "select" ? m_ui.SelectRow(IDC_SONGLIST, nRow)
+                                 : m_ui.TickRow(IDC_SONGLIST, nRow, verb == "tick");
+    } else if (verb == "enter") {
+        bDone = m_ui.PressEnter();
+    } else if (verb == "escape") {
+        bDone = m_ui.PressEscape();
+    } else if (verb == "close" || verb == "closebox") {
+        bDone = m_ui.CloseBox();
+    } else if (verb == "minimise") {
+        bDone = m_ui.Minimise();
+    } else if (verb == "restore") {
+        bDone = m_ui.Restore();
+    } else if (verb == "about") {
+        bDone = m_ui.SysCommand(IDM_ABOUTBOX);
+    } else if (verb == "icon") {
+        if (arg == "dblclick") {
+            bDone = m_ui.TrayDoubleClick();
+        } else if (arg == "rclick") {
+            bDone = m_ui.TrayRightClick();
+        } else if (arg == "click") {
+            bDone = m_ui.TrayMouse(WM_LBUTTONDOWN);
+        } else if (arg == "move") {
+            bDone = m_ui.TrayMouse(WM_MOUSEMOVE);
+        } else {
+            Fail("icon dblclick|rclick|click|move");
+        }
+    } else if (verb == "menu") {
+        if (arg == "dismiss") {
+            m_ui.DismissPopup();
+        } else if (ParseNumber(arg, number)) {
+            bDone = m_ui.ChooseMenuCommand(static_cast<UINT>(number));
+        } else {
+            Fail("menu ID|dismiss");
+        }
+    } else {
+        return false;
+    }
+    if (!bDone) {
+        Print("not possible: " + line);
+    }
+    return true;
+}

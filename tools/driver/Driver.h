@@ -1,0 +1,49 @@
+// The script interpreter of kestrum-driver: one user action per line, one output line per thing
+// a user would see or that changes.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "tools/driver/ScriptedPlatform.h"
+#include "ui/headless/HeadlessBackend.h"
+
+class CDriver : public IUiEventSink {
+public:
+    // Paths printed are relative to baseDir when they lie under it.
+    CDriver(std::istream& script, std::ostream& out, CHeadlessBackend& ui,
+            CScriptedPlatform& platform, std::string baseDir);
+
+    // Runs the whole script; returns the process exit code.
+    int Run();
+    // Prints the closing lines: the Explorer setting and "exit CODE".
+    void PrintExit(int code);
+
+    void OnUiEvent(const SUiEvent& event) override;
+
+private:
+    // One line, before the program starts (false: the line was not understood).
+    bool Execute(const std::string& line);
+    // The headless backend's pump: the next line inside the dialog's modal loop.
+    bool Pump();
+    bool ReadLine(std::string& line);
+    void Fail(const std::string& why);
+    void Print(const std::string& line);
+
+    void Show(bool bRows);
+    void PrintExplorer();
+    void ListFiles(const std::string& path);
+    std::string Absolute(const std::string& path) const;
+    std::string Relative(const std::string& path) const;
+
+    std::istream& m_script;
+    std::ostream& m_out;
+    CHeadlessBackend& m_ui;
+    CScriptedPlatform& m_platform;
+    std::string m_baseDir;
+    int m_nLine = 0;
+    bool m_bStarted = false;
+    bool m_bRunning = false;
+};
