@@ -81,7 +81,7 @@ bool WritePlayer(const fs::path& root, const SSong (&songs)[N]) {
         spec.tracks.push_back(track);
         if (song.fileName != nullptr &&
             !WriteBytes(root / "iPod_Control" / "Music" / "F00" / fileName,
-                        Text(std::string(song.title) + "\n"))) {
+                        Text(std::string(song.title) + " by " + song.artist + "\n"))) {
             return false;
         }
     }

@@ -488,6 +488,9 @@ bool CDriver::Execute(const std::string& line) {
     } else if (verb == "about") {
         bDone = m_ui.SysCommand(IDM_ABOUTBOX);
     } else if (verb == "icon") {
+        // The icon may go away during the action itself (a double click restores the window
+        // before the last button-up), so whether it was there decides.
+        const bool bIconThere = m_ui.TrayIcon() != nullptr;
         if (arg == "dblclick") {
             bDone = m_ui.TrayDoubleClick();
         } else if (arg == "rclick") {
@@ -499,6 +502,7 @@ bool CDriver::Execute(const std::string& line) {
         } else {
             Fail("icon dblclick|rclick|click|move");
         }
+        bDone = bIconThere;
     } else if (verb == "menu") {
         if (arg == "dismiss") {
             m_ui.DismissPopup();
