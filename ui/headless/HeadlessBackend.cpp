@@ -10,11 +10,11 @@
 
 namespace {
 
-constexpr int IDABORT = 3;
-constexpr int IDRETRY = 4;
-constexpr int IDYES = 6;
-constexpr UINT MB_TYPEMASK = 0x000F;
-constexpr UINT MB_ICONMASK = 0x00F0;
+constexpr int kIdAbort = 3;
+constexpr int kIdRetry = 4;
+constexpr int kIdYes = 6;
+constexpr UINT kMessageBoxTypeMask = 0x000F;
+constexpr UINT kMessageBoxIconMask = 0x00F0;
 
 // The screen the dialogs are placed on, in pixels.
 constexpr LONG kScreenWidth = 1920;
@@ -89,11 +89,11 @@ std::string ResultName(INT_PTR nResult) {
             return "OK";
         case IDCANCEL:
             return "Cancel";
-        case IDABORT:
+        case kIdAbort:
             return "Abort";
-        case IDRETRY:
+        case kIdRetry:
             return "Retry";
-        case IDYES:
+        case kIdYes:
             return "Yes";
         case 7:
             return "No";
@@ -103,7 +103,7 @@ std::string ResultName(INT_PTR nResult) {
 }
 
 std::string IconName(UINT nType) {
-    switch (nType & MB_ICONMASK) {
+    switch (nType & kMessageBoxIconMask) {
         case MB_ICONERROR:
             return " (error)";
         case MB_ICONQUESTION:
@@ -1109,16 +1109,16 @@ int CHeadlessBackend::MessageBox(HWND hOwner, const WChar* pszText, const WChar*
     }
     if (nAnswer == 0) {
         // Unscripted, the user presses the first button.
-        switch (nType & MB_TYPEMASK) {
+        switch (nType & kMessageBoxTypeMask) {
             case 2:  // MB_ABORTRETRYIGNORE
-                nAnswer = IDABORT;
+                nAnswer = kIdAbort;
                 break;
             case 3:  // MB_YESNOCANCEL
             case 4:  // MB_YESNO
-                nAnswer = IDYES;
+                nAnswer = kIdYes;
                 break;
             case 5:  // MB_RETRYCANCEL
-                nAnswer = IDRETRY;
+                nAnswer = kIdRetry;
                 break;
             default:
                 nAnswer = IDOK;

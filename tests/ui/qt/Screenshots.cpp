@@ -1,0 +1,89 @@
+// kestrum_qt_screenshots OUTDIR: runs the real program on the Qt backend and writes pictures of
+// the main dialog (as it starts, and after a search with every row ticked) and of the about
+// box. The player comes from KESTRUM_DRIVES as for the program itself.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <cstdio>
+
+#include "app/KestrumApp.h"
+#include "ui/qt/QtBackend.h"
+
+namespace {
+
+constexpr UINT kMainDialog = 102;
+constexpr int kSearchText = 1018;
+constexpr int kSearchField = 1019;
+constexpr int kSearchButton = 1017;
+constexpr int kCheckAll = 1020;
+
+bool Save(QWidget* pWidget, const QString& path) {
+    QApplication::processEvents();
+    const bool bSaved = pWidget != nullptr && pWidget->grab().save(path, "PNG");
+    std::printf("%s %s\n", bSaved ? "wrote" : "could not write", qPrintable(path));
+    return bSaved;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc != 2) {
+        std::fputs("Usage: kestrum_qt_screenshots OUTDIR\n", stderr);
+        return 64;
+    }
+    const QString outDir = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(outDir);
+    // Comparing with the application object keeps it in the link (it lives in a static
+    // library) and makes sure it is the one registered.
+    if (AfxGetApp() != &theApp) {
+        return 1;
+    }
+    qtui::CQtBackend backend;
+    SetUiBackend(&backend);
+    bool bAllSaved = true;
+    qtui::SQtTestHooks& hooks = backend.Hooks();
+    // Boxes are answered at once and shown on the console instead.
+    hooks.answerMessageBox = [](HWND, const WString& text, const WString& caption, UINT) {
+        std::printf("message box \"%s\" - \"%s\"\n", qPrintable(QString::fromStdU16String(caption)),
+                    qPrintable(QString::fromStdU16String(text)));
+        return IDOK;
+    };
+    hooks.shellExecute = [](const WString&, const WString&, int) {};
+    hooks.dialogShown = [&](HWND hDlg, UINT nIDTemplate) {
+        QWidget* pWindow = backend.WidgetOf(hDlg);
+        if (nIDTemplate != kMainDialog) {
+            bAllSaved &= Save(pWindow, outDir + QStringLiteral("/about.png"));
+            backend.EndDialog(hDlg, IDOK);
+            return;
+        }
+        bAllSaved &= Save(pWindow, outDir + QStringLiteral("/main.png"));
+        // A search and the check-all box, through the controls as a user would.
+        if (auto* pEdit =
+                qobject_cast<QLineEdit*>(backend.WidgetOf(backend.GetDlgItem(hDlg, kSearchText)))) {
+            pEdit->setText(QStringLiteral("home"));
+        }
+        if (auto* pCombo = qobject_cast<QComboBox*>(
+                backend.WidgetOf(backend.GetDlgItem(hDlg, kSearchField)))) {
+            pCombo->setCurrentIndex(2);
+        }
+        if (auto* pButton = qobject_cast<QPushButton*>(
+                backend.WidgetOf(backend.GetDlgItem(hDlg, kSearchButton)))) {
+            pButton->click();
+        }
+        if (auto* pCheck =
+                qobject_cast<QCheckBox*>(backend.WidgetOf(backend.GetDlgItem(hDlg, kCheckAll)))) {
+            pCheck->click();
+        }
+        bAllSaved &= Save(pWindow, outDir + QStringLiteral("/main-search.png"));
+        backend.SendMessage(hDlg, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    };
+    AfxWinMain();
+    SetUiBackend(nullptr);
+    return bAllSaved ? 0 : 1;
+}
