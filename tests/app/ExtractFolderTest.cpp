@@ -1,0 +1,74 @@
+// The extract command's folder bound: a chosen path of 259 characters leaves no room for the
+// backslash and is refused; one of 258 is used.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "app/KestrumDlg.h"
+#include "platform/Platform.h"
+#include "tools/ItunesDbWriter.h"
+#include "ui/headless/HeadlessBackend.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST(ExtractFolder, PathWithoutRoomForBackslashIsRefused) {
+    setenv("KESTRUM_DRIVES", "", 1);
+    const fs::path player = fs::temp_directory_path() / "kestrum-app-test-player";
+    fs::remove_all(player);
+    dbwriter::SDatabaseSpec spec;
+    dbwriter::STrackSpec track;
+    track.title = u"Song";
+    track.location = u":iPod_Control:Music:F00:A.mp3";
+    spec.tracks.push_back(track);
+    WriteFile(player / "iPod_Control" / "Device" / "SysInfo", {});
+    WriteFile(player / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(spec));
+    platform::Platform().MapDrive(u'E', WideFromUtf8(player.string()));
+
+    struct SRow {
+        std::size_t length;
+        const char16_t* message;
+    };
+    for (const SRow& row :
+         {SRow{258, u"No songs extracted"}, SRow{259, u"Select a valid Directory"}}) {
+        CHeadlessBackend ui;
+        SetUiBackend(&ui);
+        WString path = u"/tmp/";
+        path.append(row.length - path.size(), u'k');
+        ui.QueueFolderChoice(EFolderChoice::kChosen, path);
+        bool bDone = false;
+        ui.SetPump([&] {
+            if (!bDone) {
+                bDone = true;
+                ui.Click(IDOK);
+            }
+            return false;
+        });
+        {
+            CKestrumDlg dlg;
+            dlg.DoModal();
+        }
+        SetUiBackend(nullptr);
+
+        WString lastMessage;
+        for (const SUiEvent& event : ui.Events()) {
+            if (event.kind == EUiEvent::kMessageBox) {
+                lastMessage = event.text;
+            }
+        }
+        EXPECT_EQ(lastMessage, row.message) << row.length;
+    }
+    fs::remove_all(player);
+}
+
+}  // namespace
