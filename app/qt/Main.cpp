@@ -1,0 +1,27 @@
+// Entry point of the Linux program: the Qt backend under the application object.
+#include <QApplication>
+
+#include "app/KestrumApp.h"
+#include "ui/qt/AppIcon.h"
+#include "ui/qt/QtBackend.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kestrum"));
+    // Matches the installed desktop entry, so that the desktop groups the window under it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kestrum"));
+    QApplication::setWindowIcon(qtui::AppIcon());
+    // The program ends when its dialog does, not when its last window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // Comparing with the application object keeps it in the link (it lives in a static
+    // library) and makes sure it is the one registered.
+    if (AfxGetApp() != &theApp) {
+        return 1;
+    }
+    qtui::CQtBackend backend;
+    SetUiBackend(&backend);
+    const int nExitCode = AfxWinMain();
+    SetUiBackend(nullptr);
+    return nExitCode;
+}
