@@ -1428,7 +1428,8 @@ bool CHeadlessBackend::TrayMouse(UINT nMouseMessage) {
 
 bool CHeadlessBackend::TrayDoubleClick() {
     DismissPopup();
-    for (UINT nMessage : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}) {
+    const UINT kDoubleClick[] = {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP};
+    for (UINT nMessage : kDoubleClick) {
         if (!TrayMouse(nMessage)) {
             return false;
         }
