@@ -1,0 +1,333 @@
+// The real program on the Qt backend, offscreen: layout in dialog units, then one run that
+// lists, searches, ticks, extracts, minimises and closes through the widgets as a user would.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TestPlayer.h"
+#include "app/KestrumApp.h"
+#include "res/resource.h"
+#include "ui/ResourceTables.h"
+#include "ui/qt/DialogUnits.h"
+#include "ui/qt/QtBackend.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kSongCount = 300;
+// The one song the search for "zebra" finds, in the middle so that it can scroll to the top.
+constexpr int kZebraRow = 150;
+
+struct SBox {
+    WString text;
+    WString caption;
+};
+
+// One player and one QApplication for the whole process: the platform reads the drive list
+// once, and the program's removal watcher keeps polling the player until the process ends.
+class CQtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        }
+        m_player = qttest::FreshFolder("player");
+        std::vector<qttest::SSong> songs;
+        const char* const kTitles[] = {"Theory", "Mother", "Breathe", "Other Side", "Ox"};
+        for (int i = 0; i < kSongCount; ++i) {
+            std::string title = kTitles[i % 5] + std::string(" ") + std::to_string(i);
+            if (i == kZebraRow) {
+                title = "Zebra Crossing";
+            }
+            songs.push_back(
+                {title, "Artist " + std::to_string(i % 7), "Album " + std::to_string(i % 3)});
+        }
+        ASSERT_TRUE(qttest::WritePlayer(m_player, songs));
+        setenv("KESTRUM_DRIVES", ("E=" + m_player.string()).c_str(), 1);
+        static int s_argc = 1;
+        static char s_name[] = "kestrum";
+        static char* s_argv[] = {s_name, nullptr};
+        m_pApp = new QApplication(s_argc, s_argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+    // The application object and the player stay until the process ends (see above).
+
+private:
+    fs::path m_player;
+    QApplication* m_pApp = nullptr;
+};
+
+const ::testing::Environment* const g_pEnvironment =
+    ::testing::AddGlobalTestEnvironment(new CQtEnvironment);
+
+bool WaitUntil(const std::function<bool()>& done) {
+    // Generous: the condition normally holds after one pass of the event loop.
+    QDeadlineTimer deadline(10000);
+    while (!done()) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return true;
+}
+
+// Runs the program with the backend installed; script runs once for each dialog shown.
+class QtSmoke : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(AfxGetApp(), &theApp);
+        SetUiBackend(&m_backend);
+        qtui::SQtTestHooks& hooks = m_backend.Hooks();
+        hooks.answerMessageBox = [this](HWND, const WString& text, const WString& caption, UINT) {
+            m_boxes.push_back({text, caption});
+            return IDOK;
+        };
+        hooks.shellExecute = [this](const WString&, const WString& file, int) {
+            m_opened.push_back(file);
+        };
+        hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {
+            if (m_script) {
+                m_script(hDlg, nIDTemplate);
+            }
+        };
+    }
+    void TearDown() override { SetUiBackend(nullptr); }
+
+    template <typename TWidget>
+    TWidget* Control(HWND hDlg, int nId) {
+        return qobject_cast<TWidget*>(m_backend.WidgetOf(m_backend.GetDlgItem(hDlg, nId)));
+    }
+
+    WString Text(HWND hWnd) {
+        WChar szText[kMaxPath] = {};
+        m_backend.GetWindowText(hWnd, szText, static_cast<int>(kMaxPath));
+        return szText;
+    }
+
+    WString Cell(HWND hList, int nRow, int nCol) {
+        WChar szText[kMaxPath] = {};
+        m_backend.ListGetItemText(hList, nRow, nCol, szText, static_cast<int>(kMaxPath));
+        return szText;
+    }
+
+    void Run() { AfxWinMain(); }
+
+    qtui::CQtBackend m_backend;
+    std::vector<SBox> m_boxes;
+    std::vector<WString> m_opened;
+    std::function<void(HWND, UINT)> m_script;
+};
+
+TEST_F(QtSmoke, EveryControlSitsAtItsDialogUnitRectangle) {
+    bool bChecked = false;
+    m_script = [&](HWND hDlg, UINT nIDTemplate) {
+        if (nIDTemplate == IDD_KESTRUM_DIALOG) {
+            // The about box too: its template is laid out by the same code.
+            m_backend.SendMessage(hDlg, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+            m_backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            return;
+        }
+        for (UINT nId : {UINT{IDD_KESTRUM_DIALOG}, UINT{IDD_ABOUTBOX}}) {
+            const SDialogTemplate* pTemplate = FindDialogTemplate(static_cast<int>(nId));
+            ASSERT_NE(pTemplate, nullptr);
+            QWidget* pWindow = nId == nIDTemplate ? m_backend.WidgetOf(hDlg)
+                                                  : m_backend.WidgetOf(hDlg)->parentWidget();
+            ASSERT_NE(pWindow, nullptr);
+            const qtui::SBaseUnits units = qtui::BaseUnitsOf(pWindow->font());
+            EXPECT_EQ(pWindow->size(), qtui::DialogUnitsToPixels(units, pTemplate->x, pTemplate->y,
+                                                                 pTemplate->cx, pTemplate->cy)
+                                           .size());
+            EXPECT_EQ(pWindow->windowTitle().toStdU16String(), WString(pTemplate->pszCaption));
+            const QList<QWidget*> children =
+                pWindow->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+            for (std::size_t i = 0; i < pTemplate->nItems; ++i) {
+                const SDialogItemTemplate& item = pTemplate->pItems[i];
+                const QRect expected =
+                    qtui::DialogUnitsToPixels(units, item.x, item.y, item.cx, item.cy);
+                // The closed combo box is as high as its font needs, and an icon is drawn at
+                // its own size: those keep their place, not their template size.
+                const bool bOwnSize =
+                    std::string(item.pszClass) == "ComboBox" ||
+                    (std::string(item.pszClass) == "Static" && (item.dwStyle & 0x1F) == 3);
+                bool bFound = false;
+                for (QWidget* pChild : children) {
+                    const QRect actual = pChild->geometry();
+                    if (bOwnSize ? actual.topLeft() == expected.topLeft() : actual == expected) {
+                        bFound = true;
+                    }
+                }
+                EXPECT_TRUE(bFound)
+                    << "item " << i << " of dialog " << nId << " at " << item.x << "," << item.y;
+            }
+        }
+        bChecked = true;
+        m_backend.EndDialog(hDlg, IDOK);
+    };
+    Run();
+    EXPECT_TRUE(bChecked);
+}
+
+TEST_F(QtSmoke, ListsSearchesTicksExtractsMinimisesAndCloses) {
+    const fs::path output = qttest::FreshFolder("output");
+    bool bAboutShown = false;
+    bool bFinished = false;
+    int nFolderAsked = 0;
+    m_script = [&](HWND hDlg, UINT nIDTemplate) {
+        if (nIDTemplate == IDD_ABOUTBOX) {
+            bAboutShown = true;
+            ASSERT_NE(Control<QPushButton>(hDlg, IDOK), nullptr);
+            Control<QPushButton>(hDlg, IDOK)->click();
+            return;
+        }
+        QWidget* pWindow = m_backend.WidgetOf(hDlg);
+        HWND hList = m_backend.GetDlgItem(hDlg, IDC_SONGLIST);
+        auto* pView = Control<QTableView>(hDlg, IDC_SONGLIST);
+        ASSERT_NE(pView, nullptr);
+
+        // The list holds every song in file order, enabled, with the summary above it.
+        ASSERT_EQ(m_backend.ListGetItemCount(hList), kSongCount);
+        EXPECT_EQ(Cell(hList, 0, 0), u"Theory 0");
+        EXPECT_EQ(Cell(hList, 1, 1), u"Artist 1");
+        EXPECT_EQ(Cell(hList, 2, 2), u"Album 2");
+        EXPECT_TRUE(pView->isEnabled());
+        EXPECT_TRUE(Control<QPushButton>(hDlg, IDOK)->isEnabled());
+        EXPECT_EQ(Text(m_backend.GetDlgItem(hDlg, IDC_DRIVE)), u"E:");
+        EXPECT_EQ(Text(m_backend.GetDlgItem(hDlg, IDC_SONGCOUNT)), u"300");
+        ASSERT_TRUE(WaitUntil([&] { return pView->model()->rowCount() == kSongCount; }));
+
+        // Search: the text, the field "Title" (index 2 of the sorted box), then the button.
+        auto* pEdit = Control<QLineEdit>(hDlg, IDC_SEARCHTEXT);
+        auto* pCombo = Control<QComboBox>(hDlg, IDC_SEARCHFIELD);
+        auto* pSearch = Control<QPushButton>(hDlg, IDC_SEARCH);
+        ASSERT_TRUE(pEdit && pCombo && pSearch);
+        ASSERT_EQ(pCombo->count(), 3);
+        EXPECT_EQ(pCombo->itemText(0), QStringLiteral("Album"));
+        EXPECT_EQ(pCombo->currentIndex(), -1);
+        pEdit->setText(QStringLiteral("zebra"));
+        pCombo->setCurrentIndex(2);
+        pSearch->click();
+        EXPECT_EQ(m_backend.ListGetItemState(hList, kZebraRow, LVIS_SELECTED), LVIS_SELECTED);
+        EXPECT_EQ(m_backend.ListGetTopIndex(hList), kZebraRow);
+        EXPECT_EQ(m_backend.GetFocus(), hList);
+        EXPECT_EQ(pSearch->text(), QStringLiteral("Continue"));
+        pSearch->click();
+        ASSERT_EQ(m_boxes.size(), 1u);
+        EXPECT_EQ(m_boxes.back().text, u"Search completed");
+        EXPECT_EQ(m_boxes.back().caption, u"Kestrum");
+        EXPECT_EQ(pSearch->text(), QStringLiteral("Search"));
+        pEdit->setText(QStringLiteral("ze"));
+        pSearch->click();
+        ASSERT_EQ(m_boxes.size(), 2u);
+        EXPECT_EQ(m_boxes.back().text, u"Word size < 3");
+
+        // Check-all ticks every row, and a second click clears them.
+        auto* pCheckAll = Control<QCheckBox>(hDlg, IDC_CHECKALL);
+        ASSERT_NE(pCheckAll, nullptr);
+        pCheckAll->click();
+        EXPECT_TRUE(pCheckAll->isChecked());
+        int nTicked = 0;
+        for (int i = 0; i < kSongCount; ++i) {
+            nTicked += m_backend.ListGetCheck(hList, i);
+        }
+        EXPECT_EQ(nTicked, kSongCount);
+        pCheckAll->click();
+        EXPECT_FALSE(m_backend.ListGetCheck(hList, 0));
+
+        // Extract two rows ticked in the view into the chosen folder.
+        m_backend.Hooks().answerFolder = [&](const WString& title, WString& path) {
+            ++nFolderAsked;
+            EXPECT_EQ(title, u"Select the dir where save the files");
+            path = output.u16string();
+            return EFolderChoice::kChosen;
+        };
+        pView->model()->setData(pView->model()->index(1, 0), Qt::Checked, Qt::CheckStateRole);
+        pView->model()->setData(pView->model()->index(3, 0), Qt::Checked, Qt::CheckStateRole);
+        EXPECT_TRUE(m_backend.ListGetCheck(hList, 1));
+        Control<QPushButton>(hDlg, IDOK)->click();
+        EXPECT_EQ(nFolderAsked, 1);
+        EXPECT_EQ(m_boxes.back().text, u"All songs extracted");
+        EXPECT_TRUE(fs::exists(output / "Mother 1.MP3") || fs::exists(output / "Mother 1.mp3"));
+        EXPECT_FALSE(m_backend.ListGetCheck(hList, 1));
+        EXPECT_FALSE(m_backend.ListGetCheck(hList, 3));
+
+        // Enter while typing in the search box runs the default button: the extract again.
+        m_backend.Hooks().answerFolder = [&](const WString&, WString&) {
+            ++nFolderAsked;
+            return EFolderChoice::kCancelled;
+        };
+        pEdit->setFocus();
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(pEdit, &enter);
+        EXPECT_EQ(nFolderAsked, 2);
+
+        // Without a notification area, minimising leaves the window where it was.
+        pWindow->setWindowState(Qt::WindowMinimized);
+        EXPECT_TRUE(WaitUntil([&] { return !pWindow->isMinimized(); }));
+        EXPECT_TRUE(pWindow->isVisible());
+        EXPECT_FALSE(m_backend.IsTrayIconShown(hDlg, 1));
+
+        // With one, the window hides into the icon and a double click brings it back.
+        m_backend.Hooks().trayAvailable = true;
+        pWindow->setWindowState(Qt::WindowMinimized);
+        EXPECT_TRUE(WaitUntil([&] { return !pWindow->isVisible(); }));
+        EXPECT_TRUE(m_backend.IsTrayIconShown(hDlg, 1));
+        EXPECT_EQ(m_backend.TrayToolTip(hDlg, 1), u"Kestrum");
+        m_backend.ActivateTrayIcon(hDlg, 1, QSystemTrayIcon::DoubleClick);
+        EXPECT_TRUE(pWindow->isVisible());
+        EXPECT_FALSE(pWindow->isMinimized());
+        EXPECT_FALSE(m_backend.IsTrayIconShown(hDlg, 1));
+
+        // The icon's menu: "Show Window" arrives once the menu has closed; the default item
+        // shows in bold from the second pop-up on.
+        std::vector<std::vector<qtui::SPopupItem>> menus;
+        m_backend.Hooks().answerPopupMenu = [&](const std::vector<qtui::SPopupItem>& items) {
+            menus.push_back(items);
+            return UINT{ID_TRAY_SHOWWINDOW};
+        };
+        for (int nRound = 0; nRound < 2; ++nRound) {
+            pWindow->setWindowState(Qt::WindowMinimized);
+            ASSERT_TRUE(WaitUntil([&] { return !pWindow->isVisible(); }));
+            m_backend.ActivateTrayIcon(hDlg, 1, QSystemTrayIcon::Context);
+            EXPECT_TRUE(WaitUntil([&] { return pWindow->isVisible(); }));
+        }
+        ASSERT_EQ(menus.size(), 2u);
+        ASSERT_EQ(menus[0].size(), 1u);
+        EXPECT_EQ(menus[0][0].strText, u"Show Window");
+        EXPECT_FALSE(menus[0][0].bDefault);
+        EXPECT_TRUE(menus[1][0].bDefault);
+
+        // The about entry of the window's menu, reached with a right click on the background.
+        m_backend.Hooks().answerPopupMenu = [&](const std::vector<qtui::SPopupItem>& items) {
+            EXPECT_EQ(items.back().strText, u"&About Kestrum...");
+            return items.back().nId;
+        };
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2),
+                                    pWindow->mapToGlobal(QPoint(2, 2)));
+        QCoreApplication::sendEvent(pWindow, &menuEvent);
+        EXPECT_TRUE(WaitUntil([&] { return bAboutShown; }));
+
+        // The close box: a system command, then Cancel, which ends the dialog.
+        bFinished = true;
+        pWindow->close();
+    };
+    Run();
+    EXPECT_TRUE(bFinished);
+    EXPECT_TRUE(bAboutShown);
+}
+
+}  // namespace
