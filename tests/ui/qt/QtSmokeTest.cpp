@@ -10,11 +10,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QThread>
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestPlayer.h"
@@ -328,6 +331,54 @@ TEST_F(QtSmoke, ListsSearchesTicksExtractsMinimisesAndCloses) {
     Run();
     EXPECT_TRUE(bFinished);
     EXPECT_TRUE(bAboutShown);
+}
+
+TEST_F(QtSmoke, MessageBoxFromAnotherThreadIsAnsweredOnTheGuiThread) {
+    bool bOnGuiThread = false;
+    m_backend.Hooks().answerMessageBox = [&](HWND hOwner, const WString& text, const WString&,
+                                             UINT) {
+        bOnGuiThread = QThread::currentThread() == qApp->thread();
+        EXPECT_EQ(hOwner, nullptr);
+        EXPECT_EQ(text, u"iPod unplugged: now Kestrum will be close");
+        return IDOK;
+    };
+    std::atomic<int> nResult{0};
+    std::thread worker([&] {
+        nResult = m_backend.MessageBox(nullptr, u"iPod unplugged: now Kestrum will be close",
+                                       u"Error", MB_ICONEXCLAMATION | MB_OK);
+    });
+    EXPECT_TRUE(WaitUntil([&] { return nResult.load() != 0; }));
+    worker.join();
+    EXPECT_EQ(nResult.load(), IDOK);
+    EXPECT_TRUE(bOnGuiThread);
+}
+
+TEST_F(QtSmoke, FolderChoiceIsAPathOnlyForAnExistingFolderThatFits) {
+    const fs::path folder = qttest::FreshFolder("chooser");
+    struct SCase {
+        WString chosen;
+        EFolderChoice answer;
+        EFolderChoice expected;
+    };
+    const SCase cases[] = {
+        {folder.u16string(), EFolderChoice::kChosen, EFolderChoice::kChosen},
+        {(folder / "missing").u16string(), EFolderChoice::kChosen, EFolderChoice::kNoPath},
+        {u"", EFolderChoice::kChosen, EFolderChoice::kNoPath},
+        {u"/" + WString(kMaxPath, u'a'), EFolderChoice::kChosen, EFolderChoice::kNoPath},
+        {folder.u16string(), EFolderChoice::kCancelled, EFolderChoice::kCancelled},
+        {u"", EFolderChoice::kNoPath, EFolderChoice::kNoPath},
+    };
+    for (const SCase& row : cases) {
+        m_backend.Hooks().answerFolder = [&](const WString&, WString& path) {
+            path = row.chosen;
+            return row.answer;
+        };
+        WChar szPath[kMaxPath] = {u'x'};
+        EXPECT_EQ(m_backend.BrowseForFolder(u"title", BIF_EDITBOX | BIF_NEWDIALOGSTYLE, szPath),
+                  row.expected)
+            << Utf8FromWide(row.chosen);
+        EXPECT_EQ(WString(szPath), row.expected == EFolderChoice::kChosen ? row.chosen : WString());
+    }
 }
 
 }  // namespace

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Pictures of the Linux program: builds it, writes the demo player, runs the program offscreen
+# on that player and saves PNGs of the main dialog (at start and after a search with every row
+# ticked) and of the about box.
+#   scripts/screenshots-qt.sh [OUTDIR]     (default: build/screenshots-qt)
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${KESTRUM_BUILD_DIR:-$root/build/screenshots-qt-build}"
+out="${1:-$root/build/screenshots-qt}"
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUM_WERROR=ON >/dev/null
+cmake --build "$build" -j2 --target kestrum_qt_screenshots make-demo-player
+
+player="$(mktemp -d)"
+trap 'rm -rf "$player"' EXIT
+"$build/tools/make-demo-player" "$player" >/dev/null
+
+mkdir -p "$out"
+QT_QPA_PLATFORM=offscreen GSETTINGS_BACKEND=memory KESTRUM_DRIVES="E=$player" \
+    "$build/tests/ui/qt/kestrum_qt_screenshots" "$out"
