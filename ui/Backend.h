@@ -32,13 +32,19 @@ public:
     // would), shows it unless the set-up ended it, and runs a modal loop that delivers every
     // user action to dialog.WindowProc as a window message until EndDialog is called. Returns
     // the EndDialog result, or -1 when the dialog could not be created.
+    // A WM_CREATE answered with -1 fails the dialog. EndDialog during the set-up ends it
+    // without showing it or running the loop. Whatever way it ends, the dialog receives
+    // WM_DESTROY before this returns (the window still exists then), and its owner is
+    // disabled while it runs.
     virtual INT_PTR RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND hParent) = 0;
     virtual void EndDialog(HWND hDlg, INT_PTR nResult) = 0;
     // The child control with this id, or nullptr.
     virtual HWND GetDlgItem(HWND hDlg, int nID) = 0;
     virtual int GetDlgCtrlID(HWND hWnd) = 0;
-    // Default handling of a message the dialog's own message map did not take (minimise on
-    // SC_MINIMIZE, close -> IDCANCEL on SC_CLOSE, normal painting, ...).
+    // Default handling of a message the dialog's own message map did not take: WM_SYSCOMMAND
+    // SC_MINIMIZE minimises (iconic), SC_RESTORE restores, SC_CLOSE sends WM_CLOSE; WM_CLOSE
+    // on a dialog sends WM_COMMAND (IDCANCEL, BN_CLICKED); WM_PAINT paints normally; WM_CREATE,
+    // WM_DESTROY and the rest answer 0.
     virtual LRESULT DefWindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) = 0;
     // Sends a message to a window (synchronously, on the calling thread).
     virtual LRESULT SendMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) = 0;

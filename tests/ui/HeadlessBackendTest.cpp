@@ -299,6 +299,45 @@ TEST_F(HeadlessBackendTest, ProgramTextChangeOfAnEditIsReported) {
     EXPECT_EQ(dialog.m_log, (std::vector<std::string>{"text change"}));
 }
 
+// Draws its icon centred while minimised, as the main dialog does.
+class CPaintingDialog : public CDialog {
+public:
+    CPaintingDialog() : CDialog(IDD_KESTRUM_DIALOG) {}
+    HICON m_hIcon = nullptr;
+    int m_nNormalPaints = 0;
+    void OnPaint() {
+        if (!IsIconic()) {
+            ++m_nNormalPaints;
+            CDialog::OnPaint();
+            return;
+        }
+        CPaintDC dc(this);
+        RECT rect{};
+        GetClientRect(&rect);
+        const int cxIcon = UiBackend().GetSystemMetrics(SM_CXICON);
+        dc.DrawIcon((rect.right - cxIcon + 1) / 2, 0, m_hIcon);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(CPaintingDialog, CDialog)
+ON_WM_PAINT()
+END_MESSAGE_MAP()
+
+TEST_F(HeadlessBackendTest, PaintReachesTheDialogAndRecordsDrawnIcons) {
+    CPaintingDialog dialog;
+    dialog.m_hIcon = m_ui.LoadIcon(IDR_MAINICON);
+    Script({[&] {
+        EXPECT_TRUE(m_ui.Paint());
+        EXPECT_TRUE(m_ui.Minimise());
+        EXPECT_TRUE(m_ui.Paint());
+    }});
+    dialog.DoModal();
+    EXPECT_EQ(dialog.m_nNormalPaints, 1);
+    ASSERT_EQ(m_ui.DrawnIcons().size(), 1u);
+    EXPECT_EQ(m_ui.DrawnIcons()[0].hIcon, dialog.m_hIcon);
+    EXPECT_EQ(m_ui.DrawnIcons()[0].x, (430 * 6 / 4 - 32 + 1) / 2);
+}
+
 TEST_F(HeadlessBackendTest, StringsAndIconsLoadFromTheTables) {
     WChar text[64];
     EXPECT_EQ(m_ui.LoadString(IDS_ABOUTBOX, text, 64), 17);

@@ -1397,6 +1397,15 @@ bool CHeadlessBackend::Restore() {
     return true;
 }
 
+bool CHeadlessBackend::Paint() {
+    const SHeadlessWindow* pDialog = TopDialogWindow();
+    if (pDialog == nullptr || pDialog->bEnded || !pDialog->bVisible) {
+        return false;
+    }
+    SendMessage(pDialog->hWnd, WM_PAINT, 0, 0);
+    return true;
+}
+
 bool CHeadlessBackend::SysCommand(UINT nID) {
     DismissPopup();
     const SHeadlessWindow* pDialog = TopDialogWindow();

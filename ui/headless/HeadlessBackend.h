@@ -217,6 +217,8 @@ public:
     bool Minimise();
     // The task bar button of a minimised window: WM_SYSCOMMAND SC_RESTORE.
     bool Restore();
+    // Asks the top dialog to paint itself (WM_PAINT), as uncovering it would.
+    bool Paint();
     // A system menu entry by command id (only entries the menu holds).
     bool SysCommand(UINT nID);
     // A mouse message on the notification-area icon, sent as its callback message.
