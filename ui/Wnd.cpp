@@ -110,8 +110,10 @@ int CWnd::GetWindowText(WChar* pszBuffer, int nMaxCount) const {
 
 CWnd* CWnd::SetFocus() {
     // The previous focus window is handed back as a temporary wrapper, valid until the next
-    // call on this thread: this framework keeps no handle-to-object table.
-    thread_local CWnd s_previous;
+    // call: this framework keeps no handle-to-object table. Focus belongs to the dialog's
+    // thread alone. Not thread_local: with MinGW's emulated TLS the destructor of a
+    // thread_local object can run on already freed storage when the thread ends.
+    static CWnd s_previous;
     HWND hPrevious = UiBackend().SetFocus(m_hWnd);
     if (hPrevious == nullptr) {
         return nullptr;

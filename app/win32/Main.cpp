@@ -4,8 +4,9 @@
 
 int WINAPI wWinMain(HINSTANCE /*hInstance*/, HINSTANCE /*hPrevInstance*/, LPWSTR /*pszCmdLine*/,
                     int /*nCmdShow*/) {
-    // Naming the application object keeps it in the link: it lives in a static library.
-    static_cast<void>(&theApp);
+    // The application object lives in a static library: naming it here is what links it in,
+    // and its constructor registers it for AfxWinMain.
+    const CWinApp* pApp = &theApp;
     SetUiBackend(&Win32Backend());
-    return AfxWinMain();
+    return pApp == AfxGetApp() ? AfxWinMain() : 1;
 }

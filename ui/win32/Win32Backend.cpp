@@ -3,7 +3,7 @@
 // every message first and hands back to the dialog manager what it does not handle itself.
 #include "ui/win32/Win32Backend.h"
 
-#include <utility>
+#include <cstddef>
 #include <vector>
 
 #include "ui/Dialog.h"
@@ -91,8 +91,15 @@ INT_PTR CALLBACK DialogProc(HWND hDlg, UINT nMsg, WPARAM wParam, LPARAM lParam) 
 }
 
 // BeginPaint's record lives until EndPaint; paints nest at most through a message sent while
-// painting, so a small stack per thread is enough.
-thread_local std::vector<std::pair<HWND, PAINTSTRUCT>> t_paints;
+// painting, so a few per thread are enough. Plain data: with MinGW's emulated TLS a thread_local
+// object with a destructor can be destroyed on freed storage when its thread ends.
+struct SPaint {
+    HWND hWnd;
+    PAINTSTRUCT paint;
+};
+constexpr std::size_t kMaxNestedPaints = 8;
+thread_local SPaint t_paints[kMaxNestedPaints];
+thread_local std::size_t t_nPaints = 0;
 
 }  // namespace
 
@@ -202,21 +209,25 @@ BOOL CWin32Backend::GetCursorPos(POINT& point) { return ::GetCursorPos(&point); 
 int CWin32Backend::GetSystemMetrics(int nIndex) { return ::GetSystemMetrics(nIndex); }
 
 HDC CWin32Backend::BeginPaint(HWND hWnd) {
-    PAINTSTRUCT paint{};
-    HDC hDC = ::BeginPaint(hWnd, &paint);
+    if (t_nPaints == kMaxNestedPaints) {
+        return nullptr;
+    }
+    SPaint& entry = t_paints[t_nPaints];
+    entry.hWnd = hWnd;
+    entry.paint = PAINTSTRUCT{};
+    HDC hDC = ::BeginPaint(hWnd, &entry.paint);
     if (hDC != nullptr) {
-        t_paints.emplace_back(hWnd, paint);
+        ++t_nPaints;
     }
     return hDC;
 }
 
 void CWin32Backend::EndPaint(HWND hWnd, HDC hDC) {
-    for (auto it = t_paints.rbegin(); it != t_paints.rend(); ++it) {
-        if (it->first == hWnd && it->second.hdc == hDC) {
-            ::EndPaint(hWnd, &it->second);
-            t_paints.erase(std::next(it).base());
-            return;
-        }
+    // The innermost paint ends first.
+    if (t_nPaints > 0 && t_paints[t_nPaints - 1].hWnd == hWnd &&
+        t_paints[t_nPaints - 1].paint.hdc == hDC) {
+        --t_nPaints;
+        ::EndPaint(hWnd, &t_paints[t_nPaints].paint);
     }
 }
 

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/KestrumApp.h"
 #include "platform/Platform.h"
 #include "res/resource.h"
 #include "tools/ItunesDbWriter.h"
@@ -163,6 +164,8 @@ protected:
         if (bWine && ::GetEnvironmentVariableW(L"DISPLAY", szDisplay, 8) == 0) {
             GTEST_SKIP() << "no display: run under xvfb-run";
         }
+        // Naming the application object links it in from its static library.
+        ASSERT_EQ(AfxGetApp(), &theApp);
         m_app = std::thread([this] {
             m_dwThread = ::GetCurrentThreadId();
             AfxWinMain();
