@@ -70,11 +70,13 @@ public:
     [[noreturn]] virtual void ExitProcess(int code) = 0;
 };
 
-// The installed platform: the real one unless a test installed another.
+// The installed platform: the native one unless a test, the driver or the command-line tool
+// installed a wrapper around it.
 IPlatform& Platform();
 // The operating system's own implementation.
 IPlatform& NativePlatform();
-// Installs a replacement; nullptr puts the native one back. Not thread-safe: tests only.
+// Installs a replacement; nullptr puts the native one back. Not thread-safe: call it before any
+// thread of the program starts and after the last one ended.
 void InstallPlatform(IPlatform* replacement);
 
 }  // namespace platform

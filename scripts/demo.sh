@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Tries Kestrum on a demo player: builds the command-line tool and the demo player maker,
-# writes a demo player into a temporary folder, maps it as drive E, then lists, searches and
-# extracts its songs.
+# Tries Kestrum on a demo player written into a temporary folder and mapped as drive E.
+# With a display (DISPLAY or WAYLAND_DISPLAY set), opens the window, kestrum, on it; without
+# one, or with --cli, lists, searches and extracts its songs with kestrum-cli.
+# Usage: scripts/demo.sh [--cli]
 set -euo pipefail
+
+mode=gui
+if [ "${1:-}" = "--cli" ] || [ -z "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    mode=cli
+fi
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -12,9 +18,11 @@ jobs=${KESTRUM_JOBS:-2}
 scripts/ensure-packages.sh cmake g++ make pkg-config libglib2.0-dev libgtest-dev googletest \
     libbenchmark-dev qt6-base-dev
 
-echo "==> Building kestrum-cli and make-demo-player (preset linux)"
+targets=(kestrum-cli make-demo-player)
+[ "$mode" = gui ] && targets+=(kestrum)
+echo "==> Building ${targets[*]} (preset linux)"
 cmake --preset linux >/dev/null
-cmake --build --preset linux -j"$jobs" --target kestrum-cli make-demo-player
+cmake --build --preset linux -j"$jobs" --target "${targets[@]}"
 cli=$root/build/linux/cli/kestrum-cli
 maker=$root/build/linux/tools/make-demo-player
 
@@ -26,6 +34,13 @@ echo "==> Writing a demo player to $demo/player"
 # Off Windows, drive letters come from KESTRUM_DRIVES (or from the mounts under /media,
 # /run/media and /mnt when it is not set).
 export KESTRUM_DRIVES="E=$demo/player"
+
+if [ "$mode" = gui ]; then
+    echo
+    echo "==> KESTRUM_DRIVES=$KESTRUM_DRIVES kestrum"
+    echo "(tick songs and press Extract; closing the window ends the demo)"
+    exec "$root/build/linux/app/qt/kestrum"
+fi
 echo
 echo "==> KESTRUM_DRIVES=$KESTRUM_DRIVES kestrum-cli list"
 echo "(row, title, artist, album, file name of the copy)"
