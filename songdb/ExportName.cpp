@@ -24,6 +24,13 @@ bool ClimbsUp(WStringView component) {
     return dots >= 2;
 }
 
+// Removes the dots and spaces that end the last component of key (never a separator).
+void DropTrailingDotsAndSpaces(WString& key) {
+    while (!key.empty() && (key.back() == u'.' || key.back() == u' ')) {
+        key.pop_back();
+    }
+}
+
 }  // namespace
 
 WString TypeSuffix(std::span<const std::uint8_t, 4> stored) {
@@ -86,14 +93,21 @@ bool LeavesFolder(WStringView name) {
 }
 
 WString RunKey(WStringView path) {
-    WString key(path);
-    for (WChar& ch : key) {
-        if (ch == u'/') {
-            ch = u'\\';
+    WString key;
+    key.reserve(path.size());
+    for (WChar ch : path) {
+        if (ch == u'/' || ch == u'\\') {
+            // "Song." and "Song" are one file on Windows: it drops a name's trailing dots and
+            // spaces, so they must not count in the key either.
+            DropTrailingDotsAndSpaces(key);
+            key.push_back(u'\\');
         } else if (ch >= u'A' && ch <= u'Z') {
-            ch = static_cast<WChar>(ch + 0x20);
+            key.push_back(static_cast<WChar>(ch + 0x20));
+        } else {
+            key.push_back(ch);
         }
     }
+    DropTrailingDotsAndSpaces(key);
     return key;
 }
 

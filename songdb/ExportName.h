@@ -23,8 +23,9 @@ WString LocationExtension(WStringView location);
 // Windows drops trailing dots and spaces from names).
 bool LeavesFolder(WStringView name);
 
-// The key under which an export run remembers a destination: '/' as '\' and 'A'..'Z' as
-// lower case, because Windows file systems ignore the case and both separators.
+// The key under which an export run remembers a destination: '/' as '\', 'A'..'Z' as lower
+// case and without the trailing dots and spaces of each name, because Windows file systems
+// ignore the case, take both separators and drop those dots and spaces.
 WString RunKey(WStringView path);
 
 // title + " (n)" + suffix.

@@ -70,8 +70,10 @@ def leaves_folder(name):
 
 
 def run_key(name):
-    return "".join(chr(ord(c) + 32) if "A" <= c <= "Z" else ("\\" if c == "/" else c)
-                   for c in name)
+    # Windows ignores A-Z case, takes both separators and drops trailing dots and spaces.
+    folded = "".join(chr(ord(c) + 32) if "A" <= c <= "Z" else ("\\" if c == "/" else c)
+                     for c in name)
+    return "\\".join(part.rstrip(". ") for part in folded.split("\\"))
 
 
 def numbered(title, suffix, number):

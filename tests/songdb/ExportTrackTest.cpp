@@ -102,6 +102,21 @@ TEST(ExportTrack, EqualNamesInOneRunAreNumbered) {
     EXPECT_EQ(player.LastTarget(), u"C:\\Out\\Song (2).MP3");
 }
 
+TEST(ExportTrack, NamesWindowsTrimsToTheSameFileAreNumbered) {
+    // No type and no extension: the bare title is the name, trailing dots and spaces included.
+    CExportPlayer player({Track(u"Live", u":a:1", ""), Track(u"Live.", u":a:2", ""),
+                          Track(u"live .", u":a:3", ""), Track(u"Live..x", u":a:4", ""),
+                          Track(u"Tour. /Live", u":a:5", ""), Track(u"Tour/Live", u":a:6", "")});
+    const std::vector<WString> expected = {u"C:\\Out\\Live",        u"C:\\Out\\Live. (2)",
+                                           u"C:\\Out\\live . (2)",  u"C:\\Out\\Live..x",
+                                           u"C:\\Out\\Tour. /Live", u"C:\\Out\\Tour/Live (2)"};
+    player.db->BeginExportRun();
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_TRUE(player.db->ExportTrack(static_cast<int>(i), kFolder)) << i;
+        EXPECT_EQ(player.LastTarget(), expected[i]) << i;
+    }
+}
+
 TEST(ExportTrack, FailedCopyDoesNotTakeTheName) {
     CExportPlayer player({Track(u"Song", u":a:1.mp3"), Track(u"Song", u":a:2.mp3")});
     player.os.bFailCopy = true;

@@ -1,0 +1,127 @@
+#!/usr/bin/env python3
+"""Runs the Linux kestrum-cli and the cross-built kestrum-cli.exe (under Wine) on the same player
+and checks that they agree.
+
+The player comes from the independent writer and is mapped to a Wine drive letter (a link in
+the prefix's dosdevices); the Linux program sees it through KESTRUM_DRIVES under the same
+letter. `list` and `search` must print the same rows (Windows ends its lines with CR LF).
+`extract --all` must give byte-identical files, except that Windows refuses names holding
+characters it forbids (? * : " < > | and control characters), which POSIX allows, and drops
+the trailing dots and spaces of a name.
+"""
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import independent_writer  # noqa: E402
+
+WINDOWS_FORBIDDEN = set('?*:"<>|') | {chr(c) for c in range(1, 32)}
+LETTER = "M"
+
+
+def read_tree(root):
+    """Relative path (with '/') to bytes, for every file below root."""
+    files = {}
+    for folder, _, names in os.walk(root):
+        for name in names:
+            path = os.path.join(folder, name)
+            with open(path, "rb") as f:
+                files[os.path.relpath(path, root).replace(os.sep, "/")] = f.read()
+    return files
+
+
+def windows_name(name):
+    """The name Windows gives a file asked for under name."""
+    return "/".join(part.rstrip(". ") for part in name.split("/"))
+
+
+def windows_path(path):
+    # Wine's drive Z is the Unix root.
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--linux-cli", required=True)
+    parser.add_argument("--windows-cli", required=True)
+    parser.add_argument("--wine-run", required=True, help="scripts/wine-run.sh")
+    parser.add_argument("--prefix", required=True, help="the Wine prefix to use")
+    parser.add_argument("--tracks", type=int, default=400)
+    options = parser.parse_args()
+
+    for program in (options.linux_cli, options.windows_cli):
+        if not os.path.exists(program):
+            print("skipped: %s is not built" % program)
+            return 77
+
+    failures = []
+    work = tempfile.mkdtemp(prefix="kestrum-wine-parity-")
+    prefix = os.path.abspath(options.prefix)
+    try:
+        player = os.path.join(work, "player")
+        tracks = independent_writer.generate_tracks(options.tracks, seed=99)
+        independent_writer.write_player(player, tracks)
+
+        subprocess.run([os.path.join(os.path.dirname(options.wine_run), "wine-prefix.sh"),
+                        prefix], check=True)
+        link = os.path.join(prefix, "dosdevices", LETTER.lower() + ":")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(player, link)
+
+        linux_env = dict(os.environ, KESTRUM_DRIVES="%s=%s" % (LETTER, player),
+                         GSETTINGS_BACKEND="memory")
+
+        def linux(args):
+            return subprocess.run([options.linux_cli] + args, capture_output=True,
+                                  env=linux_env, check=False)
+
+        def windows(args):
+            return subprocess.run([options.wine_run, "--prefix", prefix, options.windows_cli]
+                                  + args, capture_output=True, check=False)
+
+        for args in (["list", "--drive", LETTER], ["search", "repeated", "--drive", LETTER],
+                     ["search", "ALBUM caf", "--field", "album", "--drive", LETTER]):
+            on_linux, on_windows = linux(args), windows(args)
+            windows_rows = on_windows.stdout.replace(b"\r\n", b"\n")
+            if (on_linux.returncode, on_linux.stdout) != (on_windows.returncode, windows_rows):
+                failures.append("%s differs: linux %d, %d bytes; windows %d, %d bytes %r"
+                                % (" ".join(args), on_linux.returncode, len(on_linux.stdout),
+                                   on_windows.returncode, len(on_windows.stdout),
+                                   on_windows.stderr[-300:]))
+
+        linux_out = os.path.join(work, "linux-out")
+        windows_out = os.path.join(work, "windows-out")
+        linux(["extract", "--all", "--to", linux_out, "--drive", LETTER])
+        windows(["extract", "--all", "--to", windows_path(windows_out), "--drive", LETTER])
+        linux_files = {windows_name(name): content
+                       for name, content in read_tree(linux_out).items()}
+        windows_files = read_tree(windows_out)
+        if not windows_files:
+            failures.append("the Windows build copied nothing")
+        for name, content in windows_files.items():
+            if linux_files.get(name) != content:
+                failures.append("%r: the Windows copy differs from the Linux one" % name)
+        for name in sorted(set(linux_files) - set(windows_files)):
+            if not WINDOWS_FORBIDDEN & set(name):
+                failures.append("%r was copied on Linux only" % name)
+        print("%d tracks: %d files on Linux, %d on Windows"
+              % (len(tracks), len(linux_files), len(windows_files)))
+    finally:
+        link = os.path.join(prefix, "dosdevices", LETTER.lower() + ":")
+        if os.path.islink(link):
+            os.remove(link)
+        shutil.rmtree(work, ignore_errors=True)
+
+    for failure in failures[:30]:
+        print("FAIL:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
