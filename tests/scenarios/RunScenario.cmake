@@ -1,6 +1,7 @@
 # Runs one scenario: fresh players in WORK_DIR/players, the driver on SCRIPT from WORK_DIR with
 # only the drives the script maps and in-memory desktop settings, then compares its output with
 # EXPECTED. With -DUPDATE=ON the output is written to EXPECTED instead (review the diff!).
+# -DDRIVER_ENV=NAME=VALUE;... adds to the driver's environment (the Qt driver's platform).
 foreach(var DRIVER PLAYERS SCRIPT EXPECTED WORK_DIR SCHEMA_DIR)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "RunScenario.cmake needs -D${var}=...")
@@ -16,7 +17,7 @@ endif()
 
 execute_process(
     COMMAND ${CMAKE_COMMAND} -E env GSETTINGS_BACKEND=memory GSETTINGS_SCHEMA_DIR=${SCHEMA_DIR}
-        KESTRUM_DRIVES= ${DRIVER} ${SCRIPT}
+        KESTRUM_DRIVES= ${DRIVER_ENV} ${DRIVER} ${SCRIPT}
     WORKING_DIRECTORY ${WORK_DIR}
     OUTPUT_VARIABLE actual
     ERROR_VARIABLE errors

@@ -79,7 +79,7 @@ const char* ChoiceName(INT_PTR choice) {
 
 }  // namespace
 
-CDriver::CDriver(std::istream& script, std::ostream& out, CHeadlessBackend& ui,
+CDriver::CDriver(std::istream& script, std::ostream& out, IDriverUi& ui,
                  CScriptedPlatform& platform, std::string baseDir)
     : m_script(script), m_out(out), m_ui(ui), m_platform(platform), m_baseDir(std::move(baseDir)) {}
 
@@ -119,10 +119,9 @@ int CDriver::Run() {
             }
             m_bStarted = true;
             m_bRunning = true;
-            m_ui.SetPump([this] { return Pump(); });
-            nExitCode = AfxWinMain();
+            nExitCode = m_ui.Run([this] { return Pump(); });
             m_bRunning = false;
-            m_platform.WaitUntilIdle();
+            m_ui.AwaitIdle(m_platform);
             continue;
         }
         if (!Execute(line)) {
@@ -133,7 +132,7 @@ int CDriver::Run() {
 }
 
 bool CDriver::Pump() {
-    m_platform.WaitUntilIdle();
+    m_ui.AwaitIdle(m_platform);
     std::string line;
     if (!ReadLine(line)) {
         return false;
@@ -144,7 +143,7 @@ bool CDriver::Pump() {
     if (!Execute(line)) {
         Fail("not understood: " + line);
     }
-    m_platform.WaitUntilIdle();
+    m_ui.AwaitIdle(m_platform);
     return true;
 }
 
@@ -269,58 +268,58 @@ void CDriver::ListFiles(const std::string& path) {
 }
 
 void CDriver::Show(bool bRows) {
-    const SHeadlessWindow* pDialog = m_ui.Window(m_ui.TopDialog());
-    if (pDialog == nullptr) {
+    SDriverDialog dialog;
+    if (!m_ui.TopDialog(dialog)) {
         Print("no dialog");
         return;
     }
-    std::string state = pDialog->bIconic ? "minimised" : pDialog->bVisible ? "shown" : "hidden";
-    Print("dialog " + std::to_string(pDialog->nTemplateId) + " " + Quote(pDialog->text) + " " +
+    std::string state = dialog.bMinimised ? "minimised" : dialog.bVisible ? "shown" : "hidden";
+    Print("dialog " + std::to_string(dialog.nTemplateId) + " " + Quote(dialog.caption) + " " +
           state);
-    if (pDialog->nTemplateId == IDD_KESTRUM_DIALOG) {
+    if (dialog.nTemplateId == IDD_KESTRUM_DIALOG) {
+        SDriverControl control;
         std::string summary = "summary";
         for (int nId : {IDC_DRIVE, IDC_DISKSIZE, IDC_DISKFREE, IDC_SONGCOUNT}) {
-            const SHeadlessWindow* pStatic = m_ui.Control(nId);
-            summary += " " + std::to_string(nId) + "=" + Quote(pStatic ? pStatic->text : u"");
+            const bool bFound = m_ui.Control(nId, control);
+            summary += " " + std::to_string(nId) + "=" + Quote(bFound ? control.text : u"");
         }
         Print(summary);
         std::string enabled = "enabled";
         std::string disabled = "disabled";
         for (int nId : kMainControls) {
-            const SHeadlessWindow* pControl = m_ui.Control(nId);
-            (pControl != nullptr && pControl->bEnabled ? enabled : disabled) +=
-                " " + std::to_string(nId);
+            const bool bEnabled = m_ui.Control(nId, control) && control.bEnabled;
+            (bEnabled ? enabled : disabled) += " " + std::to_string(nId);
         }
         Print(enabled);
         if (disabled != "disabled") {
             Print(disabled);
         }
-        if (const SHeadlessWindow* pButton = m_ui.Control(IDC_SEARCH)) {
-            Print("button " + std::to_string(IDC_SEARCH) + " " + Quote(pButton->text));
+        if (m_ui.Control(IDC_SEARCH, control)) {
+            Print("button " + std::to_string(IDC_SEARCH) + " " + Quote(control.text));
         }
-        if (const SHeadlessWindow* pEdit = m_ui.Control(IDC_SEARCHTEXT)) {
-            Print("edit " + std::to_string(IDC_SEARCHTEXT) + " " + Quote(pEdit->text));
+        if (m_ui.Control(IDC_SEARCHTEXT, control)) {
+            Print("edit " + std::to_string(IDC_SEARCHTEXT) + " " + Quote(control.text));
         }
-        if (const SHeadlessWindow* pCombo = m_ui.Control(IDC_SEARCHFIELD)) {
+        if (m_ui.Control(IDC_SEARCHFIELD, control)) {
             std::string line = "combo " + std::to_string(IDC_SEARCHFIELD);
-            for (std::size_t i = 0; i < pCombo->items.size(); ++i) {
-                line += " " + Quote(pCombo->items[i]);
-                if (static_cast<int>(i) == pCombo->nCurSel) {
+            for (std::size_t i = 0; i < control.items.size(); ++i) {
+                line += " " + Quote(control.items[i]);
+                if (static_cast<int>(i) == control.nCurSel) {
                     line += "(selected)";
                 }
             }
             Print(line);
         }
-        if (const SHeadlessWindow* pCheck = m_ui.Control(IDC_CHECKALL)) {
-            Print("check " + std::to_string(IDC_CHECKALL) + (pCheck->nCheck != 0 ? " on" : " off"));
+        if (m_ui.Control(IDC_CHECKALL, control)) {
+            Print("check " + std::to_string(IDC_CHECKALL) + (control.bChecked ? " on" : " off"));
         }
-        if (const SHeadlessWindow* pList = m_ui.Control(IDC_SONGLIST)) {
+        if (m_ui.Control(IDC_SONGLIST, control)) {
             std::string selected;
             int nTicked = 0;
-            for (std::size_t i = 0; i < pList->rows.size(); ++i) {
-                const SHeadlessRow& row = pList->rows[i];
+            for (std::size_t i = 0; i < control.rows.size(); ++i) {
+                const SDriverRow& row = control.rows[i];
                 nTicked += row.bChecked ? 1 : 0;
-                if ((row.nState & LVIS_SELECTED) != 0) {
+                if (row.bSelected) {
                     selected += " " + std::to_string(i);
                 }
                 if (!bRows) {
@@ -332,19 +331,14 @@ void CDriver::Show(bool bRows) {
                 }
                 Print(line);
             }
-            Print("rows " + std::to_string(pList->rows.size()) + " ticked " +
-                  std::to_string(nTicked) + " top " + std::to_string(pList->nTopIndex) +
+            Print("rows " + std::to_string(control.rows.size()) + " ticked " +
+                  std::to_string(nTicked) + " top " + std::to_string(control.nTopIndex) +
                   " selected" + (selected.empty() ? std::string(" none") : selected));
         }
     }
-    std::string focus = "none";
-    if (const SHeadlessWindow* pFocus = m_ui.Window(m_ui.GetFocus())) {
-        focus = pFocus->pDialog != nullptr ? "dialog " + std::to_string(pFocus->nTemplateId)
-                                           : std::to_string(pFocus->nId);
-    }
-    Print("focus " + focus);
-    const SHeadlessTrayIcon* pIcon = m_ui.TrayIcon();
-    Print(pIcon != nullptr ? "icon shown " + Quote(pIcon->tip) : std::string("icon none"));
+    Print("focus " + m_ui.Focus());
+    WString tip;
+    Print(m_ui.TrayTip(tip) ? "icon shown " + Quote(tip) : std::string("icon none"));
 }
 
 bool CDriver::Execute(const std::string& line) {
@@ -419,7 +413,8 @@ bool CDriver::Execute(const std::string& line) {
         if (!ParseNumber(arg, number) || number < 0) {
             Fail("wait MILLISECONDS");
         }
-        m_platform.Advance(static_cast<std::uint64_t>(number));
+        m_platform.MoveClock(static_cast<std::uint64_t>(number));
+        m_ui.AwaitIdle(m_platform);
         return true;
     }
     if (verb == "answer") {
@@ -438,9 +433,9 @@ bool CDriver::Execute(const std::string& line) {
     }
     if (verb == "folder") {
         if (arg == "cancel") {
-            m_ui.QueueFolderChoice(EFolderChoice::kCancelled);
+            m_ui.QueueFolderChoice(EFolderChoice::kCancelled, {});
         } else if (arg == "nopath") {
-            m_ui.QueueFolderChoice(EFolderChoice::kNoPath);
+            m_ui.QueueFolderChoice(EFolderChoice::kNoPath, {});
         } else if (!arg.empty()) {
             m_ui.QueueFolderChoice(EFolderChoice::kChosen, WideFromUtf8(Absolute(arg)));
         } else {
@@ -465,9 +460,9 @@ bool CDriver::Execute(const std::string& line) {
         }
         bDone = m_ui.Click(static_cast<int>(number));
     } else if (verb == "type") {
-        bDone = m_ui.SetEditText(IDC_SEARCHTEXT, WideFromUtf8(rest));
+        bDone = m_ui.Type(IDC_SEARCHTEXT, WideFromUtf8(rest));
     } else if (verb == "pick") {
-        bDone = m_ui.SelectCombo(IDC_SEARCHFIELD, WideFromUtf8(arg));
+        bDone = m_ui.Pick(IDC_SEARCHFIELD, WideFromUtf8(arg));
     } else if (verb == "tick" || verb == "untick" || verb == "select") {
         if (!ParseNumber(arg, number)) {
             Fail(verb + " ROW");
@@ -490,15 +485,16 @@ bool CDriver::Execute(const std::string& line) {
     } else if (verb == "icon") {
         // The icon may go away during the action itself (a double click restores the window
         // before the last button-up), so whether it was there decides.
-        const bool bIconThere = m_ui.TrayIcon() != nullptr;
+        WString tip;
+        const bool bIconThere = m_ui.TrayTip(tip);
         if (arg == "dblclick") {
-            bDone = m_ui.TrayDoubleClick();
+            m_ui.TrayDoubleClick();
         } else if (arg == "rclick") {
-            bDone = m_ui.TrayRightClick();
+            m_ui.TrayRightClick();
         } else if (arg == "click") {
-            bDone = m_ui.TrayMouse(WM_LBUTTONDOWN);
+            m_ui.TrayClick();
         } else if (arg == "move") {
-            bDone = m_ui.TrayMouse(WM_MOUSEMOVE);
+            m_ui.TrayMove();
         } else {
             Fail("icon dblclick|rclick|click|move");
         }

@@ -7,14 +7,14 @@
 #include <ostream>
 #include <string>
 
+#include "tools/driver/DriverUi.h"
 #include "tools/driver/ScriptedPlatform.h"
-#include "ui/headless/HeadlessBackend.h"
 
 class CDriver : public IUiEventSink {
 public:
     // Paths printed are relative to baseDir when they lie under it.
-    CDriver(std::istream& script, std::ostream& out, CHeadlessBackend& ui,
-            CScriptedPlatform& platform, std::string baseDir);
+    CDriver(std::istream& script, std::ostream& out, IDriverUi& ui, CScriptedPlatform& platform,
+            std::string baseDir);
 
     // Runs the whole script; returns the process exit code.
     int Run();
@@ -26,7 +26,7 @@ public:
 private:
     // One line, before the program starts (false: the line was not understood).
     bool Execute(const std::string& line);
-    // The headless backend's pump: the next line inside the dialog's modal loop.
+    // The backend's pump: the next line inside the dialog's modal loop.
     bool Pump();
     bool ReadLine(std::string& line);
     void Fail(const std::string& why);
@@ -40,7 +40,7 @@ private:
 
     std::istream& m_script;
     std::ostream& m_out;
-    CHeadlessBackend& m_ui;
+    IDriverUi& m_ui;
     CScriptedPlatform& m_platform;
     std::string m_baseDir;
     int m_nLine = 0;

@@ -1,17 +1,19 @@
-// kestrum-driver: runs Kestrum on the headless backend from a script file (or standard input)
-// and prints what a user would see, one line each.
+// kestrum-driver (and kestrum-driver-qt): runs Kestrum from a script file (or standard input)
+// on the backend this executable is linked with, and prints what a user would see, one line
+// each.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <memory>
 
 #include "app/KestrumApp.h"
 #include "platform/Platform.h"
 #include "tools/driver/Driver.h"
+#include "tools/driver/DriverUi.h"
 #include "tools/driver/ScriptedPlatform.h"
 #include "ui/WinApp.h"
-#include "ui/headless/HeadlessBackend.h"
 
 namespace {
 // The driver that prints the closing lines when the removal watcher ends the process.
@@ -29,7 +31,7 @@ int main(int argc, char** argv) {
     if (argc > 2 || (argc == 2 && std::strcmp(argv[1], "--help") == 0)) {
         std::fprintf(stderr,
                      "Usage: kestrum-driver [SCRIPT]\n"
-                     "Runs Kestrum headless from a script of user actions (standard input when\n"
+                     "Runs Kestrum from a script of user actions (standard input when\n"
                      "no SCRIPT is given) and prints what a user would see. See docs/driver.md.\n");
         return argc > 2 ? 64 : 0;
     }
@@ -52,14 +54,14 @@ int main(int argc, char** argv) {
     });
     platform::InstallPlatform(pPlatform);
 
-    static CHeadlessBackend s_ui;
-    SetUiBackend(&s_ui);
-    static CDriver s_driver(*pScript, std::cout, s_ui, *pPlatform,
-                            std::filesystem::current_path().string());
-    g_pDriver = &s_driver;
-    s_ui.SetEventSink(&s_driver);
+    // Gone before main returns: a GUI toolkit cannot be torn down among the static objects.
+    const std::unique_ptr<IDriverUi> pUi = CreateDriverUi(argc, argv);
+    CDriver driver(*pScript, std::cout, *pUi, *pPlatform, std::filesystem::current_path().string());
+    g_pDriver = &driver;
+    pUi->SetEventSink(&driver);
 
-    const int code = s_driver.Run();
-    s_driver.PrintExit(code);
+    const int code = driver.Run();
+    driver.PrintExit(code);
+    g_pDriver = nullptr;
     return code;
 }

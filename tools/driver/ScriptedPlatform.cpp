@@ -29,8 +29,8 @@ void CScriptedPlatform::SetDiskSpaceFails(WChar letter) {
     m_disks[UpperLetter(letter)] = SDisk{true, 0, 0};
 }
 
-void CScriptedPlatform::Advance(std::uint64_t milliseconds) {
-    std::unique_lock lock(m_mutex);
+void CScriptedPlatform::MoveClock(std::uint64_t milliseconds) {
+    const std::lock_guard lock(m_mutex);
     m_now += milliseconds;
     for (SSleeper* pSleeper : m_sleepers) {
         if (!pSleeper->bWoken && pSleeper->wake <= m_now) {
@@ -40,12 +40,16 @@ void CScriptedPlatform::Advance(std::uint64_t milliseconds) {
         }
     }
     m_changed.notify_all();
-    m_changed.wait(lock, [this] { return m_nBusy == 0; });
 }
 
 void CScriptedPlatform::WaitUntilIdle() {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return m_nBusy == 0; });
+}
+
+bool CScriptedPlatform::WaitUntilIdleFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_changed.wait_for(lock, timeout, [this] { return m_nBusy == 0; });
 }
 
 std::uint64_t CScriptedPlatform::Now() {

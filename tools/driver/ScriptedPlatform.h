@@ -3,6 +3,7 @@
 // itself first. Scenarios therefore never depend on real time or on the machine's disks.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -23,11 +24,13 @@ public:
     void SetDiskSpace(WChar letter, std::uint64_t freeToCaller, std::uint64_t total);
     void SetDiskSpaceFails(WChar letter);
 
-    // Moves the virtual clock on by milliseconds, wakes every thread whose sleep has run out and
-    // returns once all threads started through StartThread are asleep again or have ended.
-    void Advance(std::uint64_t milliseconds);
+    // Moves the virtual clock on by milliseconds and wakes every thread whose sleep has run out;
+    // they count as busy from here until they sleep again or end (see WaitUntilIdle).
+    void MoveClock(std::uint64_t milliseconds);
     // Returns once every thread started through StartThread is asleep or has ended.
     void WaitUntilIdle();
+    // The same, but gives up after timeout; true when idle.
+    bool WaitUntilIdleFor(std::chrono::milliseconds timeout);
     std::uint64_t Now();
 
     platform::FileHandle OpenFileForRead(const WChar* path) override;

@@ -3,7 +3,9 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QHideEvent>
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QTimer>
 #include <QWindowStateChangeEvent>
 
@@ -52,7 +54,11 @@ void CDialogWindow::closeEvent(QCloseEvent* pEvent) {
 
 void CDialogWindow::changeEvent(QEvent* pEvent) {
     QWidget::changeEvent(pEvent);
-    if (pEvent->type() != QEvent::WindowStateChange || m_bStateByProgram) {
+    if (pEvent->type() != QEvent::WindowStateChange) {
+        return;
+    }
+    m_events.OnWindowStateChanged(m_hDlg);
+    if (m_bStateByProgram) {
         return;
     }
     const auto* pChange = static_cast<QWindowStateChangeEvent*>(pEvent);
@@ -60,6 +66,16 @@ void CDialogWindow::changeEvent(QEvent* pEvent) {
         // Handled once the window manager's state change has settled, not inside it.
         QTimer::singleShot(0, this, [this]() { m_events.OnMinimizedByUser(m_hDlg); });
     }
+}
+
+void CDialogWindow::showEvent(QShowEvent* pEvent) {
+    QWidget::showEvent(pEvent);
+    m_events.OnWindowStateChanged(m_hDlg);
+}
+
+void CDialogWindow::hideEvent(QHideEvent* pEvent) {
+    QWidget::hideEvent(pEvent);
+    m_events.OnWindowStateChanged(m_hDlg);
 }
 
 void CDialogWindow::keyPressEvent(QKeyEvent* pEvent) {

@@ -20,6 +20,8 @@ public:
     virtual bool OnDialogKey(HWND hDlg, int nKey, QObject* pSource) = 0;
     // A right click on the dialog's background (or the menu key), at a screen position.
     virtual void OnBackgroundMenu(HWND hDlg, QPoint globalPos) = 0;
+    // The window was shown or hidden, or its minimised state changed (by anyone).
+    virtual void OnWindowStateChanged(HWND hDlg) = 0;
 };
 
 class CDialogWindow final : public QWidget {
@@ -36,6 +38,8 @@ public:
 protected:
     void closeEvent(QCloseEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
+    void showEvent(QShowEvent* pEvent) override;
+    void hideEvent(QHideEvent* pEvent) override;
     void keyPressEvent(QKeyEvent* pEvent) override;
     void contextMenuEvent(QContextMenuEvent* pEvent) override;
     bool eventFilter(QObject* pWatched, QEvent* pEvent) override;

@@ -124,6 +124,10 @@ struct SDialog {
     HMENU hSystemMenu = nullptr;
     int nDefaultId = IDOK;
     bool bMinimizeAccepted = false;
+    // Shown after its set-up: from then until it ends, state changes are reported.
+    bool bShown = false;
+    bool bReportedVisible = false;
+    bool bReportedMinimized = false;
 };
 
 struct STray {
@@ -485,6 +489,10 @@ struct CQtBackend::SImpl final : IDialogEvents {
                     byWidget[pEdit] = hControl;
                     window.WatchKeys(pEdit);
                 }
+                // The user's pick, not the program's CB_SETCURSEL, as the system reports it.
+                QObject::connect(
+                    static_cast<QComboBox*>(pWidget), &QComboBox::activated, pWidget,
+                    [this, hDlg, hControl, nId]() { Command(hDlg, nId, CBN_SELCHANGE, hControl); });
                 break;
             default:
                 break;
@@ -596,15 +604,17 @@ struct CQtBackend::SImpl final : IDialogEvents {
         delete pWindow;
     }
 
-    void FocusFirstControl(const SDialog& dialog) {
+    // The control the dialog manager gives the focus after the set-up: the first, in template
+    // order, that is a tab stop, not hidden and enabled when the set-up begins.
+    HWND FirstTabStop(const SDialog& dialog) {
         for (HWND hControl : dialog.controls) {
             SWindow* pWindow = FindWindow(hControl);
-            if (pWindow != nullptr && pWindow->pWidget->isEnabled() &&
-                (pWindow->pWidget->focusPolicy() & Qt::TabFocus)) {
-                pWindow->pWidget->setFocus(Qt::TabFocusReason);
-                return;
+            if (pWindow != nullptr && (pWindow->dwStyle & WS_TABSTOP) &&
+                !pWindow->pWidget->isHidden() && pWindow->pWidget->isEnabled()) {
+                return hControl;
             }
         }
+        return nullptr;
     }
 
     // IDialogEvents.
@@ -674,6 +684,29 @@ struct CQtBackend::SImpl final : IDialogEvents {
         SDialog* pDialog = FindDialog(hDlg);
         if (pDialog != nullptr && pDialog->hSystemMenu != nullptr) {
             Popup(pDialog->hSystemMenu, globalPos, 0, hDlg, true);
+        }
+    }
+
+    void OnWindowStateChanged(HWND hDlg) override {
+        SDialog* pDialog = FindDialog(hDlg);
+        if (pDialog == nullptr || !pDialog->bShown || pDialog->bEnded) {
+            return;
+        }
+        const bool bVisible = pDialog->pWindow->isVisible();
+        const bool bMinimized = pDialog->pWindow->isMinimized();
+        if (bVisible == pDialog->bReportedVisible && bMinimized == pDialog->bReportedMinimized) {
+            return;
+        }
+        pDialog->bReportedVisible = bVisible;
+        pDialog->bReportedMinimized = bMinimized;
+        if (hooks.windowChanged) {
+            hooks.windowChanged(hDlg, pDialog->nIDTemplate, bVisible, bMinimized);
+        }
+    }
+
+    void ReportTray(DWORD dwMessage, HWND hWnd, UINT uID, const QString& tip) {
+        if (hooks.trayChanged) {
+            hooks.trayChanged(dwMessage, hWnd, uID, ToWString(tip));
         }
     }
 
@@ -817,6 +850,9 @@ void CQtBackend::ActivateTrayIcon(HWND hWnd, UINT uID, QSystemTrayIcon::Activati
 BOOL CQtBackend::InitCommonControls(DWORD /*dwClasses*/) { return TRUE; }
 
 WString CQtBackend::GetAppName() {
+    if (m_pImpl->hooks.appName.has_value()) {
+        return *m_pImpl->hooks.appName;
+    }
     return ToWString(QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName());
 }
 
@@ -833,17 +869,22 @@ INT_PTR CQtBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND hPare
         return -1;
     }
     SDialog* pDialog = impl.FindDialog(hDlg);
-    HWND hFirst = pDialog->controls.empty() ? nullptr : pDialog->controls.front();
+    // Chosen before the set-up, as the system does: a control the set-up enables does not
+    // take the focus from the one that was the first tab stop.
+    HWND hFirst = impl.FirstTabStop(*pDialog);
     const LRESULT nInit = impl.Deliver(hDlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(hFirst), 0);
     pDialog = impl.FindDialog(hDlg);
     if (pDialog != nullptr && !pDialog->bEnded) {
-        if (nInit != 0) {
-            impl.FocusFirstControl(*pDialog);
+        if (SWindow* pFirst = impl.FindWindow(hFirst); nInit != 0 && pFirst != nullptr) {
+            pFirst->pWidget->setFocus(Qt::TabFocusReason);
         }
         CDialogWindow* pWindow = pDialog->pWindow;
         pWindow->show();
         pWindow->raise();
         pWindow->activateWindow();
+        pDialog->bShown = true;
+        pDialog->bReportedVisible = pWindow->isVisible();
+        pDialog->bReportedMinimized = pWindow->isMinimized();
         if (impl.hooks.dialogShown) {
             QTimer::singleShot(0, pWindow, [&impl, hDlg, nIDTemplate]() {
                 if (impl.FindDialog(hDlg) != nullptr && impl.hooks.dialogShown) {
@@ -861,7 +902,11 @@ INT_PTR CQtBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND hPare
     impl.Deliver(hDlg, WM_DESTROY, 0, 0);
     pDialog = impl.FindDialog(hDlg);
     const INT_PTR nResult = pDialog != nullptr ? pDialog->nResult : -1;
+    const bool bWasShown = pDialog != nullptr && pDialog->bShown;
     impl.DestroyDialogWindow(hDlg);
+    if (bWasShown && impl.hooks.dialogClosed) {
+        impl.hooks.dialogClosed(hDlg, nIDTemplate, nResult);
+    }
     return nResult;
 }
 
@@ -870,11 +915,15 @@ void CQtBackend::EndDialog(HWND hDlg, INT_PTR nResult) {
     if (pDialog == nullptr) {
         return;
     }
+    const bool bAlreadyEnded = pDialog->bEnded;
     pDialog->bEnded = true;
     pDialog->nResult = nResult;
     pDialog->pWindow->hide();
     if (pDialog->pLoop != nullptr) {
         pDialog->pLoop->quit();
+    }
+    if (!bAlreadyEnded && m_pImpl->hooks.dialogEnding) {
+        m_pImpl->hooks.dialogEnding(hDlg);
     }
 }
 
@@ -986,7 +1035,16 @@ BOOL CQtBackend::EnableWindow(HWND hWnd, BOOL bEnable) {
     }
     // Non-zero when the window was disabled before.
     const BOOL bWasDisabled = pWindow->pWidget->isEnabled() ? FALSE : TRUE;
-    pWindow->pWidget->setEnabled(bEnable != FALSE);
+    QWidget* pWidget = pWindow->pWidget;
+    if (bEnable == FALSE) {
+        // A window that is disabled loses the focus to no one; Qt would pass it on to the next
+        // control, which then takes keys the program did not send there.
+        if (QWidget* pFocus = pWidget->window()->focusWidget();
+            pFocus != nullptr && (pFocus == pWidget || pWidget->isAncestorOf(pFocus))) {
+            pFocus->clearFocus();
+        }
+    }
+    pWidget->setEnabled(bEnable != FALSE);
     return bWasDisabled;
 }
 
@@ -1537,6 +1595,7 @@ BOOL CQtBackend::ShellNotifyIcon(DWORD dwMessage, NOTIFYICONDATAW& data) {
                 }
                 tray.pIcon->show();
             }
+            impl.ReportTray(NIM_ADD, key.first, key.second, tray.strTip);
             return TRUE;
         }
         case NIM_MODIFY:
@@ -1544,6 +1603,7 @@ BOOL CQtBackend::ShellNotifyIcon(DWORD dwMessage, NOTIFYICONDATAW& data) {
                 return FALSE;
             }
             impl.ApplyTray(it->second, data);
+            impl.ReportTray(NIM_MODIFY, key.first, key.second, it->second.strTip);
             return TRUE;
         case NIM_DELETE:
             if (it == impl.trays.end()) {
@@ -1554,7 +1614,11 @@ BOOL CQtBackend::ShellNotifyIcon(DWORD dwMessage, NOTIFYICONDATAW& data) {
                 it->second.pIcon->hide();
                 it->second.pIcon.release()->deleteLater();
             }
-            impl.trays.erase(it);
+            {
+                const QString tip = it->second.strTip;
+                impl.trays.erase(it);
+                impl.ReportTray(NIM_DELETE, key.first, key.second, tip);
+            }
             return TRUE;
         default:
             return FALSE;

@@ -39,6 +39,18 @@ struct SQtTestHooks {
     std::function<void(HWND hDlg, UINT nIDTemplate)> dialogShown;
     // Overrides whether a notification area exists (offscreen has none).
     std::optional<bool> trayAvailable;
+    // Overrides the application name (message box captions); by default the executable's.
+    std::optional<WString> appName;
+
+    // Observers: what a user would notice, reported as it happens.
+    // EndDialog was called: the dialog's modal loop ends once control returns to it.
+    std::function<void(HWND hDlg)> dialogEnding;
+    // A dialog that was shown has ended; called after WM_DESTROY with its result.
+    std::function<void(HWND hDlg, UINT nIDTemplate, INT_PTR nResult)> dialogClosed;
+    // A shown dialog that has not ended became visible or hidden, minimised or restored.
+    std::function<void(HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized)> windowChanged;
+    // The notification icon was added (NIM_ADD), changed (NIM_MODIFY) or deleted (NIM_DELETE).
+    std::function<void(DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip)> trayChanged;
 };
 
 class CQtBackend final : public IUiBackend {

@@ -1,0 +1,637 @@
+// kestrum-driver-qt: the same scripts on the Qt backend. User actions go through the widgets as
+// a user's would (mouse clicks, key presses, the window's menu, the notification icon's
+// activations); message boxes, the folder chooser and pop-up menus are answered through the
+// backend's test hooks, which also report what a user would notice.
+//
+// The pump: once a dialog is shown, its modal loop hands control to the driver (the backend's
+// dialogShown hook), which runs the script's lines for it one by one until it ends. Before each
+// line the event loop runs what the previous one left to it (a menu command is posted once the
+// menu has closed), so each line sees the program settled; a dialog opened meanwhile runs its
+// own lines in its own loop, nested as the dialogs are.
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QWidget>
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "tools/driver/DriverUi.h"
+#include "ui/WinApp.h"
+#include "ui/qt/QtBackend.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class CQtDriverUi;
+
+struct SRunningDialog {
+    HWND hDlg = nullptr;
+    UINT nIDTemplate = 0;
+    bool bEnding = false;  // EndDialog was called; its loop ends when the driver returns
+};
+
+struct STrayIcon {
+    HWND hWnd = nullptr;
+    UINT uID = 0;
+    WString tip;
+};
+
+class CQtDriverUi final : public IDriverUi {
+public:
+    // Event loop passes before each line: enough for a posted command that posts another.
+    static constexpr int kSettlePasses = 3;
+
+    CQtDriverUi(int& argc, char** argv) : m_pApp(std::make_unique<QApplication>(argc, argv)) {
+        QApplication::setQuitOnLastWindowClosed(false);
+        SetUiBackend(&m_backend);
+        InstallHooks();
+    }
+    ~CQtDriverUi() override { SetUiBackend(nullptr); }
+    CQtDriverUi(const CQtDriverUi&) = delete;
+    CQtDriverUi& operator=(const CQtDriverUi&) = delete;
+
+    void SetEventSink(IUiEventSink* pSink) override { m_pSink = pSink; }
+
+    int Run(std::function<bool()> pump) override {
+        m_nextLine = std::move(pump);
+        return AfxWinMain();
+    }
+
+    void AwaitIdle(CScriptedPlatform& platform) override {
+        // A thread's message box is shown on this thread while the thread waits for it, so
+        // events go on being processed until every thread sleeps again.
+        while (!platform.WaitUntilIdleFor(2ms)) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    }
+
+    void QueueMessageBoxAnswer(int nAnswer) override {
+        const std::lock_guard lock(m_mutex);
+        m_answers.push_back(nAnswer);
+    }
+
+    void QueueFolderChoice(EFolderChoice choice, WString path) override {
+        const std::lock_guard lock(m_mutex);
+        m_folders.emplace_back(choice, std::move(path));
+    }
+
+    bool Click(int nId) override {
+        DismissPopup();
+        QWidget* pControl = ControlWidget(nId);
+        if (pControl == nullptr || !CanTakeInput(pControl)) {
+            return false;
+        }
+        if (qobject_cast<QAbstractButton*>(pControl) != nullptr) {
+            // Press and release in the middle, as under the mouse. Qt moves the focus only for
+            // the window system's own presses, so the press takes it here.
+            if (pControl->focusPolicy() & Qt::ClickFocus) {
+                pControl->setFocus(Qt::MouseFocusReason);
+            }
+            const QPointF local(pControl->width() / 2.0, pControl->height() / 2.0);
+            const QPointF global = pControl->mapToGlobal(local);
+            QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton,
+                              Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(pControl, &press);
+            if (ControlWidget(nId) == pControl) {
+                QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton,
+                                    Qt::NoButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(pControl, &release);
+            }
+            return true;
+        }
+        // Other controls only take the focus on a click; statics and frames not even that.
+        if (qobject_cast<QLineEdit*>(pControl) != nullptr ||
+            qobject_cast<QComboBox*>(pControl) != nullptr ||
+            qobject_cast<QAbstractItemView*>(pControl) != nullptr) {
+            pControl->setFocus(Qt::MouseFocusReason);
+            return true;
+        }
+        return false;
+    }
+
+    bool Type(int nId, const WString& text) override {
+        DismissPopup();
+        auto* pEdit = qobject_cast<QLineEdit*>(ControlWidget(nId));
+        if (pEdit == nullptr || !CanTakeInput(pEdit)) {
+            return false;
+        }
+        pEdit->setFocus(Qt::MouseFocusReason);
+        pEdit->setText(QString::fromStdU16String(text));
+        return true;
+    }
+
+    bool Pick(int nId, const WString& entry) override {
+        DismissPopup();
+        auto* pCombo = qobject_cast<QComboBox*>(ControlWidget(nId));
+        if (pCombo == nullptr || !CanTakeInput(pCombo)) {
+            return false;
+        }
+        const int nIndex = pCombo->findText(QString::fromStdU16String(entry), Qt::MatchExactly);
+        if (nIndex < 0) {
+            return false;
+        }
+        // What picking from the dropped list does: the entry becomes current, then the box
+        // reports the user's choice.
+        pCombo->setFocus(Qt::MouseFocusReason);
+        pCombo->setCurrentIndex(nIndex);
+        emit pCombo->activated(nIndex);
+        return true;
+    }
+
+    bool TickRow(int nListId, int nRow, bool bTicked) override {
+        DismissPopup();
+        auto* pView = qobject_cast<QAbstractItemView*>(ControlWidget(nListId));
+        if (pView == nullptr || !CanTakeInput(pView) || nRow < 0 ||
+            nRow >= pView->model()->rowCount()) {
+            return false;
+        }
+        const QModelIndex index = pView->model()->index(nRow, 0);
+        if (!(pView->model()->flags(index) & Qt::ItemIsUserCheckable)) {
+            return false;
+        }
+        pView->setFocus(Qt::MouseFocusReason);
+        pView->model()->setData(index, bTicked ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
+        return true;
+    }
+
+    bool SelectRow(int nListId, int nRow) override {
+        DismissPopup();
+        auto* pView = qobject_cast<QAbstractItemView*>(ControlWidget(nListId));
+        if (pView == nullptr || !CanTakeInput(pView) || nRow < 0 ||
+            nRow >= pView->model()->rowCount()) {
+            return false;
+        }
+        pView->setFocus(Qt::MouseFocusReason);
+        pView->selectionModel()->setCurrentIndex(
+            pView->model()->index(nRow, 0),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        return true;
+    }
+
+    bool PressEnter() override { return PressKey(Qt::Key_Return); }
+    bool PressEscape() override { return PressKey(Qt::Key_Escape); }
+
+    bool CloseBox() override {
+        DismissPopup();
+        QWidget* pWindow = TopWindow();
+        // Also reachable from the task bar when minimised, but not when hidden.
+        if (pWindow == nullptr || !pWindow->isVisible() ||
+            !(pWindow->windowFlags() & Qt::WindowCloseButtonHint)) {
+            return false;
+        }
+        pWindow->close();
+        return true;
+    }
+
+    bool Minimise() override {
+        DismissPopup();
+        QWidget* pWindow = TopWindow();
+        if (pWindow == nullptr || !CanTakeInput(nullptr) ||
+            !(pWindow->windowFlags() & Qt::WindowMinimizeButtonHint)) {
+            return false;
+        }
+        // The window menu's Minimize: SC_MINIMIZE reaches the dialog before anything changes,
+        // as the minimise box sends it on Windows. (The window manager's own minimise, which
+        // the backend reports afterwards, is QtSmoke's.)
+        return ChooseFromWindowMenu(SC_MINIMIZE);
+    }
+
+    bool Restore() override {
+        DismissPopup();
+        QWidget* pWindow = TopWindow();
+        if (pWindow == nullptr || !pWindow->isVisible() || !pWindow->isMinimized()) {
+            return false;
+        }
+        // The task bar button: the window manager restores the window.
+        pWindow->setWindowState(pWindow->windowState() & ~Qt::WindowMinimized);
+        return true;
+    }
+
+    bool SysCommand(UINT nId) override {
+        DismissPopup();
+        QWidget* pWindow = TopWindow();
+        if (pWindow == nullptr || !pWindow->isVisible()) {
+            return false;
+        }
+        return ChooseFromWindowMenu(nId);
+    }
+
+    bool TrayDoubleClick() override {
+        DismissPopup();
+        // A double click is a click, then the double click.
+        return Activate(QSystemTrayIcon::Trigger) && Activate(QSystemTrayIcon::DoubleClick);
+    }
+
+    bool TrayRightClick() override {
+        DismissPopup();
+        return Activate(QSystemTrayIcon::Context);
+    }
+
+    bool TrayClick() override { return Activate(QSystemTrayIcon::Trigger); }
+
+    // Qt reports no mouse moves over the icon: the program never hears of them.
+    bool TrayMove() override { return !m_icons.empty(); }
+
+    bool ChooseMenuCommand(UINT nId) override {
+        if (!m_bPopupOpen ||
+            std::none_of(m_popupItems.begin(), m_popupItems.end(),
+                         [nId](const qtui::SPopupItem& item) { return item.nId == nId; })) {
+            return false;
+        }
+        m_nPopupChoice = nId;
+        m_bPopupOpen = false;
+        return true;
+    }
+
+    void DismissPopup() override { m_bPopupOpen = false; }
+
+    bool TopDialog(SDriverDialog& dialog) override {
+        if (m_dialogs.empty()) {
+            return false;
+        }
+        const SRunningDialog& top = m_dialogs.back();
+        dialog.nTemplateId = static_cast<int>(top.nIDTemplate);
+        dialog.caption = Text(top.hDlg);
+        dialog.bVisible = m_backend.IsWindowVisible(top.hDlg) != FALSE;
+        dialog.bMinimised = m_backend.IsIconic(top.hDlg) != FALSE;
+        return true;
+    }
+
+    bool Control(int nId, SDriverControl& control) override {
+        if (m_dialogs.empty()) {
+            return false;
+        }
+        HWND hControl = m_backend.GetDlgItem(m_dialogs.back().hDlg, nId);
+        QWidget* pWidget = m_backend.WidgetOf(hControl);
+        if (pWidget == nullptr) {
+            return false;
+        }
+        control = SDriverControl();
+        control.text = Text(hControl);
+        control.bEnabled = m_backend.IsWindowEnabled(hControl) != FALSE;
+        if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget)) {
+            control.bChecked = pButton->isChecked();
+        }
+        if (auto* pCombo = qobject_cast<QComboBox*>(pWidget)) {
+            for (int i = 0; i < pCombo->count(); ++i) {
+                control.items.push_back(pCombo->itemText(i).toStdU16String());
+            }
+            control.nCurSel = m_backend.ComboGetCurSel(hControl);
+        }
+        if (auto* pView = qobject_cast<QAbstractItemView*>(pWidget)) {
+            const int nColumns = pView->model()->columnCount();
+            const int nRows = m_backend.ListGetItemCount(hControl);
+            for (int nRow = 0; nRow < nRows; ++nRow) {
+                SDriverRow row;
+                for (int nCol = 0; nCol < nColumns; ++nCol) {
+                    WChar szText[kMaxPath] = {};
+                    m_backend.ListGetItemText(hControl, nRow, nCol, szText,
+                                              static_cast<int>(kMaxPath));
+                    row.cells.emplace_back(szText);
+                }
+                row.bChecked = m_backend.ListGetCheck(hControl, nRow) != FALSE;
+                row.bSelected = m_backend.ListGetItemState(hControl, nRow, LVIS_SELECTED) != 0;
+                control.rows.push_back(std::move(row));
+            }
+            control.nTopIndex = m_backend.ListGetTopIndex(hControl);
+        }
+        return true;
+    }
+
+    std::string Focus() override {
+        HWND hFocus = m_backend.GetFocus();
+        if (hFocus == nullptr) {
+            return "none";
+        }
+        for (const SRunningDialog& dialog : m_dialogs) {
+            if (dialog.hDlg == hFocus) {
+                return "dialog " + std::to_string(dialog.nIDTemplate);
+            }
+        }
+        return std::to_string(m_backend.GetDlgCtrlID(hFocus));
+    }
+
+    bool TrayTip(WString& tip) override {
+        if (m_icons.empty()) {
+            return false;
+        }
+        tip = m_icons.front().tip;
+        return true;
+    }
+
+    // Runs the script for a dialog that has just been shown, from inside its modal loop, until
+    // it ends. At the script's end the dialog is closed as by its close box, and ended with
+    // IDCANCEL should that not end it.
+    void DriveDialog(HWND hDlg) {
+        bool bCloseSent = false;
+        for (;;) {
+            Settle();
+            const SRunningDialog* pDialog = Running(hDlg);
+            if (pDialog == nullptr || pDialog->bEnding) {
+                return;
+            }
+            if (NextLine()) {
+                continue;
+            }
+            DismissPopup();
+            if (bCloseSent) {
+                m_backend.EndDialog(hDlg, IDCANCEL);
+                return;
+            }
+            bCloseSent = true;
+            m_backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                                  reinterpret_cast<LPARAM>(m_backend.GetDlgItem(hDlg, IDCANCEL)));
+        }
+    }
+
+private:
+    void InstallHooks() {
+        qtui::SQtTestHooks& hooks = m_backend.Hooks();
+        // The name the program has on Windows, where its executable is Kestrum.exe.
+        hooks.appName = u"Kestrum";
+        // A notification area stands in for the one offscreen lacks; the icon's activations
+        // come from the script.
+        hooks.trayAvailable = true;
+        hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {
+            m_dialogs.push_back(SRunningDialog{hDlg, nIDTemplate});
+            m_windowStates[hDlg] = {true, false};
+            SUiEvent event = MakeEvent(EUiEvent::kDialogOpened, nIDTemplate);
+            event.text = Text(hDlg);
+            Emit(event);
+            DriveDialog(hDlg);
+        };
+        hooks.dialogEnding = [this](HWND hDlg) {
+            for (SRunningDialog& dialog : m_dialogs) {
+                if (dialog.hDlg == hDlg) {
+                    dialog.bEnding = true;
+                }
+            }
+        };
+        hooks.dialogClosed = [this](HWND hDlg, UINT nIDTemplate, INT_PTR nResult) {
+            const auto it =
+                std::find_if(m_dialogs.begin(), m_dialogs.end(),
+                             [hDlg](const SRunningDialog& dialog) { return dialog.hDlg == hDlg; });
+            if (it == m_dialogs.end()) {
+                return;
+            }
+            m_dialogs.erase(it);
+            m_windowStates.erase(hDlg);
+            SUiEvent event = MakeEvent(EUiEvent::kDialogClosed, nIDTemplate);
+            event.nResult = nResult;
+            Emit(event);
+        };
+        hooks.windowChanged = [this](HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized) {
+            auto& [bWasVisible, bWasMinimized] = m_windowStates[hDlg];
+            const int nId = static_cast<int>(nIDTemplate);
+            if (bVisible != bWasVisible) {
+                Emit(MakeEvent(bVisible ? EUiEvent::kWindowShown : EUiEvent::kWindowHidden, nId));
+            }
+            if (bMinimized != bWasMinimized) {
+                Emit(MakeEvent(bMinimized ? EUiEvent::kWindowMinimised : EUiEvent::kWindowRestored,
+                               nId));
+            }
+            bWasVisible = bVisible;
+            bWasMinimized = bMinimized;
+        };
+        hooks.trayChanged = [this](DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip) {
+            const auto it = std::find_if(
+                m_icons.begin(), m_icons.end(),
+                [&](const STrayIcon& icon) { return icon.hWnd == hWnd && icon.uID == uID; });
+            SUiEvent event = MakeEvent(EUiEvent::kTrayIconAdded, DialogTemplate(hWnd));
+            event.text = tip;
+            if (dwMessage == NIM_ADD) {
+                m_icons.push_back(STrayIcon{hWnd, uID, tip});
+            } else if (dwMessage == NIM_MODIFY) {
+                event.kind = EUiEvent::kTrayIconChanged;
+                if (it != m_icons.end()) {
+                    it->tip = tip;
+                }
+            } else {
+                event.kind = EUiEvent::kTrayIconDeleted;
+                if (it != m_icons.end()) {
+                    m_icons.erase(it);
+                }
+            }
+            Emit(event);
+        };
+        hooks.answerMessageBox = [this](HWND hOwner, const WString& text, const WString& caption,
+                                        UINT nType) {
+            int nAnswer = IDOK;
+            {
+                const std::lock_guard lock(m_mutex);
+                if (!m_answers.empty()) {
+                    nAnswer = m_answers.front();
+                    m_answers.pop_front();
+                }
+            }
+            SUiEvent event = MakeEvent(EUiEvent::kMessageBox, DialogTemplate(hOwner));
+            event.text = text;
+            event.caption = caption;
+            event.nType = nType;
+            event.nResult = nAnswer;
+            Emit(event);
+            return nAnswer;
+        };
+        hooks.answerFolder = [this](const WString& title, WString& path) {
+            std::pair<EFolderChoice, WString> answer{EFolderChoice::kCancelled, WString()};
+            {
+                const std::lock_guard lock(m_mutex);
+                if (!m_folders.empty()) {
+                    answer = std::move(m_folders.front());
+                    m_folders.pop_front();
+                }
+            }
+            SUiEvent event = MakeEvent(EUiEvent::kFolderChooser, 0);
+            event.text = title;
+            event.nResult = static_cast<INT_PTR>(answer.first);
+            event.detail = answer.second;
+            Emit(event);
+            path = answer.second;
+            return answer.first;
+        };
+        hooks.answerPopupMenu = [this](const std::vector<qtui::SPopupItem>& items) {
+            return AnswerPopup(items);
+        };
+        hooks.shellExecute = [this](const WString& verb, const WString& file, int nShowCmd) {
+            SUiEvent event = MakeEvent(EUiEvent::kShellExecute, 0);
+            event.text = file;
+            event.detail = verb.empty() ? WString(u"open") : verb;
+            event.nResult = nShowCmd;
+            Emit(event);
+        };
+    }
+
+    // The driver's own use of the window menu takes the entry it asked for; a menu the program
+    // opens is printed and stays open for the script's next lines until one of them picks from
+    // it or dismisses it (any other action dismisses it first).
+    UINT AnswerPopup(const std::vector<qtui::SPopupItem>& items) {
+        if (m_nWindowMenuChoice.has_value()) {
+            const UINT nWanted = *m_nWindowMenuChoice;
+            m_nWindowMenuChoice.reset();
+            m_bWindowMenuHad = std::any_of(
+                items.begin(), items.end(),
+                [nWanted](const qtui::SPopupItem& item) { return item.nId == nWanted; });
+            return m_bWindowMenuHad ? nWanted : 0;
+        }
+        SUiEvent event = MakeEvent(EUiEvent::kPopupMenu, 0);
+        for (const qtui::SPopupItem& item : items) {
+            SUiMenuLine line;
+            line.text = item.strText;
+            line.nId = item.nId;
+            line.bDefault = item.bDefault;
+            event.items.push_back(std::move(line));
+        }
+        Emit(event);
+        m_popupItems = items;
+        m_nPopupChoice = 0;
+        m_bPopupOpen = true;
+        while (m_bPopupOpen) {
+            if (!NextLine()) {
+                m_bPopupOpen = false;
+            }
+        }
+        return m_nPopupChoice;
+    }
+
+    bool ChooseFromWindowMenu(UINT nId) {
+        QWidget* pWindow = TopWindow();
+        m_nWindowMenuChoice = nId;
+        m_bWindowMenuHad = false;
+        // A right click on the dialog's background opens its window menu.
+        const QPoint local(2, 2);
+        QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, local, pWindow->mapToGlobal(local));
+        QCoreApplication::sendEvent(pWindow, &menuEvent);
+        m_nWindowMenuChoice.reset();
+        return m_bWindowMenuHad;
+    }
+
+    bool PressKey(int nKey) {
+        DismissPopup();
+        QWidget* pWindow = TopWindow();
+        if (pWindow == nullptr || !CanTakeInput(nullptr)) {
+            return false;
+        }
+        QWidget* pTarget = pWindow->focusWidget() != nullptr ? pWindow->focusWidget() : pWindow;
+        QKeyEvent press(QEvent::KeyPress, nKey, Qt::NoModifier);
+        QCoreApplication::sendEvent(pTarget, &press);
+        return true;
+    }
+
+    bool Activate(QSystemTrayIcon::ActivationReason reason) {
+        if (m_icons.empty()) {
+            return false;
+        }
+        const STrayIcon icon = m_icons.front();
+        m_backend.ActivateTrayIcon(icon.hWnd, icon.uID, reason);
+        return true;
+    }
+
+    bool NextLine() { return m_nextLine && m_nextLine(); }
+
+    // Lets the event loop run what the last line left to it.
+    static void Settle() {
+        for (int i = 0; i < kSettlePasses; ++i) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        }
+    }
+
+    const SRunningDialog* Running(HWND hDlg) const {
+        for (const SRunningDialog& dialog : m_dialogs) {
+            if (dialog.hDlg == hDlg) {
+                return &dialog;
+            }
+        }
+        return nullptr;
+    }
+
+    QWidget* TopWindow() {
+        return m_dialogs.empty() ? nullptr : m_backend.WidgetOf(m_dialogs.back().hDlg);
+    }
+
+    QWidget* ControlWidget(int nId) {
+        if (m_dialogs.empty()) {
+            return nullptr;
+        }
+        return m_backend.WidgetOf(m_backend.GetDlgItem(m_dialogs.back().hDlg, nId));
+    }
+
+    // The dialog on top is shown, not minimised and enabled; the control (if any) visible and
+    // enabled.
+    bool CanTakeInput(QWidget* pControl) {
+        QWidget* pWindow = TopWindow();
+        if (pWindow == nullptr || !pWindow->isVisible() || pWindow->isMinimized() ||
+            !pWindow->isEnabled()) {
+            return false;
+        }
+        return pControl == nullptr || (pControl->isVisible() && pControl->isEnabled());
+    }
+
+    int DialogTemplate(HWND hWnd) const {
+        for (const SRunningDialog& dialog : m_dialogs) {
+            if (dialog.hDlg == hWnd) {
+                return static_cast<int>(dialog.nIDTemplate);
+            }
+        }
+        return 0;
+    }
+
+    WString Text(HWND hWnd) {
+        WChar szText[kMaxPath] = {};
+        m_backend.GetWindowText(hWnd, szText, static_cast<int>(kMaxPath));
+        return szText;
+    }
+
+    static SUiEvent MakeEvent(EUiEvent kind, UINT nId) {
+        return MakeEvent(kind, static_cast<int>(nId));
+    }
+    static SUiEvent MakeEvent(EUiEvent kind, int nId) {
+        SUiEvent event;
+        event.kind = kind;
+        event.nId = nId;
+        return event;
+    }
+
+    void Emit(const SUiEvent& event) {
+        if (m_pSink != nullptr) {
+            m_pSink->OnUiEvent(event);
+        }
+    }
+
+    std::unique_ptr<QApplication> m_pApp;
+    qtui::CQtBackend m_backend;
+    IUiEventSink* m_pSink = nullptr;
+    std::function<bool()> m_nextLine;
+
+    std::vector<SRunningDialog> m_dialogs;
+    std::map<HWND, std::pair<bool, bool>> m_windowStates;  // visible, minimised as last told
+    std::vector<STrayIcon> m_icons;
+
+    std::optional<UINT> m_nWindowMenuChoice;
+    bool m_bWindowMenuHad = false;
+    bool m_bPopupOpen = false;
+    std::vector<qtui::SPopupItem> m_popupItems;
+    UINT m_nPopupChoice = 0;
+
+    std::mutex m_mutex;  // the answer queues
+    std::deque<int> m_answers;
+    std::deque<std::pair<EFolderChoice, WString>> m_folders;
+};
+
+}  // namespace
+
+std::unique_ptr<IDriverUi> CreateDriverUi(int& argc, char** argv) {
+    return std::make_unique<CQtDriverUi>(argc, argv);
+}
