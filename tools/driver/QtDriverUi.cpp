@@ -13,17 +13,19 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QWidget>
 #include <algorithm>
+#include <chrono>
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -34,8 +36,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-class CQtDriverUi;
 
 struct SRunningDialog {
     HWND hDlg = nullptr;
@@ -51,7 +51,8 @@ struct STrayIcon {
 
 class CQtDriverUi final : public IDriverUi {
 public:
-    // Event loop passes before each line: enough for a posted command that posts another.
+    // Event loop passes before each line: a command posted once a menu has closed needs one;
+    // the spare ones cover work that posts more work.
     static constexpr int kSettlePasses = 3;
 
     CQtDriverUi(int& argc, char** argv) : m_pApp(std::make_unique<QApplication>(argc, argv)) {
@@ -332,6 +333,7 @@ public:
         return true;
     }
 
+private:
     // Runs the script for a dialog that has just been shown, from inside its modal loop, until
     // it ends. At the script's end the dialog is closed as by its close box, and ended with
     // IDCANCEL should that not end it.
@@ -357,7 +359,6 @@ public:
         }
     }
 
-private:
     void InstallHooks() {
         qtui::SQtTestHooks& hooks = m_backend.Hooks();
         // The name the program has on Windows, where its executable is Kestrum.exe.
