@@ -16,7 +16,6 @@
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "res/resource.h"
-#include "ui/WinApp.h"
 
 namespace {
 

@@ -130,6 +130,8 @@ public:
             return false;
         }
         pEdit->setFocus(Qt::MouseFocusReason);
+        // Typing over the old text changes it even when the new text is the same.
+        pEdit->clear();
         pEdit->setText(QString::fromStdU16String(text));
         return true;
     }
