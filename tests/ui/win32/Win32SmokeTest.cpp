@@ -293,13 +293,27 @@ TEST_F(Win32Smoke, CheckAllTicksEveryRowAndThenClearsThem) {
     }
 }
 
+// Whether the shell holds the dialog's icon: changing nothing about an icon only succeeds for
+// one that is there.
+bool IsIconInNotificationArea(HWND hDlg) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = sizeof data;
+    data.hWnd = hDlg;
+    data.uID = 1;
+    return ::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
 TEST_F(Win32Smoke, MinimiseHidesIntoTheNotificationAreaAndComesBack) {
+    EXPECT_FALSE(IsIconInNotificationArea(m_hDlg)) << "the icon shows before minimising";
     ::PostMessageW(m_hDlg, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(m_hDlg) == FALSE; }))
         << "minimising did not hide the window (no notification area?)";
+    EXPECT_TRUE(IsIconInNotificationArea(m_hDlg));
+    EXPECT_EQ(::IsIconic(m_hDlg), FALSE) << "hidden, not minimised";
     // The icon's double click, as the shell reports it to the dialog.
     ::PostMessageW(m_hDlg, WM_USER + 1, 1, WM_LBUTTONDBLCLK);
     ASSERT_TRUE(WaitFor([&] { return ::IsWindowVisible(m_hDlg) != FALSE; }));
+    EXPECT_FALSE(IsIconInNotificationArea(m_hDlg)) << "the icon stays after the way back";
 
     // Once more, back through the icon menu's "Show Window" command.
     ::PostMessageW(m_hDlg, WM_SYSCOMMAND, SC_MINIMIZE, 0);
@@ -322,7 +336,11 @@ TEST_F(Win32Smoke, AboutBoxOpensFromTheSystemMenuAndOkClosesIt) {
 
     ::PostMessageW(m_hDlg, WM_SYSCOMMAND, 0x0010, 0);
     HWND hAbout = nullptr;
-    ASSERT_TRUE(WaitFor([&] { return (hAbout = ::FindWindowW(L"#32770", L"About Kestrum")); }));
+    // The box's window exists before its controls do; it shows once its set-up is over.
+    ASSERT_TRUE(WaitFor([&] {
+        hAbout = ::FindWindowW(L"#32770", L"About Kestrum");
+        return hAbout != nullptr && ::IsWindowVisible(hAbout) != FALSE;
+    }));
     EXPECT_EQ(::GetWindow(hAbout, GW_OWNER), m_hDlg);
     EXPECT_EQ(WindowText(::GetDlgItem(hAbout, IDOK)), L"OK");
     Click(hAbout, IDOK);
