@@ -8,6 +8,7 @@
 
 #include "app/KestrumDlg.h"
 #include "platform/Platform.h"
+#include "tests/app/AppTestPlatform.h"
 #include "tools/ItunesDbWriter.h"
 #include "ui/headless/HeadlessBackend.h"
 
@@ -15,24 +16,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-}
-
 TEST(ExtractFolder, PathWithoutRoomForBackslashIsRefused) {
     setenv("KESTRUM_DRIVES", "", 1);
-    const fs::path player = fs::temp_directory_path() / "kestrum-app-test-player";
+    const fs::path player = apptest::UniqueTempFolder("kestrum-app-test-player");
     fs::remove_all(player);
     dbwriter::SDatabaseSpec spec;
     dbwriter::STrackSpec track;
     track.title = u"Song";
     track.location = u":iPod_Control:Music:F00:A.mp3";
     spec.tracks.push_back(track);
-    WriteFile(player / "iPod_Control" / "Device" / "SysInfo", {});
-    WriteFile(player / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(spec));
+    apptest::WriteFile(player / "iPod_Control" / "Device" / "SysInfo", {});
+    apptest::WriteFile(player / "iPod_Control" / "iTunes" / "iTunesDB",
+                       dbwriter::WriteItunesDb(spec));
+    // No watcher: it would outlive the dialog and report the player gone once it is removed.
+    apptest::CAppTestPlatform testPlatform(platform::NativePlatform());
+    platform::InstallPlatform(&testPlatform);
     platform::Platform().MapDrive(u'E', WideFromUtf8(player.string()));
 
     struct SRow {
@@ -68,6 +66,7 @@ TEST(ExtractFolder, PathWithoutRoomForBackslashIsRefused) {
         }
         EXPECT_EQ(lastMessage, row.message) << row.length;
     }
+    platform::InstallPlatform(nullptr);
     fs::remove_all(player);
 }
 

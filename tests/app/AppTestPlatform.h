@@ -1,0 +1,92 @@
+// A platform for tests that run the real dialog: the native files and drives, but the
+// Explorer setting held in memory, a disk query that can be made to throw, and no removal
+// watcher (its thread would outlive the dialog and find the test's player gone).
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/Platform.h"
+
+namespace apptest {
+
+class CAppTestPlatform : public platform::IPlatform {
+public:
+    explicit CAppTestPlatform(platform::IPlatform& native) : m_native(native) {}
+
+    bool bThrowOnDiskSpace = false;
+    std::uint32_t dwHidden = 2;
+    std::vector<std::uint32_t> hiddenWrites;
+
+    platform::FileHandle OpenFileForRead(const WChar* path) override {
+        return m_native.OpenFileForRead(path);
+    }
+    bool GetFileSize(platform::FileHandle file, std::uint64_t& size) override {
+        return m_native.GetFileSize(file, size);
+    }
+    bool ReadFile(platform::FileHandle file, void* buffer, std::uint32_t size,
+                  std::uint32_t& bytesRead) override {
+        return m_native.ReadFile(file, buffer, size, bytesRead);
+    }
+    void CloseFile(platform::FileHandle file) override { m_native.CloseFile(file); }
+    void* AllocateBlock(std::size_t size) override { return m_native.AllocateBlock(size); }
+    void FreeBlock(void* block) override { m_native.FreeBlock(block); }
+    bool CopyFileReplacing(const WChar* source, const WChar* target) override {
+        return m_native.CopyFileReplacing(source, target);
+    }
+    bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
+                      std::uint64_t& total) override {
+        if (bThrowOnDiskSpace) {
+            throw std::bad_alloc();
+        }
+        freeToCaller = 500ull << 20;
+        total = 1024ull << 20;
+        return path != nullptr;
+    }
+    platform::ExplorerKey OpenExplorerKey() override {
+        return reinterpret_cast<platform::ExplorerKey>(&dwHidden);
+    }
+    bool QueryHidden(platform::ExplorerKey, std::uint32_t& value, std::uint32_t& size) override {
+        value = dwHidden;
+        size = sizeof dwHidden;
+        return true;
+    }
+    bool SetHidden(platform::ExplorerKey, std::uint32_t value, std::uint32_t) override {
+        dwHidden = value;
+        hiddenWrites.push_back(value);
+        return true;
+    }
+    void CloseExplorerKey(platform::ExplorerKey) override {}
+    void MapDrive(WChar letter, const WString& folder) override {
+        m_native.MapDrive(letter, folder);
+    }
+    std::string LastErrorText() override { return m_native.LastErrorText(); }
+    platform::ThreadHandle StartThread(std::function<void()>) override { return nullptr; }
+    void CloseThread(platform::ThreadHandle) override {}
+    void Sleep(std::uint32_t) override {}
+    [[noreturn]] void ExitProcess(int code) override { std::exit(code); }
+
+private:
+    platform::IPlatform& m_native;
+};
+
+inline void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream file(path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+// A folder of the system's temporary folder that no other test process uses.
+inline std::filesystem::path UniqueTempFolder(const char* name) {
+    return std::filesystem::temp_directory_path() /
+           (std::string(name) + "-" + std::to_string(::getpid()));
+}
+
+}  // namespace apptest
