@@ -18,6 +18,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/SongListing.h"
+#include "platform/ForwardingPlatform.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "songdb/ExportName.h"
@@ -91,30 +92,10 @@ private:
 // Explorer "Hidden" setting. The dialog shows hidden files so that its folder chooser can reach
 // the player's hidden folder; the command line chooses no folders, so it leaves the user's
 // setting alone (and writes nothing to it, not even the same value back).
-class CCliPlatform : public platform::IPlatform {
+class CCliPlatform : public platform::CForwardingPlatform {
 public:
-    explicit CCliPlatform(platform::IPlatform& native) : m_native(native) {}
+    using CForwardingPlatform::CForwardingPlatform;
 
-    platform::FileHandle OpenFileForRead(const WChar* path) override {
-        return m_native.OpenFileForRead(path);
-    }
-    bool GetFileSize(platform::FileHandle file, std::uint64_t& size) override {
-        return m_native.GetFileSize(file, size);
-    }
-    bool ReadFile(platform::FileHandle file, void* buffer, std::uint32_t size,
-                  std::uint32_t& bytesRead) override {
-        return m_native.ReadFile(file, buffer, size, bytesRead);
-    }
-    void CloseFile(platform::FileHandle file) override { m_native.CloseFile(file); }
-    void* AllocateBlock(std::size_t size) override { return m_native.AllocateBlock(size); }
-    void FreeBlock(void* block) override { m_native.FreeBlock(block); }
-    bool CopyFileReplacing(const WChar* source, const WChar* target) override {
-        return m_native.CopyFileReplacing(source, target);
-    }
-    bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
-                      std::uint64_t& total) override {
-        return m_native.GetDiskSpace(path, freeToCaller, total);
-    }
     // A stand-in key that reads "shown" (1), so the guard has nothing to change.
     platform::ExplorerKey OpenExplorerKey() override {
         // Never dereferenced: only this class receives it back.
@@ -127,22 +108,8 @@ public:
     }
     bool SetHidden(platform::ExplorerKey, std::uint32_t, std::uint32_t) override { return true; }
     void CloseExplorerKey(platform::ExplorerKey) override {}
-    void MapDrive(WChar letter, const WString& folder) override {
-        m_native.MapDrive(letter, folder);
-    }
-    std::string LastErrorText() override { return m_native.LastErrorText(); }
-    platform::ThreadHandle StartThread(std::function<void()> routine) override {
-        return m_native.StartThread(std::move(routine));
-    }
-    void CloseThread(platform::ThreadHandle thread) override { m_native.CloseThread(thread); }
-    void Sleep(std::uint32_t milliseconds) override { m_native.Sleep(milliseconds); }
-    [[noreturn]] void ExitProcess(int code) override {
-        m_native.ExitProcess(code);
-        std::abort();  // not reached; the compiler cannot see through the virtual call
-    }
 
 private:
-    platform::IPlatform& m_native;
     char m_chKey = 0;
 };
 

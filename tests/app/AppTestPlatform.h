@@ -12,34 +12,18 @@
 #include <string>
 #include <vector>
 
-#include "platform/Platform.h"
+#include "platform/ForwardingPlatform.h"
 
 namespace apptest {
 
-class CAppTestPlatform : public platform::IPlatform {
+class CAppTestPlatform : public platform::CForwardingPlatform {
 public:
-    explicit CAppTestPlatform(platform::IPlatform& native) : m_native(native) {}
+    using CForwardingPlatform::CForwardingPlatform;
 
     bool bThrowOnDiskSpace = false;
     std::uint32_t dwHidden = 2;
     std::vector<std::uint32_t> hiddenWrites;
 
-    platform::FileHandle OpenFileForRead(const WChar* path) override {
-        return m_native.OpenFileForRead(path);
-    }
-    bool GetFileSize(platform::FileHandle file, std::uint64_t& size) override {
-        return m_native.GetFileSize(file, size);
-    }
-    bool ReadFile(platform::FileHandle file, void* buffer, std::uint32_t size,
-                  std::uint32_t& bytesRead) override {
-        return m_native.ReadFile(file, buffer, size, bytesRead);
-    }
-    void CloseFile(platform::FileHandle file) override { m_native.CloseFile(file); }
-    void* AllocateBlock(std::size_t size) override { return m_native.AllocateBlock(size); }
-    void FreeBlock(void* block) override { m_native.FreeBlock(block); }
-    bool CopyFileReplacing(const WChar* source, const WChar* target) override {
-        return m_native.CopyFileReplacing(source, target);
-    }
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override {
         if (bThrowOnDiskSpace) {
@@ -63,17 +47,7 @@ public:
         return true;
     }
     void CloseExplorerKey(platform::ExplorerKey) override {}
-    void MapDrive(WChar letter, const WString& folder) override {
-        m_native.MapDrive(letter, folder);
-    }
-    std::string LastErrorText() override { return m_native.LastErrorText(); }
     platform::ThreadHandle StartThread(std::function<void()>) override { return nullptr; }
-    void CloseThread(platform::ThreadHandle) override {}
-    void Sleep(std::uint32_t) override {}
-    [[noreturn]] void ExitProcess(int code) override { std::exit(code); }
-
-private:
-    platform::IPlatform& m_native;
 };
 
 inline void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {

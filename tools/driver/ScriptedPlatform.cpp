@@ -7,7 +7,7 @@
 #include <utility>
 
 CScriptedPlatform::CScriptedPlatform(platform::IPlatform& native, std::function<void(int)> onExit)
-    : m_native(native), m_onExit(std::move(onExit)) {}
+    : CForwardingPlatform(native), m_onExit(std::move(onExit)) {}
 
 namespace {
 // Set on the threads started through StartThread: only they take part in the virtual clock.
@@ -57,29 +57,6 @@ std::uint64_t CScriptedPlatform::Now() {
     return m_now;
 }
 
-platform::FileHandle CScriptedPlatform::OpenFileForRead(const WChar* path) {
-    return m_native.OpenFileForRead(path);
-}
-
-bool CScriptedPlatform::GetFileSize(platform::FileHandle file, std::uint64_t& size) {
-    return m_native.GetFileSize(file, size);
-}
-
-bool CScriptedPlatform::ReadFile(platform::FileHandle file, void* buffer, std::uint32_t size,
-                                 std::uint32_t& bytesRead) {
-    return m_native.ReadFile(file, buffer, size, bytesRead);
-}
-
-void CScriptedPlatform::CloseFile(platform::FileHandle file) { m_native.CloseFile(file); }
-
-void* CScriptedPlatform::AllocateBlock(std::size_t size) { return m_native.AllocateBlock(size); }
-
-void CScriptedPlatform::FreeBlock(void* block) { m_native.FreeBlock(block); }
-
-bool CScriptedPlatform::CopyFileReplacing(const WChar* source, const WChar* target) {
-    return m_native.CopyFileReplacing(source, target);
-}
-
 bool CScriptedPlatform::GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                                      std::uint64_t& total) {
     if (path != nullptr && path[0] != 0 && path[1] == u':') {
@@ -93,37 +70,15 @@ bool CScriptedPlatform::GetDiskSpace(const WChar* path, std::uint64_t& freeToCal
             return true;
         }
     }
-    return m_native.GetDiskSpace(path, freeToCaller, total);
+    return Inner().GetDiskSpace(path, freeToCaller, total);
 }
-
-platform::ExplorerKey CScriptedPlatform::OpenExplorerKey() { return m_native.OpenExplorerKey(); }
-
-bool CScriptedPlatform::QueryHidden(platform::ExplorerKey key, std::uint32_t& value,
-                                    std::uint32_t& size) {
-    return m_native.QueryHidden(key, value, size);
-}
-
-bool CScriptedPlatform::SetHidden(platform::ExplorerKey key, std::uint32_t value,
-                                  std::uint32_t size) {
-    return m_native.SetHidden(key, value, size);
-}
-
-void CScriptedPlatform::CloseExplorerKey(platform::ExplorerKey key) {
-    m_native.CloseExplorerKey(key);
-}
-
-void CScriptedPlatform::MapDrive(WChar letter, const WString& folder) {
-    m_native.MapDrive(letter, folder);
-}
-
-std::string CScriptedPlatform::LastErrorText() { return m_native.LastErrorText(); }
 
 platform::ThreadHandle CScriptedPlatform::StartThread(std::function<void()> routine) {
     {
         const std::lock_guard lock(m_mutex);
         ++m_nBusy;
     }
-    platform::ThreadHandle thread = m_native.StartThread([this, routine = std::move(routine)]() {
+    platform::ThreadHandle thread = Inner().StartThread([this, routine = std::move(routine)]() {
         t_bScriptedThread = true;
         routine();
         const std::lock_guard lock(m_mutex);
@@ -137,8 +92,6 @@ platform::ThreadHandle CScriptedPlatform::StartThread(std::function<void()> rout
     }
     return thread;
 }
-
-void CScriptedPlatform::CloseThread(platform::ThreadHandle thread) { m_native.CloseThread(thread); }
 
 void CScriptedPlatform::Sleep(std::uint32_t milliseconds) {
     // Nothing would ever wake the script's own thread: its sleeps take no virtual time.

@@ -13,9 +13,9 @@
 #include <optional>
 #include <string>
 
-#include "platform/Platform.h"
+#include "platform/ForwardingPlatform.h"
 
-class CScriptedPlatform : public platform::IPlatform {
+class CScriptedPlatform : public platform::CForwardingPlatform {
 public:
     // onExit runs (and should flush its output) before ExitProcess ends the process.
     CScriptedPlatform(platform::IPlatform& native, std::function<void(int)> onExit);
@@ -33,24 +33,9 @@ public:
     bool WaitUntilIdleFor(std::chrono::milliseconds timeout);
     std::uint64_t Now();
 
-    platform::FileHandle OpenFileForRead(const WChar* path) override;
-    bool GetFileSize(platform::FileHandle file, std::uint64_t& size) override;
-    bool ReadFile(platform::FileHandle file, void* buffer, std::uint32_t size,
-                  std::uint32_t& bytesRead) override;
-    void CloseFile(platform::FileHandle file) override;
-    void* AllocateBlock(std::size_t size) override;
-    void FreeBlock(void* block) override;
-    bool CopyFileReplacing(const WChar* source, const WChar* target) override;
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override;
-    platform::ExplorerKey OpenExplorerKey() override;
-    bool QueryHidden(platform::ExplorerKey key, std::uint32_t& value, std::uint32_t& size) override;
-    bool SetHidden(platform::ExplorerKey key, std::uint32_t value, std::uint32_t size) override;
-    void CloseExplorerKey(platform::ExplorerKey key) override;
-    void MapDrive(WChar letter, const WString& folder) override;
-    std::string LastErrorText() override;
     platform::ThreadHandle StartThread(std::function<void()> routine) override;
-    void CloseThread(platform::ThreadHandle thread) override;
     void Sleep(std::uint32_t milliseconds) override;
     [[noreturn]] void ExitProcess(int code) override;
 
@@ -65,7 +50,6 @@ private:
         std::uint64_t total = 0;
     };
 
-    platform::IPlatform& m_native;
     std::function<void(int)> m_onExit;
 
     std::mutex m_mutex;

@@ -1,0 +1,64 @@
+// A platform that passes every call on to another one. Wrappers that change a few operations
+// (the command-line tool's hands-off Explorer setting, the driver's virtual clock, tests that
+// force failures) derive from it and override only those.
+#pragma once
+
+#include <cstdlib>
+#include <utility>
+
+#include "platform/Platform.h"
+
+namespace platform {
+
+class CForwardingPlatform : public IPlatform {
+public:
+    explicit CForwardingPlatform(IPlatform& inner) : m_inner(inner) {}
+
+    FileHandle OpenFileForRead(const WChar* path) override { return m_inner.OpenFileForRead(path); }
+    bool GetFileSize(FileHandle file, std::uint64_t& size) override {
+        return m_inner.GetFileSize(file, size);
+    }
+    bool ReadFile(FileHandle file, void* buffer, std::uint32_t size,
+                  std::uint32_t& bytesRead) override {
+        return m_inner.ReadFile(file, buffer, size, bytesRead);
+    }
+    void CloseFile(FileHandle file) override { m_inner.CloseFile(file); }
+    void* AllocateBlock(std::size_t size) override { return m_inner.AllocateBlock(size); }
+    void FreeBlock(void* block) override { m_inner.FreeBlock(block); }
+    bool CopyFileReplacing(const WChar* source, const WChar* target) override {
+        return m_inner.CopyFileReplacing(source, target);
+    }
+    bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
+                      std::uint64_t& total) override {
+        return m_inner.GetDiskSpace(path, freeToCaller, total);
+    }
+    ExplorerKey OpenExplorerKey() override { return m_inner.OpenExplorerKey(); }
+    bool QueryHidden(ExplorerKey key, std::uint32_t& value, std::uint32_t& size) override {
+        return m_inner.QueryHidden(key, value, size);
+    }
+    bool SetHidden(ExplorerKey key, std::uint32_t value, std::uint32_t size) override {
+        return m_inner.SetHidden(key, value, size);
+    }
+    void CloseExplorerKey(ExplorerKey key) override { m_inner.CloseExplorerKey(key); }
+    void MapDrive(WChar letter, const WString& folder) override {
+        m_inner.MapDrive(letter, folder);
+    }
+    std::string LastErrorText() override { return m_inner.LastErrorText(); }
+    ThreadHandle StartThread(std::function<void()> routine) override {
+        return m_inner.StartThread(std::move(routine));
+    }
+    void CloseThread(ThreadHandle thread) override { m_inner.CloseThread(thread); }
+    void Sleep(std::uint32_t milliseconds) override { m_inner.Sleep(milliseconds); }
+    [[noreturn]] void ExitProcess(int code) override {
+        m_inner.ExitProcess(code);
+        std::abort();  // not reached; not every compiler sees that through the virtual call
+    }
+
+protected:
+    IPlatform& Inner() { return m_inner; }
+
+private:
+    IPlatform& m_inner;
+};
+
+}  // namespace platform
