@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/ForwardingPlatform.h"
+#include "tools/ItunesDbWriter.h"
 
 namespace apptest {
 
@@ -61,6 +62,20 @@ inline void WriteFile(const std::filesystem::path& path, const std::vector<std::
 inline std::filesystem::path UniqueTempFolder(const char* name) {
     return std::filesystem::temp_directory_path() /
            (std::string(name) + "-" + std::to_string(::getpid()));
+}
+
+// A fresh player folder of its own holding one song, "Song" (its file is not there).
+inline std::filesystem::path WriteOneSongPlayer(const char* name) {
+    const std::filesystem::path player = UniqueTempFolder(name);
+    std::filesystem::remove_all(player);
+    dbwriter::SDatabaseSpec spec;
+    dbwriter::STrackSpec track;
+    track.title = u"Song";
+    track.location = u":iPod_Control:Music:F00:A.mp3";
+    spec.tracks.push_back(track);
+    WriteFile(player / "iPod_Control" / "Device" / "SysInfo", {});
+    WriteFile(player / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(spec));
+    return player;
 }
 
 }  // namespace apptest

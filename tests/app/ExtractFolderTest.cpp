@@ -9,7 +9,6 @@
 #include "app/KestrumDlg.h"
 #include "platform/Platform.h"
 #include "tests/app/AppTestPlatform.h"
-#include "tools/ItunesDbWriter.h"
 #include "ui/headless/HeadlessBackend.h"
 
 namespace {
@@ -18,16 +17,7 @@ namespace fs = std::filesystem;
 
 TEST(ExtractFolder, PathWithoutRoomForBackslashIsRefused) {
     setenv("KESTRUM_DRIVES", "", 1);
-    const fs::path player = apptest::UniqueTempFolder("kestrum-app-test-player");
-    fs::remove_all(player);
-    dbwriter::SDatabaseSpec spec;
-    dbwriter::STrackSpec track;
-    track.title = u"Song";
-    track.location = u":iPod_Control:Music:F00:A.mp3";
-    spec.tracks.push_back(track);
-    apptest::WriteFile(player / "iPod_Control" / "Device" / "SysInfo", {});
-    apptest::WriteFile(player / "iPod_Control" / "iTunes" / "iTunesDB",
-                       dbwriter::WriteItunesDb(spec));
+    const fs::path player = apptest::WriteOneSongPlayer("kestrum-app-test-player");
     // No watcher: it would outlive the dialog and report the player gone once it is removed.
     apptest::CAppTestPlatform testPlatform(platform::NativePlatform());
     platform::InstallPlatform(&testPlatform);

@@ -12,7 +12,6 @@
 #include "app/KestrumDlg.h"
 #include "platform/Platform.h"
 #include "tests/app/AppTestPlatform.h"
-#include "tools/ItunesDbWriter.h"
 #include "ui/headless/HeadlessBackend.h"
 
 namespace {
@@ -31,16 +30,7 @@ std::vector<WString> MessageTexts(const CHeadlessBackend& ui) {
 
 TEST(FindDevice, ExceptionDuringSetUpEndsTheDialogAndRestoresTheSetting) {
     setenv("KESTRUM_DRIVES", "", 1);
-    const fs::path player = apptest::UniqueTempFolder("kestrum-find-device-player");
-    fs::remove_all(player);
-    dbwriter::SDatabaseSpec spec;
-    dbwriter::STrackSpec track;
-    track.title = u"Song";
-    track.location = u":iPod_Control:Music:F00:A.mp3";
-    spec.tracks.push_back(track);
-    apptest::WriteFile(player / "iPod_Control" / "Device" / "SysInfo", {});
-    apptest::WriteFile(player / "iPod_Control" / "iTunes" / "iTunesDB",
-                       dbwriter::WriteItunesDb(spec));
+    const fs::path player = apptest::WriteOneSongPlayer("kestrum-find-device-player");
 
     struct SRow {
         bool bThrow;
