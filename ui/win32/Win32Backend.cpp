@@ -3,7 +3,9 @@
 // every message first and hands back to the dialog manager what it does not handle itself.
 #include "ui/win32/Win32Backend.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cwchar>
 #include <vector>
 
 #include "ui/Dialog.h"
@@ -23,8 +25,150 @@ LPCWSTR ResourceId(UINT nID) {
     return reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(nID)));
 }
 
-// The window property that ties a running dialog's window to its framework object.
-constexpr wchar_t kDialogProperty[] = L"Kestrum.Dialog";
+// Dialog templates are laid out for "MS Shell Dlg" as Windows resolves it (Microsoft Sans
+// Serif). Where the system puts a wider face in its place (Tahoma under Wine), a one-line label
+// can overrun its box by a few pixels and wrap, and its second line is cut off. Such a label is
+// widened into the free space to its right, as far as the next control on its line; if that is
+// not enough it stays on one line (the overrun is cut, not the second half). Nothing moves, no
+// neighbour is covered, and where the text fits nothing changes at all.
+bool IsLeftLabel(HWND hWnd) {
+    wchar_t szClass[16] = {};
+    ::GetClassNameW(hWnd, szClass, 16);
+    const auto dwStyle = static_cast<DWORD>(::GetWindowLongPtrW(hWnd, GWL_STYLE));
+    return ::lstrcmpiW(szClass, L"Static") == 0 && (dwStyle & SS_TYPEMASK) == SS_LEFT;
+}
+
+bool IsGroupBox(HWND hWnd) {
+    wchar_t szClass[16] = {};
+    ::GetClassNameW(hWnd, szClass, 16);
+    const auto dwStyle = static_cast<DWORD>(::GetWindowLongPtrW(hWnd, GWL_STYLE));
+    return ::lstrcmpiW(szClass, L"Button") == 0 && (dwStyle & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+RECT ChildRect(HWND hDlg, HWND hChild) {
+    RECT rect{};
+    ::GetWindowRect(hChild, &rect);
+    ::MapWindowPoints(nullptr, hDlg, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// Width of the label's text on one line, in its own font.
+LONG OneLineWidth(HWND hLabel, const wchar_t* pszText, int nLength) {
+    HDC hDC = ::GetDC(hLabel);
+    if (hDC == nullptr) {
+        return 0;
+    }
+    auto hFont = reinterpret_cast<HFONT>(::SendMessageW(hLabel, WM_GETFONT, 0, 0));
+    HGDIOBJ hOldFont = hFont != nullptr ? ::SelectObject(hDC, hFont) : nullptr;
+    const auto dwStyle = static_cast<DWORD>(::GetWindowLongPtrW(hLabel, GWL_STYLE));
+    RECT text{};
+    ::DrawTextW(hDC, pszText, nLength, &text,
+                DT_SINGLELINE | DT_CALCRECT | DT_EXPANDTABS |
+                    ((dwStyle & SS_NOPREFIX) != 0 ? DT_NOPREFIX : 0u));
+    if (hOldFont != nullptr) {
+        ::SelectObject(hDC, hOldFont);
+    }
+    ::ReleaseDC(hLabel, hDC);
+    return text.right - text.left;
+}
+
+void KeepLabelsOnOneLine(HWND hDlg) {
+    RECT client{};
+    ::GetClientRect(hDlg, &client);
+    for (HWND hLabel = ::GetWindow(hDlg, GW_CHILD); hLabel != nullptr;
+         hLabel = ::GetWindow(hLabel, GW_HWNDNEXT)) {
+        wchar_t szText[256] = {};
+        const int nLength = ::GetWindowTextW(hLabel, szText, 256);
+        if (nLength <= 0 || !IsLeftLabel(hLabel) || std::wcspbrk(szText, L"\r\n") != nullptr) {
+            continue;
+        }
+        const RECT rect = ChildRect(hDlg, hLabel);
+        const LONG nNeeded = OneLineWidth(hLabel, szText, nLength);
+        if (nNeeded <= rect.right - rect.left) {
+            continue;
+        }
+        // The free space ends at the nearest control to the right that shares any of the
+        // label's rows (group boxes frame everything and do not count).
+        LONG nFreeRight = client.right;
+        for (HWND hOther = ::GetWindow(hDlg, GW_CHILD); hOther != nullptr;
+             hOther = ::GetWindow(hOther, GW_HWNDNEXT)) {
+            if (hOther == hLabel || IsGroupBox(hOther)) {
+                continue;
+            }
+            const RECT other = ChildRect(hDlg, hOther);
+            if (other.top < rect.bottom && other.bottom > rect.top && other.right > rect.right) {
+                nFreeRight = std::min(nFreeRight, std::max(other.left, rect.right));
+            }
+        }
+        const LONG nWidth = std::min(nNeeded, nFreeRight - rect.left);
+        if (nWidth > rect.right - rect.left) {
+            ::SetWindowPos(hLabel, nullptr, 0, 0, nWidth, rect.bottom - rect.top,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        if (nWidth < nNeeded) {
+            const auto dwStyle = static_cast<DWORD>(::GetWindowLongPtrW(hLabel, GWL_STYLE));
+            ::SetWindowLongPtrW(hLabel, GWL_STYLE,
+                                static_cast<LONG_PTR>((dwStyle & ~static_cast<DWORD>(SS_TYPEMASK)) |
+                                                      SS_LEFTNOWORDWRAP));
+            ::InvalidateRect(hLabel, nullptr, TRUE);
+        }
+    }
+}
+
+// Filling a list row by row, each insert would update the scroll bars and invalidate the list
+// (40,000 songs: about 16 s under Wine). So the first change of a list's rows turns its drawing
+// off until the fill is over: until the next operation that needs the list laid out (its top
+// row, a scroll, a row's rectangle, the focus, showing it), or else until the dialog's message
+// loop finds the message posted to the dialog at the start of the fill. What the list shows
+// afterwards is the same; it is drawn once.
+struct SFill {
+    HWND hList;
+    HWND hParent;
+};
+
+// The lists whose drawing is off. Kept in the process, not as window properties or a subclass:
+// under Wine every property look-up is a round trip to the window server, dearer than the
+// insert it would guard.
+std::vector<SFill>& Fills() {
+    static std::vector<SFill> s_fills;
+    return s_fills;
+}
+
+bool IsFilling(HWND hList) {
+    const std::vector<SFill>& fills = Fills();
+    return std::any_of(fills.begin(), fills.end(),
+                       [hList](const SFill& fill) { return fill.hList == hList; });
+}
+
+// Posted to the list's dialog at the start of a fill, with the list in lParam.
+UINT EndFillMessage() {
+    static const UINT s_nMessage = ::RegisterWindowMessageW(L"Kestrum.EndListFill");
+    return s_nMessage;
+}
+
+void BeginListFill(HWND hList) {
+    if (hList == nullptr || IsFilling(hList)) {
+        return;
+    }
+    HWND hParent = ::GetParent(hList);
+    Fills().push_back({hList, hParent});
+    ::SendMessageW(hList, WM_SETREDRAW, FALSE, 0);
+    ::PostMessageW(hParent, EndFillMessage(), 0, reinterpret_cast<LPARAM>(hList));
+}
+
+void EndListFill(HWND hList) {
+    if (hList == nullptr || !IsFilling(hList)) {
+        return;
+    }
+    std::erase_if(Fills(), [hList](const SFill& fill) { return fill.hList == hList; });
+    ::SendMessageW(hList, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(hList, nullptr, TRUE);
+}
+
+// A dialog going away takes its lists with it; their handles may be given to new windows.
+void ForgetFills(HWND hParent) {
+    std::erase_if(Fills(), [hParent](const SFill& fill) { return fill.hParent == hParent; });
+}
 
 // One modal dialog in progress: its framework object and the dialog manager's own window
 // procedure, which does the default processing of what the framework leaves alone.
@@ -33,21 +177,36 @@ struct SDialogHook {
     WNDPROC pfnDialogManager = nullptr;
 };
 
+LRESULT CALLBACK DialogWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
+
+// The running dialog a window is, if any: a window whose procedure is ours keeps its hook in its
+// user data. Read from the window itself rather than a window property, because this runs for
+// every message a dialog gets (the list's notifications among them), and under Wine each
+// property look-up is a round trip to the window server.
 SDialogHook* HookOf(HWND hWnd) {
-    return hWnd != nullptr ? static_cast<SDialogHook*>(::GetPropW(hWnd, kDialogProperty)) : nullptr;
+    if (hWnd == nullptr ||
+        reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(hWnd, GWLP_WNDPROC)) != &DialogWndProc) {
+        return nullptr;
+    }
+    return reinterpret_cast<SDialogHook*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
 }
 
 LRESULT CALLBACK DialogWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
-    SDialogHook* pHook = HookOf(hWnd);
+    // This is the window's procedure, so its user data is the hook (set before the procedure).
+    auto* pHook = reinterpret_cast<SDialogHook*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
     if (pHook == nullptr) {
         return ::DefDlgProcW(hWnd, nMsg, wParam, lParam);
     }
+    if (nMsg == EndFillMessage()) {
+        EndListFill(reinterpret_cast<HWND>(lParam));
+        return 0;
+    }
     if (nMsg == WM_NCDESTROY) {
+        ForgetFills(hWnd);
         // The last message the window gets: give the window back to the dialog manager and
         // forget the framework object, which outlives the window.
         const WNDPROC pfnDialogManager = pHook->pfnDialogManager;
         ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(pfnDialogManager));
-        ::RemovePropW(hWnd, kDialogProperty);
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
         return ::CallWindowProcW(pfnDialogManager, hWnd, nMsg, wParam, lParam);
     }
@@ -63,11 +222,11 @@ INT_PTR CALLBACK DialogProc(HWND hDlg, UINT nMsg, WPARAM wParam, LPARAM lParam) 
         return FALSE;
     }
     auto* pHook = reinterpret_cast<SDialogHook*>(lParam);
-    ::SetPropW(hDlg, kDialogProperty, pHook);
-    ::SetWindowLongPtrW(hDlg, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pHook->pDialog));
+    ::SetWindowLongPtrW(hDlg, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pHook));
     pHook->pfnDialogManager = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hDlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogWndProc)));
     pHook->pDialog->Attach(hDlg);
+    KeepLabelsOnOneLine(hDlg);
 
     // The system sent WM_CREATE before the dialog procedure existed; the framework's classes
     // record their window there, so they get it now, with the window's real creation record.
@@ -178,6 +337,7 @@ BOOL CWin32Backend::EnableWindow(HWND hWnd, BOOL bEnable) { return ::EnableWindo
 BOOL CWin32Backend::IsWindowEnabled(HWND hWnd) { return ::IsWindowEnabled(hWnd); }
 
 void CWin32Backend::SetWindowText(HWND hWnd, const WChar* pszText) {
+    EndListFill(hWnd);
     ::SetWindowTextW(hWnd, Api(pszText));
 }
 
@@ -194,6 +354,7 @@ HWND CWin32Backend::SetFocus(HWND hWnd) { return ::SetFocus(hWnd); }
 HWND CWin32Backend::GetFocus() { return ::GetFocus(); }
 
 void CWin32Backend::SetIcon(HWND hWnd, HICON hIcon, BOOL bBigIcon) {
+    EndListFill(hWnd);
     ::SendMessageW(hWnd, WM_SETICON, bBigIcon != FALSE ? ICON_BIG : ICON_SMALL,
                    reinterpret_cast<LPARAM>(hIcon));
 }
@@ -256,6 +417,7 @@ int CWin32Backend::ListInsertColumn(HWND hList, int nCol, const WChar* pszHeadin
 }
 
 int CWin32Backend::ListInsertItem(HWND hList, int nItem, const WChar* pszText) {
+    BeginListFill(hList);
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     item.iItem = nItem;
@@ -265,6 +427,7 @@ int CWin32Backend::ListInsertItem(HWND hList, int nItem, const WChar* pszText) {
 }
 
 BOOL CWin32Backend::ListSetItemText(HWND hList, int nItem, int nSubItem, const WChar* pszText) {
+    BeginListFill(hList);
     LVITEMW item{};
     item.iSubItem = nSubItem;
     item.pszText = const_cast<wchar_t*>(Api(pszText));
@@ -302,6 +465,7 @@ BOOL CWin32Backend::ListSetCheck(HWND hList, int nItem, BOOL bCheck) {
 }
 
 BOOL CWin32Backend::ListSetItemState(HWND hList, int nItem, UINT nState, UINT nMask) {
+    BeginListFill(hList);
     LVITEMW item{};
     item.state = nState;
     item.stateMask = nMask;
@@ -315,15 +479,18 @@ UINT CWin32Backend::ListGetItemState(HWND hList, int nItem, UINT nMask) {
 }
 
 int CWin32Backend::ListGetTopIndex(HWND hList) {
+    EndListFill(hList);
     return static_cast<int>(::SendMessageW(hList, LVM_GETTOPINDEX, 0, 0));
 }
 
 BOOL CWin32Backend::ListScroll(HWND hList, int dx, int dy) {
+    EndListFill(hList);
     return static_cast<BOOL>(
         ::SendMessageW(hList, LVM_SCROLL, static_cast<WPARAM>(dx), static_cast<LPARAM>(dy)));
 }
 
 BOOL CWin32Backend::ListGetItemRect(HWND hList, int nItem, RECT& rect, int nCode) {
+    EndListFill(hList);
     // The list view reads the wanted part from left and may write the rectangle even when it
     // fails; the caller's rectangle is only touched on success.
     RECT itemRect{};

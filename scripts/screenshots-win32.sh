@@ -1,0 +1,107 @@
+#!/usr/bin/env bash
+# Pictures of the Windows program under Wine: cross-builds Kestrum.exe and kestrum-poke.exe,
+# writes the demo player, maps it to drive E: of a Wine prefix of its own, runs Kestrum.exe on a
+# virtual display and saves PNGs of the main dialog and of the about box (opened through the
+# system menu's entry), then closes the program.
+#   scripts/screenshots-win32.sh [OUTDIR]     (default: build/screenshots-win32)
+# Needs MinGW-w64, Wine, xvfb-run and ImageMagick's import and convert.
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+wine() { "$root/scripts/wine-run.sh" --bare "$@"; }
+main_caption="Kestrum v 0.5 - by Drovil"
+
+# shoot "X Y W H" FILE: the window's part of the screen.
+shoot() {
+    local x y w h
+    read -r x y w h <<<"${1//$'\r'/}"
+    import -window root "$2.full.png"
+    convert "$2.full.png" -crop "${w}x${h}+${x}+${y}" +repage "$2"
+    rm -f "$2.full.png"
+}
+
+# The part that runs inside the virtual display (this script again, with --session BUILD OUT):
+# start, picture, about box, picture, close.
+if [ "${1:-}" = "--session" ]; then
+    build=$2
+    out=$3
+    poke="$build/tests/ui/win32/kestrum-poke.exe"
+    wine "$build/app/win32/Kestrum.exe" &
+    program=$!
+    rect=$(wine "$poke" wait "$main_caption" 60) || {
+        import -window root "$out/no-main-dialog.png"
+        echo "no main dialog: see $out/no-main-dialog.png" >&2
+        exit 1
+    }
+    sleep 2  # the first paint
+    shoot "$rect" "$out/kestrum-main.png"
+    wine "$poke" state "$main_caption"
+
+    wine "$poke" syscommand "$main_caption" 0x10  # the system menu's about entry
+    rect=$(wine "$poke" wait "About Kestrum" 30) || { echo "no about box" >&2; exit 1; }
+    sleep 1
+    shoot "$rect" "$out/kestrum-about.png"
+    # OK closes the box; Escape and the close box belong to the maker's page button.
+    wine "$poke" click "About Kestrum" 1
+    wine "$poke" wait-gone "About Kestrum" 30
+
+    wine "$poke" syscommand "$main_caption" 0xF060  # SC_CLOSE
+    wait "$program"
+    exit 0
+fi
+
+build="${KESTRUM_WIN_BUILD_DIR:-$root/build/screenshots-win32-build}"
+prefix="${KESTRUM_WIN_SCREENSHOT_PREFIX:-$root/build/screenshots-win32-prefix}"
+out="${1:-$root/build/screenshots-win32}"
+
+for tool in xvfb-run import convert; do
+    command -v "$tool" >/dev/null || { echo "screenshots-win32.sh: $tool is missing" >&2; exit 1; }
+done
+
+cmake --preset windows-mingw -B "$build" >/dev/null
+cmake --build "$build" -j2 --target Kestrum kestrum-poke make-demo-player
+
+"$root/scripts/wine-prefix.sh" "$prefix"
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Once per prefix: Wine's own fonts where programs look for them; Wine draws the window frames
+# itself (the virtual display has no window manager); the dialog font borrows the glyphs it
+# lacks (the demo's Japanese song) from a system font, as Windows' font linking does.
+if [ ! -f "$prefix/.kestrum-screenshots" ]; then
+    mkdir -p "$prefix/drive_c/windows/Fonts"
+    cp /usr/share/wine/fonts/*.ttf "$prefix/drive_c/windows/Fonts/" 2>/dev/null || true
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null
+    fallback=$(fc-match -f '%{file}' ':lang=ja' 2>/dev/null || true)
+    if [ -n "$fallback" ] && [ -f "$fallback" ]; then
+        cp "$fallback" "$prefix/drive_c/windows/Fonts/"
+        family=$(fc-query -f '%{family[0]}' "$fallback")
+        wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+            /v Tahoma /t REG_MULTI_SZ /d "$(basename "$fallback"),$family" /f >/dev/null
+    fi
+    "$root/scripts/wine-run.sh" --server -w
+    touch "$prefix/.kestrum-screenshots"
+fi
+
+player="$build/screenshots-demo-player"
+rm -rf "$player"
+mkdir -p "$player"
+wine "$build/tools/make-demo-player.exe" "Z:${player//\//\\}" >/dev/null
+# D: is probed first and stays unmapped; the player is E:.
+rm -f "$prefix/dosdevices/d:" "$prefix/dosdevices/e:"
+ln -s "$player" "$prefix/dosdevices/e:"
+
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+rm -f "$out/no-main-dialog.png"
+
+# The steps above started the prefix's server without a display; the program must meet a server
+# (and a desktop) started on the virtual one.
+"$root/scripts/wine-run.sh" --server -k 2>/dev/null || true
+"$root/scripts/wine-run.sh" --server -w 2>/dev/null || true
+
+status=0
+xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --session "$build" "$out" || status=$?
+"$root/scripts/wine-run.sh" --server -k 2>/dev/null || true
+"$root/scripts/wine-run.sh" --server -w 2>/dev/null || true
+[ $status -eq 0 ] && echo "Screenshots in $out: kestrum-main.png, kestrum-about.png"
+exit $status
