@@ -255,6 +255,40 @@ TEST_F(Win32Smoke, ShowsTheDiskSummaryAndEverySongUnticked) {
     EXPECT_EQ(::GetWindowLongPtrW(m_hDlg, GWL_EXSTYLE) & WS_EX_APPWINDOW, WS_EX_APPWINDOW);
 }
 
+// Each text label of the dialog shows its text on one line: where the dialog font is wider than
+// the one the layout was made for, the backend widens a label into the free space beside it or
+// keeps it from wrapping.
+TEST_F(Win32Smoke, LabelsKeepTheirTextOnOneLine) {
+    int nLabels = 0;
+    for (HWND hLabel = ::GetWindow(m_hDlg, GW_CHILD); hLabel != nullptr;
+         hLabel = ::GetWindow(hLabel, GW_HWNDNEXT)) {
+        wchar_t szClass[16] = {};
+        ::GetClassNameW(hLabel, szClass, 16);
+        const std::wstring strText = WindowText(hLabel);
+        const auto dwStyle = static_cast<DWORD>(::GetWindowLongPtrW(hLabel, GWL_STYLE));
+        if (::lstrcmpiW(szClass, L"Static") != 0 || strText.empty() ||
+            (dwStyle & SS_TYPEMASK) == SS_ICON) {
+            continue;
+        }
+        ++nLabels;
+        const std::string strName(strText.begin(), strText.end());
+        RECT client{};
+        ::GetClientRect(hLabel, &client);
+        HDC hDC = ::GetDC(hLabel);
+        HGDIOBJ hOld =
+            ::SelectObject(hDC, reinterpret_cast<HFONT>(::SendMessageW(hLabel, WM_GETFONT, 0, 0)));
+        RECT text{};
+        ::DrawTextW(hDC, strText.c_str(), static_cast<int>(strText.size()), &text,
+                    DT_SINGLELINE | DT_CALCRECT | DT_EXPANDTABS);
+        ::SelectObject(hDC, hOld);
+        ::ReleaseDC(hLabel, hDC);
+        EXPECT_TRUE(text.right - text.left <= client.right ||
+                    (dwStyle & SS_TYPEMASK) == SS_LEFTNOWORDWRAP)
+            << strName << " wraps";
+    }
+    EXPECT_EQ(nLabels, 8) << "four captions and four figures";
+}
+
 TEST_F(Win32Smoke, SearchStepsThroughTheMatchesAndSaysWhenItIsDone) {
     ::SendMessageW(::GetDlgItem(m_hDlg, IDC_SEARCHTEXT), WM_SETTEXT, 0,
                    reinterpret_cast<LPARAM>(L"Theory"));
