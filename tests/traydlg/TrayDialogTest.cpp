@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <initializer_list>
 #include <vector>
 
 #include "traydlg/TrayDialog.h"
@@ -72,7 +73,9 @@ TEST_F(TrayDialogTest, NotificationForAnotherIconIsAnsweredWithZero) {
     for (WPARAM nIconId : {WPARAM{0}, WPARAM{2}, WPARAM{0x10001}}) {
         EXPECT_EQ(dialog.Notify(nIconId, WM_LBUTTONDBLCLK), 0) << nIconId;
     }
-    for (UINT nMouse : {WM_LBUTTONUP, WM_RBUTTONUP, WM_MOUSEMOVE, WM_LBUTTONDOWN}) {
+    // The list is typed: windows.h defines these messages as plain int constants.
+    for (UINT nMouse :
+         std::initializer_list<UINT>{WM_LBUTTONUP, WM_RBUTTONUP, WM_MOUSEMOVE, WM_LBUTTONDOWN}) {
         EXPECT_EQ(dialog.Notify(1, nMouse), 1) << nMouse;
     }
 }
