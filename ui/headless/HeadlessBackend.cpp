@@ -320,6 +320,16 @@ HWND CHeadlessBackend::NewWindow(std::unique_ptr<SHeadlessWindow> pWindow) {
     return hWnd;
 }
 
+HWND CHeadlessBackend::FirstTabStop(HWND hDlg) const {
+    for (const auto& [key, pWindow] : m_windows) {
+        if (pWindow->hParent == hDlg && pWindow->pDialog == nullptr &&
+            (pWindow->dwStyle & WS_TABSTOP) != 0 && pWindow->bVisible && pWindow->bEnabled) {
+            return pWindow->hWnd;
+        }
+    }
+    return nullptr;
+}
+
 INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND hParent) {
     const SDialogTemplate* pTemplate = FindDialogTemplate(static_cast<int>(nIDTemplate));
     if (pTemplate == nullptr) {
@@ -377,19 +387,13 @@ INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND
 
     INT_PTR nResult = -1;
     if (SendMessage(hDlg, WM_CREATE, 0, 0) != -1) {
-        HWND hFirst = nullptr;
-        for (const auto& [key, pWindow] : m_windows) {
-            if (pWindow->hParent == hDlg && pWindow->pDialog == nullptr &&
-                (pWindow->dwStyle & WS_TABSTOP) != 0 && pWindow->bVisible && pWindow->bEnabled) {
-                hFirst = pWindow->hWnd;
-                break;
-            }
-        }
         const LRESULT bSetFocus =
-            SendMessage(hDlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(hFirst), 0);
+            SendMessage(hDlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(FirstTabStop(hDlg)), 0);
         SHeadlessWindow* pDialog = Find(hDlg);
         if (!pDialog->bEnded) {
-            if (bSetFocus != 0 && hFirst != nullptr) {
+            // Looked for again, as the dialog manager does: the set-up may have enabled or
+            // shown controls (Kestrum's enables Extract, the first tab stop).
+            if (const HWND hFirst = FirstTabStop(hDlg); bSetFocus != 0 && hFirst != nullptr) {
                 m_hFocus = hFirst;
             }
             // The dialog manager shows a modal dialog once its set-up is done.

@@ -322,6 +322,8 @@ private:
     SHeadlessMenu* FindMenu(HMENU hMenu);
     SHeadlessWindow* TopDialogWindow();
     SHeadlessWindow* TopControl(int nId);
+    // The first control of a dialog, in template order, that is a visible, enabled tab stop.
+    HWND FirstTabStop(HWND hDlg) const;
     HWND NewWindow(std::unique_ptr<SHeadlessWindow> pWindow);
     HMENU NewMenu();
     HMENU BuildMenu(const SMenuTemplate& menu, int nParent);

@@ -604,8 +604,7 @@ struct CQtBackend::SImpl final : IDialogEvents {
         delete pWindow;
     }
 
-    // The control the dialog manager gives the focus after the set-up: the first, in template
-    // order, that is a tab stop, not hidden and enabled when the set-up begins.
+    // The first control, in template order, that is a tab stop, not hidden and enabled.
     HWND FirstTabStop(const SDialog& dialog) {
         for (HWND hControl : dialog.controls) {
             SWindow* pWindow = FindWindow(hControl);
@@ -869,13 +868,14 @@ INT_PTR CQtBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND hPare
         return -1;
     }
     SDialog* pDialog = impl.FindDialog(hDlg);
-    // Chosen before the set-up, as the system does: a control the set-up enables does not
-    // take the focus from the one that was the first tab stop.
-    HWND hFirst = impl.FirstTabStop(*pDialog);
-    const LRESULT nInit = impl.Deliver(hDlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(hFirst), 0);
+    const LRESULT nInit =
+        impl.Deliver(hDlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(impl.FirstTabStop(*pDialog)), 0);
     pDialog = impl.FindDialog(hDlg);
     if (pDialog != nullptr && !pDialog->bEnded) {
-        if (SWindow* pFirst = impl.FindWindow(hFirst); nInit != 0 && pFirst != nullptr) {
+        // Looked for again after the set-up, as the dialog manager does: the set-up may have
+        // enabled controls (Kestrum's enables Extract, the first tab stop).
+        if (SWindow* pFirst = impl.FindWindow(impl.FirstTabStop(*pDialog));
+            nInit != 0 && pFirst != nullptr) {
             pFirst->pWidget->setFocus(Qt::TabFocusReason);
         }
         CDialogWindow* pWindow = pDialog->pWindow;
