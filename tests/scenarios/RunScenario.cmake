@@ -2,22 +2,32 @@
 # only the drives the script maps and in-memory desktop settings, then compares its output with
 # EXPECTED. With -DUPDATE=ON the output is written to EXPECTED instead (review the diff!).
 # -DDRIVER_ENV=NAME=VALUE;... adds to the driver's environment (the Qt driver's platform).
-foreach(var DRIVER PLAYERS SCRIPT EXPECTED WORK_DIR SCHEMA_DIR)
+# -DLAUNCHER="PROGRAM ARGS" runs the players' maker and the driver through PROGRAM (Wine for the
+# Windows executables). SCHEMA_DIR may be left out where there are no desktop settings.
+foreach(var DRIVER PLAYERS SCRIPT EXPECTED WORK_DIR)
     if(NOT DEFINED ${var})
         message(FATAL_ERROR "RunScenario.cmake needs -D${var}=...")
     endif()
 endforeach()
+set(launcher)
+if(DEFINED LAUNCHER)
+    separate_arguments(launcher UNIX_COMMAND "${LAUNCHER}")
+endif()
+set(settings_env)
+if(DEFINED SCHEMA_DIR)
+    set(settings_env GSETTINGS_BACKEND=memory GSETTINGS_SCHEMA_DIR=${SCHEMA_DIR})
+endif()
 
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
-execute_process(COMMAND ${PLAYERS} ${WORK_DIR}/players RESULT_VARIABLE players_result)
+execute_process(COMMAND ${launcher} ${PLAYERS} ${WORK_DIR}/players RESULT_VARIABLE players_result)
 if(NOT players_result EQUAL 0)
     message(FATAL_ERROR "make-scenario-players failed: ${players_result}")
 endif()
 
 execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env GSETTINGS_BACKEND=memory GSETTINGS_SCHEMA_DIR=${SCHEMA_DIR}
-        KESTRUM_DRIVES= ${DRIVER_ENV} ${DRIVER} ${SCRIPT}
+    COMMAND ${CMAKE_COMMAND} -E env ${settings_env} KESTRUM_DRIVES= ${DRIVER_ENV} ${launcher}
+        ${DRIVER} ${SCRIPT}
     WORKING_DIRECTORY ${WORK_DIR}
     OUTPUT_VARIABLE actual
     ERROR_VARIABLE errors

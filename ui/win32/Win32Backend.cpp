@@ -20,6 +20,20 @@ wchar_t* Api(WChar* pszText) { return reinterpret_cast<wchar_t*>(pszText); }
 
 HINSTANCE Instance() { return ::GetModuleHandleW(nullptr); }
 
+// Text in the system's ANSI code page as UTF-16.
+WString AnsiText(const char* pszText) {
+    if (pszText == nullptr) {
+        return WString();
+    }
+    const int nLength = ::MultiByteToWideChar(CP_ACP, 0, pszText, -1, nullptr, 0);
+    if (nLength <= 1) {
+        return WString();
+    }
+    std::vector<wchar_t> text(static_cast<std::size_t>(nLength));
+    ::MultiByteToWideChar(CP_ACP, 0, pszText, -1, text.data(), nLength);
+    return WString(reinterpret_cast<const WChar*>(text.data()));
+}
+
 // MAKEINTRESOURCEW without the C-style cast of the macro.
 LPCWSTR ResourceId(UINT nID) {
     return reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(nID)));
@@ -175,7 +189,52 @@ void ForgetFills(HWND hParent) {
 struct SDialogHook {
     CDialog* pDialog = nullptr;
     WNDPROC pfnDialogManager = nullptr;
+    // For the test hooks: which dialog, whether it has been reported shown, and what was last
+    // reported of its window.
+    SWin32TestHooks* pHooks = nullptr;
+    UINT nIDTemplate = 0;
+    HWND hDlg = nullptr;
+    bool bShown = false;
+    bool bEnding = false;
+    bool bVisible = false;
+    bool bMinimized = false;
 };
+
+// The timer that tells a tested dialog's first idle moment: timers come due only once the
+// queue holds nothing else, so by then the dialog manager has shown a dialog that did not show
+// itself.
+constexpr UINT_PTR kShownTimer = 0x4B53;
+
+// Reports a change of a shown dialog's window to the test hooks.
+void ReportWindowState(SDialogHook& hook) {
+    if (hook.pHooks == nullptr || !hook.bShown || hook.bEnding || !hook.pHooks->windowChanged) {
+        return;
+    }
+    const bool bVisible = ::IsWindowVisible(hook.hDlg) != FALSE;
+    const bool bMinimized = ::IsIconic(hook.hDlg) != FALSE;
+    if (bVisible != hook.bVisible || bMinimized != hook.bMinimized) {
+        hook.bVisible = bVisible;
+        hook.bMinimized = bMinimized;
+        hook.pHooks->windowChanged(hook.hDlg, hook.nIDTemplate, bVisible, bMinimized);
+    }
+}
+
+// The first idle moment of a tested dialog: once it shows, the hook runs (from inside the
+// modal loop, for as long as it likes).
+void OnShownTimer(SDialogHook& hook) {
+    if (hook.bEnding) {
+        ::KillTimer(hook.hDlg, kShownTimer);
+        return;
+    }
+    if (::IsWindowVisible(hook.hDlg) == FALSE) {
+        return;  // the dialog manager shows it after this message
+    }
+    ::KillTimer(hook.hDlg, kShownTimer);
+    hook.bShown = true;
+    hook.bVisible = true;
+    hook.bMinimized = ::IsIconic(hook.hDlg) != FALSE;
+    hook.pHooks->dialogShown(hook.hDlg, hook.nIDTemplate);
+}
 
 LRESULT CALLBACK DialogWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam);
 
@@ -210,7 +269,16 @@ LRESULT CALLBACK DialogWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lPara
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
         return ::CallWindowProcW(pfnDialogManager, hWnd, nMsg, wParam, lParam);
     }
-    return pHook->pDialog->WindowProc(nMsg, wParam, lParam);
+    if (pHook->pHooks == nullptr) {
+        return pHook->pDialog->WindowProc(nMsg, wParam, lParam);
+    }
+    if (nMsg == WM_TIMER && wParam == kShownTimer) {
+        OnShownTimer(*pHook);
+        return 0;
+    }
+    const LRESULT nResult = pHook->pDialog->WindowProc(nMsg, wParam, lParam);
+    ReportWindowState(*pHook);
+    return nResult;
 }
 
 // The dialog procedure proper only takes WM_INITDIALOG, the first message after the controls
@@ -225,6 +293,7 @@ INT_PTR CALLBACK DialogProc(HWND hDlg, UINT nMsg, WPARAM wParam, LPARAM lParam) 
     ::SetWindowLongPtrW(hDlg, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pHook));
     pHook->pfnDialogManager = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hDlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogWndProc)));
+    pHook->hDlg = hDlg;
     pHook->pDialog->Attach(hDlg);
     KeepLabelsOnOneLine(hDlg);
 
@@ -246,7 +315,11 @@ INT_PTR CALLBACK DialogProc(HWND hDlg, UINT nMsg, WPARAM wParam, LPARAM lParam) 
         return FALSE;
     }
     // TRUE from the set-up lets the dialog manager put the focus on the first control.
-    return pHook->pDialog->WindowProc(WM_INITDIALOG, wParam, 0) != 0 ? TRUE : FALSE;
+    const BOOL bFocus = pHook->pDialog->WindowProc(WM_INITDIALOG, wParam, 0) != 0 ? TRUE : FALSE;
+    if (pHook->pHooks != nullptr && !pHook->bEnding) {
+        ::SetTimer(hDlg, kShownTimer, USER_TIMER_MINIMUM, nullptr);
+    }
+    return bFocus;
 }
 
 // BeginPaint's record lives until EndPaint; paints nest at most through a message sent while
@@ -275,6 +348,9 @@ BOOL CWin32Backend::InitCommonControls(DWORD dwClasses) {
 }
 
 WString CWin32Backend::GetAppName() {
+    if (m_hooks.appName.has_value()) {
+        return *m_hooks.appName;
+    }
     std::vector<wchar_t> path(MAX_PATH);
     DWORD nLength = 0;
     for (;;) {
@@ -303,11 +379,28 @@ WString CWin32Backend::GetAppName() {
 INT_PTR CWin32Backend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND hParent) {
     SDialogHook hook;
     hook.pDialog = &dialog;
-    return ::DialogBoxParamW(Instance(), ResourceId(nIDTemplate), hParent, &DialogProc,
-                             reinterpret_cast<LPARAM>(&hook));
+    hook.nIDTemplate = nIDTemplate;
+    if (m_hooks.dialogShown) {
+        hook.pHooks = &m_hooks;
+    }
+    const INT_PTR nResult = ::DialogBoxParamW(Instance(), ResourceId(nIDTemplate), hParent,
+                                              &DialogProc, reinterpret_cast<LPARAM>(&hook));
+    if (hook.bShown && m_hooks.dialogClosed) {
+        m_hooks.dialogClosed(hook.hDlg, nIDTemplate, nResult);
+    }
+    return nResult;
 }
 
-void CWin32Backend::EndDialog(HWND hDlg, INT_PTR nResult) { ::EndDialog(hDlg, nResult); }
+void CWin32Backend::EndDialog(HWND hDlg, INT_PTR nResult) {
+    if (SDialogHook* pHook = HookOf(hDlg); pHook != nullptr && pHook->pHooks != nullptr) {
+        // Ending hides the window; that is the dialog closing, not a change to report.
+        pHook->bEnding = true;
+        if (pHook->bShown && m_hooks.dialogEnding) {
+            m_hooks.dialogEnding(hDlg);
+        }
+    }
+    ::EndDialog(hDlg, nResult);
+}
 
 HWND CWin32Backend::GetDlgItem(HWND hDlg, int nID) { return ::GetDlgItem(hDlg, nID); }
 
@@ -534,6 +627,15 @@ BOOL CWin32Backend::AppendMenu(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem,
 BOOL CWin32Backend::TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HWND hOwner) {
     // A pop-up for a notification icon only closes on a click elsewhere when its owner is the
     // foreground window; the empty message afterwards lets the next pop-up open at once.
+    if (m_hooks.answerPopupMenu) {
+        // Without TPM_RETURNCMD the menu posts the chosen command to its owner once it closes.
+        const UINT nCommand = m_hooks.answerPopupMenu(hMenu, hOwner);
+        if (nCommand != 0) {
+            ::PostMessageW(hOwner, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(nCommand), 0), 0);
+        }
+        ::PostMessageW(hOwner, WM_NULL, 0, 0);
+        return TRUE;
+    }
     ::SetForegroundWindow(hOwner);
     const BOOL bResult = ::TrackPopupMenu(hMenu, nFlags, x, y, 0, hOwner, nullptr);
     ::PostMessageW(hOwner, WM_NULL, 0, 0);
@@ -559,11 +661,20 @@ int CWin32Backend::LoadString(UINT nID, WChar* pszBuffer, int nMaxCount) {
 
 int CWin32Backend::MessageBox(HWND hOwner, const WChar* pszText, const WChar* pszCaption,
                               UINT nType) {
+    if (m_hooks.answerMessageBox) {
+        return m_hooks.answerMessageBox(hOwner, pszText != nullptr ? WString(pszText) : WString(),
+                                        pszCaption != nullptr ? WString(pszCaption) : u"Error",
+                                        nType);
+    }
     return ::MessageBoxW(hOwner, Api(pszText), Api(pszCaption), nType);
 }
 
 int CWin32Backend::MessageBoxA(HWND hOwner, const char* pszText, const char* pszCaption,
                                UINT nType) {
+    if (m_hooks.answerMessageBox) {
+        return MessageBox(hOwner, AnsiText(pszText).c_str(),
+                          pszCaption != nullptr ? AnsiText(pszCaption).c_str() : nullptr, nType);
+    }
     return ::MessageBoxA(hOwner, pszText, pszCaption, nType);
 }
 
@@ -572,6 +683,21 @@ void CWin32Backend::OleInitialize() { static_cast<void>(::OleInitialize(nullptr)
 void CWin32Backend::OleUninitialize() { ::OleUninitialize(); }
 
 EFolderChoice CWin32Backend::BrowseForFolder(const WChar* pszTitle, UINT nFlags, WChar* pszPath) {
+    if (m_hooks.answerFolder) {
+        WString strAnswer;
+        const EFolderChoice choice =
+            m_hooks.answerFolder(pszTitle != nullptr ? WString(pszTitle) : WString(), strAnswer);
+        if (choice != EFolderChoice::kChosen) {
+            return choice;
+        }
+        // The chooser hands over the shell's item for the folder; its path is the item's.
+        PIDLIST_ABSOLUTE pItem = nullptr;
+        if (FAILED(::SHParseDisplayName(Api(strAnswer.c_str()), nullptr, &pItem, 0, nullptr)) ||
+            pItem == nullptr) {
+            return EFolderChoice::kNoPath;
+        }
+        return FolderOfItem(pItem, pszPath);
+    }
     wchar_t szDisplayName[MAX_PATH] = {};
     BROWSEINFOW browse{};
     browse.hwndOwner = nullptr;
@@ -584,6 +710,10 @@ EFolderChoice CWin32Backend::BrowseForFolder(const WChar* pszTitle, UINT nFlags,
     if (pItem == nullptr) {
         return EFolderChoice::kCancelled;
     }
+    return FolderOfItem(pItem, pszPath);
+}
+
+EFolderChoice CWin32Backend::FolderOfItem(PIDLIST_ABSOLUTE pItem, WChar* pszPath) {
     static_assert(kMaxPath == MAX_PATH, "the path buffer is the shell's");
     wchar_t szPath[MAX_PATH] = {};
     const BOOL bPath = ::SHGetPathFromIDListW(pItem, szPath);
@@ -598,10 +728,22 @@ EFolderChoice CWin32Backend::BrowseForFolder(const WChar* pszTitle, UINT nFlags,
 }
 
 BOOL CWin32Backend::ShellNotifyIcon(DWORD dwMessage, NOTIFYICONDATAW& data) {
-    return ::Shell_NotifyIconW(dwMessage, &data);
+    const BOOL bResult = ::Shell_NotifyIconW(dwMessage, &data);
+    if (bResult != FALSE && m_hooks.trayChanged) {
+        const WString strTip = (data.uFlags & NIF_TIP) != 0
+                                   ? WString(reinterpret_cast<const WChar*>(data.szTip))
+                                   : WString();
+        m_hooks.trayChanged(dwMessage, data.hWnd, data.uID, strTip);
+    }
+    return bResult;
 }
 
 void CWin32Backend::ShellExecute(HWND hWnd, const WChar* pszVerb, const WChar* pszFile,
                                  int nShowCmd) {
+    if (m_hooks.shellExecute) {
+        m_hooks.shellExecute(pszVerb != nullptr ? WString(pszVerb) : WString(),
+                             pszFile != nullptr ? WString(pszFile) : WString(), nShowCmd);
+        return;
+    }
     ::ShellExecuteW(hWnd, Api(pszVerb), Api(pszFile), nullptr, nullptr, nShowCmd);
 }

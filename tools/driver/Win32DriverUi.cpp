@@ -1,0 +1,711 @@
+// kestrum-driver-win32: the same scripts on the Win32 backend, run by the system's dialog
+// manager (under Wine in the tests). User actions are the window messages the controls and the
+// shell send for them (BM_CLICK, WM_SETTEXT, CB_SETCURSEL with CBN_SELCHANGE, LVM_SETITEMSTATE,
+// WM_SYSCOMMAND, keys through IsDialogMessage, the notification icon's callback message);
+// message boxes, the folder chooser, pop-up menus and the maker's page are answered through the
+// backend's test hooks, which also report what a user would notice. `show` reads the windows
+// back through window messages.
+//
+// The pump: once a dialog is shown and its queue has run empty, its modal loop hands control to
+// the driver (the backend's dialogShown hook), which runs the script's lines for it one by one
+// until it ends. Before each line the thread's queue is worked off as the modal loop would
+// (a menu command is posted once the menu has closed), so each line sees the program settled; a
+// dialog opened meanwhile runs its own lines in its own loop, nested as the dialogs are.
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/driver/DriverUi.h"
+#include "ui/WinApp.h"
+#include "ui/win32/Win32Backend.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct SRunningDialog {
+    HWND hDlg = nullptr;
+    UINT nIDTemplate = 0;
+    bool bEnding = false;  // EndDialog was called; its loop ends when the driver returns
+};
+
+struct STrayIcon {
+    HWND hWnd = nullptr;
+    UINT uID = 0;
+    WString tip;
+};
+
+// The callback message CTrayDialog gives its icon, as the shell sends it for mouse actions.
+constexpr UINT kTrayCallback = WM_USER + 1;
+// Messages worked off before a line at most; a program that keeps posting work would otherwise
+// never let the script go on.
+constexpr int kMaxSettleMessages = 100000;
+
+WString ClassName(HWND hWnd) {
+    wchar_t szClass[64] = {};
+    ::GetClassNameW(hWnd, szClass, 64);
+    return WString(reinterpret_cast<const WChar*>(szClass));
+}
+
+bool IsClass(HWND hWnd, const char16_t* pszClass) {
+    const WString name = ClassName(hWnd);
+    return ::lstrcmpiW(reinterpret_cast<const wchar_t*>(name.c_str()),
+                       reinterpret_cast<const wchar_t*>(pszClass)) == 0;
+}
+
+WString Text(HWND hWnd) {
+    const int nLength = ::GetWindowTextLengthW(hWnd);
+    std::vector<wchar_t> text(static_cast<std::size_t>(std::max(nLength, 0)) + 1);
+    ::GetWindowTextW(hWnd, text.data(), static_cast<int>(text.size()));
+    return WString(reinterpret_cast<const WChar*>(text.data()));
+}
+
+class CWin32DriverUi final : public IDriverUi {
+public:
+    CWin32DriverUi() {
+        // The expected output has bare line feeds; text mode would write CR LF.
+        static_cast<void>(::_setmode(::_fileno(stdout), _O_BINARY));
+        SetUiBackend(&m_backend);
+        InstallHooks();
+    }
+    ~CWin32DriverUi() override {
+        m_backend.Hooks() = SWin32TestHooks();
+        SetUiBackend(nullptr);
+    }
+    CWin32DriverUi(const CWin32DriverUi&) = delete;
+    CWin32DriverUi& operator=(const CWin32DriverUi&) = delete;
+
+    void SetEventSink(IUiEventSink* pSink) override { m_pSink = pSink; }
+
+    int Run(std::function<bool()> pump) override {
+        m_nextLine = std::move(pump);
+        return AfxWinMain();
+    }
+
+    void AwaitIdle(CScriptedPlatform& platform) override {
+        // Messages other threads send to this one's windows are answered meanwhile; nothing
+        // posted is taken, so the order of the script's own work stays as it is.
+        while (!platform.WaitUntilIdleFor(2ms)) {
+            MSG msg;
+            ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+
+    void QueueMessageBoxAnswer(int nAnswer) override {
+        const std::lock_guard lock(m_mutex);
+        m_answers.push_back(nAnswer);
+    }
+
+    void QueueFolderChoice(EFolderChoice choice, WString path) override {
+        const std::lock_guard lock(m_mutex);
+        m_folders.emplace_back(choice, std::move(path));
+    }
+
+    bool Click(int nId) override {
+        DismissPopup();
+        HWND hControl = ControlWindow(nId);
+        if (hControl == nullptr || !CanTakeInput(hControl)) {
+            return false;
+        }
+        if (IsClass(hControl, u"Button")) {
+            const auto dwType =
+                static_cast<DWORD>(::GetWindowLongPtrW(hControl, GWL_STYLE)) & BS_TYPEMASK;
+            if (dwType == BS_GROUPBOX) {
+                return false;
+            }
+            // The button presses and releases itself: it takes the focus, an automatic check
+            // box toggles, and the dialog gets BN_CLICKED.
+            ::SendMessageW(hControl, BM_CLICK, 0, 0);
+            return true;
+        }
+        // Other controls only take the focus on a click; statics and frames not even that.
+        if (IsClass(hControl, u"Edit") || IsClass(hControl, u"ComboBox") ||
+            IsClass(hControl, u"SysListView32")) {
+            ::SetFocus(hControl);
+            return true;
+        }
+        return false;
+    }
+
+    bool Type(int nId, const WString& text) override {
+        DismissPopup();
+        HWND hEdit = ControlWindow(nId);
+        if (hEdit == nullptr || !IsClass(hEdit, u"Edit") || !CanTakeInput(hEdit)) {
+            return false;
+        }
+        ::SetFocus(hEdit);
+        // The edit replaces its text and tells the dialog with EN_CHANGE, as after typing.
+        ::SendMessageW(hEdit, WM_SETTEXT, 0,
+                       reinterpret_cast<LPARAM>(reinterpret_cast<const wchar_t*>(text.c_str())));
+        return true;
+    }
+
+    bool Pick(int nId, const WString& entry) override {
+        DismissPopup();
+        HWND hCombo = ControlWindow(nId);
+        if (hCombo == nullptr || !IsClass(hCombo, u"ComboBox") || !CanTakeInput(hCombo)) {
+            return false;
+        }
+        const auto nIndex = static_cast<int>(::SendMessageW(
+            hCombo, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+            reinterpret_cast<LPARAM>(reinterpret_cast<const wchar_t*>(entry.c_str()))));
+        if (nIndex < 0) {
+            return false;
+        }
+        // What picking from the dropped list does: the entry becomes current, then the box
+        // reports the user's choice.
+        ::SetFocus(hCombo);
+        ::SendMessageW(hCombo, CB_SETCURSEL, static_cast<WPARAM>(nIndex), 0);
+        ::SendMessageW(TopDialogWindow(), WM_COMMAND,
+                       MAKEWPARAM(static_cast<WORD>(nId), CBN_SELCHANGE),
+                       reinterpret_cast<LPARAM>(hCombo));
+        return true;
+    }
+
+    bool TickRow(int nListId, int nRow, bool bTicked) override {
+        DismissPopup();
+        HWND hList = ListWindow(nListId, nRow);
+        if (hList == nullptr) {
+            return false;
+        }
+        const auto dwExStyle =
+            static_cast<DWORD>(::SendMessageW(hList, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+        if ((dwExStyle & LVS_EX_CHECKBOXES) == 0) {
+            return false;
+        }
+        // A click on the row's check box: the list takes the focus, the box its new state.
+        ::SetFocus(hList);
+        LVITEMW item{};
+        item.stateMask = LVIS_STATEIMAGEMASK;
+        item.state = INDEXTOSTATEIMAGEMASK(bTicked ? 2u : 1u);
+        ::SendMessageW(hList, LVM_SETITEMSTATE, static_cast<WPARAM>(nRow),
+                       reinterpret_cast<LPARAM>(&item));
+        return true;
+    }
+
+    bool SelectRow(int nListId, int nRow) override {
+        DismissPopup();
+        HWND hList = ListWindow(nListId, nRow);
+        if (hList == nullptr) {
+            return false;
+        }
+        ::SetFocus(hList);
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        ::SendMessageW(hList, LVM_SETITEMSTATE, static_cast<WPARAM>(nRow),
+                       reinterpret_cast<LPARAM>(&item));
+        return true;
+    }
+
+    bool PressEnter() override { return PressKey(VK_RETURN); }
+    bool PressEscape() override { return PressKey(VK_ESCAPE); }
+
+    bool CloseBox() override {
+        DismissPopup();
+        HWND hDlg = TopDialogWindow();
+        // Also reachable from the task bar when minimised, but not when hidden.
+        if (hDlg == nullptr || ::IsWindowVisible(hDlg) == FALSE ||
+            (::GetWindowLongPtrW(hDlg, GWL_STYLE) & WS_SYSMENU) == 0) {
+            return false;
+        }
+        ::SendMessageW(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
+        return true;
+    }
+
+    bool Minimise() override {
+        DismissPopup();
+        HWND hDlg = TopDialogWindow();
+        if (hDlg == nullptr || !CanTakeInput(nullptr) ||
+            (::GetWindowLongPtrW(hDlg, GWL_STYLE) & WS_MINIMIZEBOX) == 0) {
+            return false;
+        }
+        // The caption's minimise box sends this before anything has changed.
+        ::SendMessageW(hDlg, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        return true;
+    }
+
+    bool Restore() override {
+        DismissPopup();
+        HWND hDlg = TopDialogWindow();
+        if (hDlg == nullptr || ::IsWindowVisible(hDlg) == FALSE || ::IsIconic(hDlg) == FALSE) {
+            return false;
+        }
+        // The task bar button of a minimised window.
+        ::SendMessageW(hDlg, WM_SYSCOMMAND, SC_RESTORE, 0);
+        return true;
+    }
+
+    bool SysCommand(UINT nId) override {
+        DismissPopup();
+        HWND hDlg = TopDialogWindow();
+        if (hDlg == nullptr || ::IsWindowVisible(hDlg) == FALSE) {
+            return false;
+        }
+        // Only an entry the window's system menu holds can be chosen.
+        HMENU hSystem = ::GetSystemMenu(hDlg, FALSE);
+        if (hSystem == nullptr ||
+            ::GetMenuState(hSystem, nId, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
+            return false;
+        }
+        ::SendMessageW(hDlg, WM_SYSCOMMAND, nId, 0);
+        return true;
+    }
+
+    bool TrayDoubleClick() override {
+        DismissPopup();
+        // As the shell reports a double click: down, up, double click, up.
+        return TrayMouse(WM_LBUTTONDOWN) && TrayMouse(WM_LBUTTONUP) &&
+               TrayMouse(WM_LBUTTONDBLCLK) && TrayMouse(WM_LBUTTONUP);
+    }
+
+    bool TrayRightClick() override {
+        DismissPopup();
+        return TrayMouse(WM_RBUTTONDOWN) && TrayMouse(WM_RBUTTONUP);
+    }
+
+    bool TrayClick() override { return TrayMouse(WM_LBUTTONDOWN) && TrayMouse(WM_LBUTTONUP); }
+
+    bool TrayMove() override { return TrayMouse(WM_MOUSEMOVE); }
+
+    bool ChooseMenuCommand(UINT nId) override {
+        if (!m_bPopupOpen || std::find(m_popupCommands.begin(), m_popupCommands.end(), nId) ==
+                                 m_popupCommands.end()) {
+            return false;
+        }
+        m_nPopupChoice = nId;
+        m_bPopupOpen = false;
+        return true;
+    }
+
+    void DismissPopup() override { m_bPopupOpen = false; }
+
+    bool TopDialog(SDriverDialog& dialog) override {
+        HWND hDlg = TopDialogWindow();
+        if (hDlg == nullptr) {
+            return false;
+        }
+        dialog.nTemplateId = static_cast<int>(m_dialogs.back().nIDTemplate);
+        dialog.caption = Text(hDlg);
+        dialog.bVisible = ::IsWindowVisible(hDlg) != FALSE;
+        dialog.bMinimised = ::IsIconic(hDlg) != FALSE;
+        return true;
+    }
+
+    bool Control(int nId, SDriverControl& control) override {
+        HWND hControl = ControlWindow(nId);
+        if (hControl == nullptr) {
+            return false;
+        }
+        control = SDriverControl();
+        control.text = Text(hControl);
+        control.bEnabled = ::IsWindowEnabled(hControl) != FALSE;
+        if (IsClass(hControl, u"Button")) {
+            control.bChecked = ::SendMessageW(hControl, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        }
+        if (IsClass(hControl, u"ComboBox")) {
+            const auto nCount = static_cast<int>(::SendMessageW(hControl, CB_GETCOUNT, 0, 0));
+            for (int i = 0; i < nCount; ++i) {
+                const auto nLength = static_cast<int>(
+                    ::SendMessageW(hControl, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0));
+                std::vector<wchar_t> text(static_cast<std::size_t>(std::max(nLength, 0)) + 1);
+                ::SendMessageW(hControl, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                               reinterpret_cast<LPARAM>(text.data()));
+                control.items.emplace_back(reinterpret_cast<const WChar*>(text.data()));
+            }
+            control.nCurSel = static_cast<int>(::SendMessageW(hControl, CB_GETCURSEL, 0, 0));
+        }
+        if (IsClass(hControl, u"SysListView32")) {
+            ReadList(hControl, control);
+        }
+        return true;
+    }
+
+    std::string Focus() override {
+        HWND hFocus = ::GetFocus();
+        if (hFocus == nullptr) {
+            return "none";
+        }
+        for (const SRunningDialog& dialog : m_dialogs) {
+            if (dialog.hDlg == hFocus) {
+                return "dialog " + std::to_string(dialog.nIDTemplate);
+            }
+        }
+        return std::to_string(::GetDlgCtrlID(hFocus));
+    }
+
+    bool TrayTip(WString& tip) override {
+        // The shell is asked whether it holds the icon: changing nothing about an icon only
+        // succeeds for one that is there.
+        for (const STrayIcon& icon : m_icons) {
+            NOTIFYICONDATAW data{};
+            data.cbSize = sizeof data;
+            data.hWnd = icon.hWnd;
+            data.uID = icon.uID;
+            if (::Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE) {
+                tip = icon.tip;
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    // Runs the script for a dialog that has just been shown, from inside its modal loop, until
+    // it ends. At the script's end the dialog is closed as by its close box, and ended with
+    // IDCANCEL should that not end it.
+    void DriveDialog(HWND hDlg) {
+        bool bCloseSent = false;
+        for (;;) {
+            Settle();
+            const SRunningDialog* pDialog = Running(hDlg);
+            if (pDialog == nullptr || pDialog->bEnding) {
+                return;
+            }
+            if (NextLine()) {
+                continue;
+            }
+            DismissPopup();
+            if (bCloseSent) {
+                m_backend.EndDialog(hDlg, IDCANCEL);
+                return;
+            }
+            bCloseSent = true;
+            ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, IDCANCEL)));
+        }
+    }
+
+    void InstallHooks() {
+        SWin32TestHooks& hooks = m_backend.Hooks();
+        // The name the program has, whose executable is Kestrum.exe.
+        hooks.appName = u"Kestrum";
+        hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {
+            m_dialogs.push_back(SRunningDialog{hDlg, nIDTemplate});
+            SUiEvent event = MakeEvent(EUiEvent::kDialogOpened, nIDTemplate);
+            event.text = Text(hDlg);
+            Emit(event);
+            DriveDialog(hDlg);
+        };
+        hooks.dialogEnding = [this](HWND hDlg) {
+            for (SRunningDialog& dialog : m_dialogs) {
+                if (dialog.hDlg == hDlg) {
+                    dialog.bEnding = true;
+                }
+            }
+        };
+        hooks.dialogClosed = [this](HWND hDlg, UINT nIDTemplate, INT_PTR nResult) {
+            const auto it =
+                std::find_if(m_dialogs.begin(), m_dialogs.end(),
+                             [hDlg](const SRunningDialog& dialog) { return dialog.hDlg == hDlg; });
+            if (it == m_dialogs.end()) {
+                return;
+            }
+            m_dialogs.erase(it);
+            SUiEvent event = MakeEvent(EUiEvent::kDialogClosed, nIDTemplate);
+            event.nResult = nResult;
+            Emit(event);
+        };
+        hooks.windowChanged = [this](HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized) {
+            auto& [bWasVisible, bWasMinimized] =
+                m_windowStates.try_emplace(hDlg, true, false).first->second;
+            const int nId = static_cast<int>(nIDTemplate);
+            if (bVisible != bWasVisible) {
+                Emit(MakeEvent(bVisible ? EUiEvent::kWindowShown : EUiEvent::kWindowHidden, nId));
+            }
+            if (bMinimized != bWasMinimized) {
+                Emit(MakeEvent(bMinimized ? EUiEvent::kWindowMinimised : EUiEvent::kWindowRestored,
+                               nId));
+            }
+            bWasVisible = bVisible;
+            bWasMinimized = bMinimized;
+        };
+        hooks.trayChanged = [this](DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip) {
+            const auto it = std::find_if(
+                m_icons.begin(), m_icons.end(),
+                [&](const STrayIcon& icon) { return icon.hWnd == hWnd && icon.uID == uID; });
+            SUiEvent event = MakeEvent(EUiEvent::kTrayIconAdded, DialogTemplate(hWnd));
+            event.text = tip;
+            if (dwMessage == NIM_ADD) {
+                m_icons.push_back(STrayIcon{hWnd, uID, tip});
+            } else if (dwMessage == NIM_MODIFY) {
+                event.kind = EUiEvent::kTrayIconChanged;
+                if (it != m_icons.end()) {
+                    it->tip = tip;
+                }
+            } else {
+                event.kind = EUiEvent::kTrayIconDeleted;
+                if (it != m_icons.end()) {
+                    m_icons.erase(it);
+                }
+            }
+            Emit(event);
+        };
+        hooks.answerMessageBox = [this](HWND hOwner, const WString& text, const WString& caption,
+                                        UINT nType) {
+            int nAnswer = IDOK;
+            {
+                const std::lock_guard lock(m_mutex);
+                if (!m_answers.empty()) {
+                    nAnswer = m_answers.front();
+                    m_answers.pop_front();
+                }
+            }
+            SUiEvent event = MakeEvent(EUiEvent::kMessageBox, DialogTemplate(hOwner));
+            event.text = text;
+            event.caption = caption;
+            event.nType = nType;
+            event.nResult = nAnswer;
+            Emit(event);
+            return nAnswer;
+        };
+        hooks.answerFolder = [this](const WString& title, WString& path) {
+            std::pair<EFolderChoice, WString> answer{EFolderChoice::kCancelled, WString()};
+            {
+                const std::lock_guard lock(m_mutex);
+                if (!m_folders.empty()) {
+                    answer = std::move(m_folders.front());
+                    m_folders.pop_front();
+                }
+            }
+            SUiEvent event = MakeEvent(EUiEvent::kFolderChooser, 0);
+            event.text = title;
+            event.nResult = static_cast<INT_PTR>(answer.first);
+            event.detail = answer.second;
+            Emit(event);
+            // The shell's own separators: the script's paths are joined with '/'.
+            path = answer.second;
+            std::replace(path.begin(), path.end(), u'/', u'\\');
+            return answer.first;
+        };
+        hooks.answerPopupMenu = [this](HMENU hMenu, HWND hOwner) {
+            return AnswerPopup(hMenu, hOwner);
+        };
+        hooks.shellExecute = [this](const WString& verb, const WString& file, int nShowCmd) {
+            SUiEvent event = MakeEvent(EUiEvent::kShellExecute, 0);
+            event.text = file;
+            event.detail = verb.empty() ? WString(u"open") : verb;
+            event.nResult = nShowCmd;
+            Emit(event);
+        };
+    }
+
+    // The menu the program opens is printed and stays open for the script's next lines until
+    // one of them picks from it or dismisses it (any other action dismisses it first).
+    UINT AnswerPopup(HMENU hMenu, HWND hOwner) {
+        SUiEvent event = MakeEvent(EUiEvent::kPopupMenu, DialogTemplate(hOwner));
+        m_popupCommands.clear();
+        const int nItems = ::GetMenuItemCount(hMenu);
+        for (int i = 0; i < nItems; ++i) {
+            wchar_t szText[256] = {};
+            MENUITEMINFOW info{};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STATE | MIIM_STRING | MIIM_SUBMENU;
+            info.dwTypeData = szText;
+            info.cch = 256;
+            if (::GetMenuItemInfoW(hMenu, static_cast<UINT>(i), TRUE, &info) == FALSE) {
+                continue;
+            }
+            SUiMenuLine line;
+            if ((info.fType & MFT_SEPARATOR) == 0) {
+                line.text = reinterpret_cast<const WChar*>(szText);
+            }
+            line.nId = info.wID;
+            line.bDefault = (info.fState & MFS_DEFAULT) != 0;
+            line.bPopup = info.hSubMenu != nullptr;
+            if (!line.text.empty() && !line.bPopup) {
+                m_popupCommands.push_back(info.wID);
+            }
+            event.items.push_back(std::move(line));
+        }
+        Emit(event);
+        m_nPopupChoice = 0;
+        m_bPopupOpen = true;
+        while (m_bPopupOpen) {
+            if (!NextLine()) {
+                m_bPopupOpen = false;
+            }
+        }
+        return m_nPopupChoice;
+    }
+
+    // A key press as the dialog's modal loop would hand it on: to the dialog manager first,
+    // which turns Enter into the default button's click and Escape into IDCANCEL.
+    bool PressKey(WPARAM nKey) {
+        DismissPopup();
+        HWND hDlg = TopDialogWindow();
+        if (hDlg == nullptr || !CanTakeInput(nullptr)) {
+            return false;
+        }
+        HWND hFocus = ::GetFocus();
+        MSG msg{};
+        msg.hwnd = hFocus != nullptr && (hFocus == hDlg || ::IsChild(hDlg, hFocus) != FALSE)
+                       ? hFocus
+                       : hDlg;
+        msg.message = WM_KEYDOWN;
+        msg.wParam = nKey;
+        msg.lParam = 1;
+        msg.time = ::GetTickCount();
+        if (::IsDialogMessageW(hDlg, &msg) == FALSE) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        return true;
+    }
+
+    bool TrayMouse(UINT nMouseMessage) {
+        if (m_icons.empty()) {
+            return false;
+        }
+        const STrayIcon icon = m_icons.front();
+        if (::IsWindow(icon.hWnd) == FALSE) {
+            return false;
+        }
+        ::SendMessageW(icon.hWnd, kTrayCallback, icon.uID, static_cast<LPARAM>(nMouseMessage));
+        return true;
+    }
+
+    void ReadList(HWND hList, SDriverControl& control) {
+        HWND hHeader = reinterpret_cast<HWND>(::SendMessageW(hList, LVM_GETHEADER, 0, 0));
+        const int nColumns = hHeader != nullptr
+                                 ? static_cast<int>(::SendMessageW(hHeader, HDM_GETITEMCOUNT, 0, 0))
+                                 : 1;
+        const auto nRows = static_cast<int>(::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0));
+        for (int nRow = 0; nRow < nRows; ++nRow) {
+            SDriverRow row;
+            for (int nCol = 0; nCol < nColumns; ++nCol) {
+                wchar_t szText[kMaxPath] = {};
+                LVITEMW item{};
+                item.iSubItem = nCol;
+                item.pszText = szText;
+                item.cchTextMax = static_cast<int>(kMaxPath);
+                ::SendMessageW(hList, LVM_GETITEMTEXTW, static_cast<WPARAM>(nRow),
+                               reinterpret_cast<LPARAM>(&item));
+                row.cells.emplace_back(reinterpret_cast<const WChar*>(szText));
+            }
+            const auto nState =
+                static_cast<UINT>(::SendMessageW(hList, LVM_GETITEMSTATE, static_cast<WPARAM>(nRow),
+                                                 LVIS_STATEIMAGEMASK | LVIS_SELECTED));
+            row.bChecked = (nState & LVIS_STATEIMAGEMASK) >> 12 == 2;
+            row.bSelected = (nState & LVIS_SELECTED) != 0;
+            control.rows.push_back(std::move(row));
+        }
+        control.nTopIndex = static_cast<int>(::SendMessageW(hList, LVM_GETTOPINDEX, 0, 0));
+    }
+
+    bool NextLine() { return m_nextLine && m_nextLine(); }
+
+    // Works off what the last line left in the queue, as the modal loop of the dialog on top
+    // would: the dialog manager sees each message first.
+    void Settle() {
+        MSG msg;
+        for (int i = 0; i < kMaxSettleMessages && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
+             ++i) {
+            if (msg.message == WM_QUIT) {
+                ::PostQuitMessage(static_cast<int>(msg.wParam));
+                return;
+            }
+            HWND hDlg = TopDialogWindow();
+            if (hDlg == nullptr || ::IsDialogMessageW(hDlg, &msg) == FALSE) {
+                ::TranslateMessage(&msg);
+                ::DispatchMessageW(&msg);
+            }
+        }
+    }
+
+    const SRunningDialog* Running(HWND hDlg) const {
+        for (const SRunningDialog& dialog : m_dialogs) {
+            if (dialog.hDlg == hDlg) {
+                return &dialog;
+            }
+        }
+        return nullptr;
+    }
+
+    HWND TopDialogWindow() const { return m_dialogs.empty() ? nullptr : m_dialogs.back().hDlg; }
+
+    HWND ControlWindow(int nId) const {
+        HWND hDlg = TopDialogWindow();
+        return hDlg != nullptr ? ::GetDlgItem(hDlg, nId) : nullptr;
+    }
+
+    // The list, when it takes a click on row nRow.
+    HWND ListWindow(int nListId, int nRow) {
+        HWND hList = ControlWindow(nListId);
+        if (hList == nullptr || !IsClass(hList, u"SysListView32") || !CanTakeInput(hList) ||
+            nRow < 0 || nRow >= static_cast<int>(::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0))) {
+            return nullptr;
+        }
+        return hList;
+    }
+
+    // The dialog on top is shown, not minimised and enabled; the control (if any) visible and
+    // enabled.
+    bool CanTakeInput(HWND hControl) const {
+        HWND hDlg = TopDialogWindow();
+        if (hDlg == nullptr || ::IsWindowVisible(hDlg) == FALSE || ::IsIconic(hDlg) != FALSE ||
+            ::IsWindowEnabled(hDlg) == FALSE) {
+            return false;
+        }
+        return hControl == nullptr ||
+               (::IsWindowVisible(hControl) != FALSE && ::IsWindowEnabled(hControl) != FALSE);
+    }
+
+    int DialogTemplate(HWND hWnd) const {
+        for (const SRunningDialog& dialog : m_dialogs) {
+            if (dialog.hDlg == hWnd) {
+                return static_cast<int>(dialog.nIDTemplate);
+            }
+        }
+        return 0;
+    }
+
+    static SUiEvent MakeEvent(EUiEvent kind, UINT nId) {
+        return MakeEvent(kind, static_cast<int>(nId));
+    }
+    static SUiEvent MakeEvent(EUiEvent kind, int nId) {
+        SUiEvent event;
+        event.kind = kind;
+        event.nId = nId;
+        return event;
+    }
+
+    void Emit(const SUiEvent& event) {
+        if (m_pSink != nullptr) {
+            m_pSink->OnUiEvent(event);
+        }
+    }
+
+    CWin32Backend& m_backend = Win32Backend();
+    IUiEventSink* m_pSink = nullptr;
+    std::function<bool()> m_nextLine;
+
+    std::vector<SRunningDialog> m_dialogs;
+    std::map<HWND, std::pair<bool, bool>> m_windowStates;  // visible, minimised as last told
+    std::vector<STrayIcon> m_icons;
+
+    bool m_bPopupOpen = false;
+    std::vector<UINT> m_popupCommands;
+    UINT m_nPopupChoice = 0;
+
+    std::mutex m_mutex;  // the answer queues
+    std::deque<int> m_answers;
+    std::deque<std::pair<EFolderChoice, WString>> m_folders;
+};
+
+}  // namespace
+
+std::unique_ptr<IDriverUi> CreateDriverUi(int& /*argc*/, char** /*argv*/) {
+    return std::make_unique<CWin32DriverUi>();
+}
