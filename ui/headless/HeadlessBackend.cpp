@@ -642,7 +642,12 @@ HWND CHeadlessBackend::SetFocus(HWND hWnd) {
     return hPrevious;
 }
 
-HWND CHeadlessBackend::GetFocus() { return m_hFocus; }
+HWND CHeadlessBackend::GetFocus() {
+    // A hidden window holds no focus (the dialog hidden into the notification area); the
+    // control keeps it in store and has it again once the window shows, as the dialog manager
+    // gives it back on activation.
+    return m_hFocus != nullptr && IsWindowVisible(m_hFocus) ? m_hFocus : nullptr;
+}
 
 void CHeadlessBackend::SetIcon(HWND hWnd, HICON hIcon, BOOL bBigIcon) {
     SHeadlessWindow* pWindow = Find(hWnd);

@@ -1140,6 +1140,10 @@ HWND CQtBackend::GetFocus() {
     if (pFocus == nullptr && !m_pImpl->dialogs.empty()) {
         pFocus = std::prev(m_pImpl->dialogs.end())->second->pWindow->focusWidget();
     }
+    // A hidden window holds no focus, as on Windows (the dialog hidden into the tray).
+    if (pFocus != nullptr && !pFocus->window()->isVisible()) {
+        return nullptr;
+    }
     return m_pImpl->HandleOfWidget(pFocus);
 }
 
