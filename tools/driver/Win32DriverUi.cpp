@@ -27,24 +27,13 @@
 #include <vector>
 
 #include "tools/driver/DriverUi.h"
+#include "tools/driver/WindowedDriverUi.h"
 #include "ui/WinApp.h"
 #include "ui/win32/Win32Backend.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-struct SRunningDialog {
-    HWND hDlg = nullptr;
-    UINT nIDTemplate = 0;
-    bool bEnding = false;  // EndDialog was called; its loop ends when the driver returns
-};
-
-struct STrayIcon {
-    HWND hWnd = nullptr;
-    UINT uID = 0;
-    WString tip;
-};
 
 // The callback message CTrayDialog gives its icon, as the shell sends it for mouse actions.
 constexpr UINT kTrayCallback = WM_USER + 1;
@@ -71,7 +60,7 @@ WString Text(HWND hWnd) {
     return WString(reinterpret_cast<const WChar*>(text.data()));
 }
 
-class CWin32DriverUi final : public IDriverUi {
+class CWin32DriverUi final : public CWindowedDriverUi {
 public:
     CWin32DriverUi() {
         // The expected output has bare line feeds; text mode would write CR LF.
@@ -86,8 +75,6 @@ public:
     CWin32DriverUi(const CWin32DriverUi&) = delete;
     CWin32DriverUi& operator=(const CWin32DriverUi&) = delete;
 
-    void SetEventSink(IUiEventSink* pSink) override { m_pSink = pSink; }
-
     int Run(std::function<bool()> pump) override {
         m_nextLine = std::move(pump);
         return AfxWinMain();
@@ -100,16 +87,6 @@ public:
             MSG msg;
             ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
-    }
-
-    void QueueMessageBoxAnswer(int nAnswer) override {
-        const std::lock_guard lock(m_mutex);
-        m_answers.push_back(nAnswer);
-    }
-
-    void QueueFolderChoice(EFolderChoice choice, WString path) override {
-        const std::lock_guard lock(m_mutex);
-        m_folders.emplace_back(choice, std::move(path));
     }
 
     bool Click(int nId) override {
@@ -418,76 +395,21 @@ private:
             Emit(event);
         };
         hooks.windowChanged = [this](HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized) {
-            auto& [bWasVisible, bWasMinimized] =
-                m_windowStates.try_emplace(hDlg, true, false).first->second;
-            const int nId = static_cast<int>(nIDTemplate);
-            if (bVisible != bWasVisible) {
-                Emit(MakeEvent(bVisible ? EUiEvent::kWindowShown : EUiEvent::kWindowHidden, nId));
-            }
-            if (bMinimized != bWasMinimized) {
-                Emit(MakeEvent(bMinimized ? EUiEvent::kWindowMinimised : EUiEvent::kWindowRestored,
-                               nId));
-            }
-            bWasVisible = bVisible;
-            bWasMinimized = bMinimized;
+            OnWindowChanged(m_windowStates.try_emplace(hDlg, true, false).first->second,
+                            nIDTemplate, bVisible, bMinimized);
         };
         hooks.trayChanged = [this](DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip) {
-            const auto it = std::find_if(
-                m_icons.begin(), m_icons.end(),
-                [&](const STrayIcon& icon) { return icon.hWnd == hWnd && icon.uID == uID; });
-            SUiEvent event = MakeEvent(EUiEvent::kTrayIconAdded, DialogTemplate(hWnd));
-            event.text = tip;
-            if (dwMessage == NIM_ADD) {
-                m_icons.push_back(STrayIcon{hWnd, uID, tip});
-            } else if (dwMessage == NIM_MODIFY) {
-                event.kind = EUiEvent::kTrayIconChanged;
-                if (it != m_icons.end()) {
-                    it->tip = tip;
-                }
-            } else {
-                event.kind = EUiEvent::kTrayIconDeleted;
-                if (it != m_icons.end()) {
-                    m_icons.erase(it);
-                }
-            }
-            Emit(event);
+            OnTrayChanged(dwMessage, hWnd, uID, tip);
         };
         hooks.answerMessageBox = [this](HWND hOwner, const WString& text, const WString& caption,
                                         UINT nType) {
-            int nAnswer = IDOK;
-            {
-                const std::lock_guard lock(m_mutex);
-                if (!m_answers.empty()) {
-                    nAnswer = m_answers.front();
-                    m_answers.pop_front();
-                }
-            }
-            SUiEvent event = MakeEvent(EUiEvent::kMessageBox, DialogTemplate(hOwner));
-            event.text = text;
-            event.caption = caption;
-            event.nType = nType;
-            event.nResult = nAnswer;
-            Emit(event);
-            return nAnswer;
+            return AnswerMessageBox(hOwner, text, caption, nType);
         };
         hooks.answerFolder = [this](const WString& title, WString& path) {
-            std::pair<EFolderChoice, WString> answer{EFolderChoice::kCancelled, WString()};
-            {
-                const std::lock_guard lock(m_mutex);
-                if (!m_folders.empty()) {
-                    answer = std::move(m_folders.front());
-                    m_folders.pop_front();
-                }
-            }
-            SUiEvent event = MakeEvent(EUiEvent::kFolderChooser, 0);
-            event.text = title;
-            event.nResult = static_cast<INT_PTR>(answer.first);
-            event.detail = answer.second;
-            Emit(event);
+            const EFolderChoice choice = AnswerFolder(title, path);
             // The shell's own separators: the script's paths are joined with '/'.
-            path = answer.second;
             std::replace(path.begin(), path.end(), u'/', u'\\');
-            return answer.first;
+            return choice;
         };
         hooks.answerPopupMenu = [this](HMENU hMenu, HWND hOwner) {
             return AnswerPopup(hMenu, hOwner);
@@ -662,46 +584,12 @@ private:
                (::IsWindowVisible(hControl) != FALSE && ::IsWindowEnabled(hControl) != FALSE);
     }
 
-    int DialogTemplate(HWND hWnd) const {
-        for (const SRunningDialog& dialog : m_dialogs) {
-            if (dialog.hDlg == hWnd) {
-                return static_cast<int>(dialog.nIDTemplate);
-            }
-        }
-        return 0;
-    }
-
-    static SUiEvent MakeEvent(EUiEvent kind, UINT nId) {
-        return MakeEvent(kind, static_cast<int>(nId));
-    }
-    static SUiEvent MakeEvent(EUiEvent kind, int nId) {
-        SUiEvent event;
-        event.kind = kind;
-        event.nId = nId;
-        return event;
-    }
-
-    void Emit(const SUiEvent& event) {
-        if (m_pSink != nullptr) {
-            m_pSink->OnUiEvent(event);
-        }
-    }
-
     CWin32Backend& m_backend = Win32Backend();
-    IUiEventSink* m_pSink = nullptr;
     std::function<bool()> m_nextLine;
-
-    std::vector<SRunningDialog> m_dialogs;
-    std::map<HWND, std::pair<bool, bool>> m_windowStates;  // visible, minimised as last told
-    std::vector<STrayIcon> m_icons;
 
     bool m_bPopupOpen = false;
     std::vector<UINT> m_popupCommands;
     UINT m_nPopupChoice = 0;
-
-    std::mutex m_mutex;  // the answer queues
-    std::deque<int> m_answers;
-    std::deque<std::pair<EFolderChoice, WString>> m_folders;
 };
 
 }  // namespace

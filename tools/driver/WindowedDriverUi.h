@@ -1,0 +1,151 @@
+// What the drivers over real windowing backends (Qt, Win32) share: the running dialogs, the
+// scripted answers, and turning the backends' test-hook reports into the driver's events.
+#pragma once
+
+#include <algorithm>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <utility>
+#include <vector>
+
+#include "tools/driver/DriverUi.h"
+
+struct SRunningDialog {
+    HWND hDlg = nullptr;
+    UINT nIDTemplate = 0;
+    bool bEnding = false;  // EndDialog was called; its loop ends when the driver returns
+};
+
+struct STrayIcon {
+    HWND hWnd = nullptr;
+    UINT uID = 0;
+    WString tip;
+};
+
+class CWindowedDriverUi : public IDriverUi {
+public:
+    void SetEventSink(IUiEventSink* pSink) override { m_pSink = pSink; }
+
+    void QueueMessageBoxAnswer(int nAnswer) override {
+        const std::lock_guard lock(m_mutex);
+        m_answers.push_back(nAnswer);
+    }
+    void QueueFolderChoice(EFolderChoice choice, WString path) override {
+        const std::lock_guard lock(m_mutex);
+        m_folders.emplace_back(choice, std::move(path));
+    }
+
+protected:
+    static SUiEvent MakeEvent(EUiEvent kind, UINT nId) {
+        return MakeEvent(kind, static_cast<int>(nId));
+    }
+    static SUiEvent MakeEvent(EUiEvent kind, int nId) {
+        SUiEvent event;
+        event.kind = kind;
+        event.nId = nId;
+        return event;
+    }
+
+    void Emit(const SUiEvent& event) {
+        if (m_pSink != nullptr) {
+            m_pSink->OnUiEvent(event);
+        }
+    }
+
+    int DialogTemplate(HWND hWnd) const {
+        for (const SRunningDialog& dialog : m_dialogs) {
+            if (dialog.hDlg == hWnd) {
+                return static_cast<int>(dialog.nIDTemplate);
+            }
+        }
+        return 0;
+    }
+
+    // A dialog window's state as the backend reports it; only changes become events.
+    void OnWindowChanged(std::pair<bool, bool>& lastState, UINT nIDTemplate, bool bVisible,
+                         bool bMinimized) {
+        auto& [bWasVisible, bWasMinimized] = lastState;
+        const int nId = static_cast<int>(nIDTemplate);
+        if (bVisible != bWasVisible) {
+            Emit(MakeEvent(bVisible ? EUiEvent::kWindowShown : EUiEvent::kWindowHidden, nId));
+        }
+        if (bMinimized != bWasMinimized) {
+            Emit(MakeEvent(bMinimized ? EUiEvent::kWindowMinimised : EUiEvent::kWindowRestored,
+                           nId));
+        }
+        bWasVisible = bVisible;
+        bWasMinimized = bMinimized;
+    }
+
+    // A notification icon the shell took: added (NIM_ADD), changed (NIM_MODIFY) or deleted.
+    void OnTrayChanged(DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip) {
+        const auto it = std::find_if(m_icons.begin(), m_icons.end(), [&](const STrayIcon& icon) {
+            return icon.hWnd == hWnd && icon.uID == uID;
+        });
+        SUiEvent event = MakeEvent(EUiEvent::kTrayIconAdded, DialogTemplate(hWnd));
+        event.text = tip;
+        if (dwMessage == NIM_ADD) {
+            m_icons.push_back(STrayIcon{hWnd, uID, tip});
+        } else if (dwMessage == NIM_MODIFY) {
+            event.kind = EUiEvent::kTrayIconChanged;
+            if (it != m_icons.end()) {
+                it->tip = tip;
+            }
+        } else {
+            event.kind = EUiEvent::kTrayIconDeleted;
+            if (it != m_icons.end()) {
+                m_icons.erase(it);
+            }
+        }
+        Emit(event);
+    }
+
+    // The next scripted answer (OK when the script gave none); may run on any thread.
+    int AnswerMessageBox(HWND hOwner, const WString& text, const WString& caption, UINT nType) {
+        int nAnswer = IDOK;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_answers.empty()) {
+                nAnswer = m_answers.front();
+                m_answers.pop_front();
+            }
+        }
+        SUiEvent event = MakeEvent(EUiEvent::kMessageBox, DialogTemplate(hOwner));
+        event.text = text;
+        event.caption = caption;
+        event.nType = nType;
+        event.nResult = nAnswer;
+        Emit(event);
+        return nAnswer;
+    }
+
+    // The next scripted folder choice (cancelled when the script gave none).
+    EFolderChoice AnswerFolder(const WString& title, WString& path) {
+        std::pair<EFolderChoice, WString> answer{EFolderChoice::kCancelled, WString()};
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_folders.empty()) {
+                answer = std::move(m_folders.front());
+                m_folders.pop_front();
+            }
+        }
+        SUiEvent event = MakeEvent(EUiEvent::kFolderChooser, 0);
+        event.text = title;
+        event.nResult = static_cast<INT_PTR>(answer.first);
+        event.detail = answer.second;
+        Emit(event);
+        path = answer.second;
+        return answer.first;
+    }
+
+    std::vector<SRunningDialog> m_dialogs;
+    std::map<HWND, std::pair<bool, bool>> m_windowStates;  // visible, minimised as last told
+    std::vector<STrayIcon> m_icons;
+
+private:
+    IUiEventSink* m_pSink = nullptr;
+    std::mutex m_mutex;  // the answer queues
+    std::deque<int> m_answers;
+    std::deque<std::pair<EFolderChoice, WString>> m_folders;
+};
