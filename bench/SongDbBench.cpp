@@ -37,11 +37,11 @@ void WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
 
 // A catalogue shaped like a real one: about 1.5 KB per track in strings and headers.
 std::vector<std::uint8_t> Catalogue(int tracks) {
-    dbwriter::SDatabaseSpec spec;
-    spec.bPlaylistDataset = true;
+    dbwriter::SDatabaseContent content;
+    content.bPlaylistDataset = true;
     for (int i = 0; i < tracks; ++i) {
         const WString n = WideFromAscii(std::to_string(i));
-        dbwriter::STrackSpec track;
+        dbwriter::STrackEntry track;
         track.title = u"Song number " + n + u" of the benchmark";
         track.artist = u"Artist " + WideFromAscii(std::to_string(i % 97));
         track.album = u"Album " + WideFromAscii(std::to_string(i % 1013));
@@ -51,9 +51,9 @@ std::vector<std::uint8_t> Catalogue(int tracks) {
                               {6, u"MPEG audio file", std::nullopt},
                               {22, u"Album artist of the benchmark", std::nullopt},
                               {8, WString(380, u'c'), std::nullopt}};
-        spec.tracks.push_back(std::move(track));
+        content.tracks.push_back(std::move(track));
     }
-    return dbwriter::WriteItunesDb(spec);
+    return dbwriter::WriteItunesDb(content);
 }
 
 // One player folder per catalogue size, mapped as drive letter.
@@ -128,21 +128,21 @@ constexpr std::size_t kExportFileSize = 300 * 1024;
 const fs::path& ExportPlayer() {
     static const fs::path folder = [] {
         const fs::path root = BenchRoot() / "export-player";
-        dbwriter::SDatabaseSpec spec;
+        dbwriter::SDatabaseContent content;
         std::vector<std::uint8_t> content(kExportFileSize);
         for (std::size_t i = 0; i < content.size(); ++i) {
             content[i] = static_cast<std::uint8_t>(i * 31);
         }
         for (int i = 0; i < kExportFiles; ++i) {
             const std::string name = "S" + std::to_string(i) + ".mp3";
-            dbwriter::STrackSpec track;
+            dbwriter::STrackEntry track;
             track.title = u"Song " + WideFromAscii(std::to_string(i));
             track.location = u":iPod_Control:Music:F00:" + WideFromAscii(name);
-            spec.tracks.push_back(std::move(track));
+            content.tracks.push_back(std::move(track));
             WriteFile(root / "iPod_Control" / "Music" / "F00" / name, content);
         }
         WriteFile(root / "iPod_Control" / "Device" / "SysInfo", {});
-        WriteFile(root / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(spec));
+        WriteFile(root / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(content));
         platform::Platform().MapDrive(u'P', WideFromUtf8(root.string()));
         return root;
     }();

@@ -29,7 +29,7 @@ void EndRecord(std::vector<std::uint8_t>& image, std::size_t start) {
     PutU32(image, start + 8, static_cast<std::uint32_t>(image.size() - start));
 }
 
-std::size_t WriteDataObject(std::vector<std::uint8_t>& image, const SDataObjectSpec& object) {
+std::size_t WriteDataObject(std::vector<std::uint8_t>& image, const SDataObjectEntry& object) {
     const std::size_t start = BeginRecord(image, "mhod", kObjectHeaderLength);
     // The string header continues past the record header up to the string itself.
     image.resize(start + kObjectStringOffset, 0);
@@ -51,14 +51,14 @@ std::size_t WriteDataObject(std::vector<std::uint8_t>& image, const SDataObjectS
     return start;
 }
 
-void WriteTrack(std::vector<std::uint8_t>& image, const STrackSpec& track, std::size_t index,
+void WriteTrack(std::vector<std::uint8_t>& image, const STrackEntry& track, std::size_t index,
                 SDatabaseLayout& layout) {
     if (track.dwHeaderLength < 0x28) {
         throw std::invalid_argument("track header length below 0x28");
     }
     const std::size_t start = BeginRecord(image, "mhit", track.dwHeaderLength);
     layout.tracks.push_back(start);
-    const std::vector<SDataObjectSpec> objects = DataObjectsOf(track);
+    const std::vector<SDataObjectEntry> objects = DataObjectsOf(track);
     PutU32(image, start + 12,
            track.dataObjectCount.value_or(static_cast<std::uint32_t>(objects.size())));
     PutU32(image, start + 16,
@@ -71,7 +71,7 @@ void WriteTrack(std::vector<std::uint8_t>& image, const STrackSpec& track, std::
     }
     PutU32(image, start + 36, track.dwFileSize);
     std::vector<std::size_t>& objectOffsets = layout.objects.emplace_back();
-    for (const SDataObjectSpec& object : objects) {
+    for (const SDataObjectEntry& object : objects) {
         objectOffsets.push_back(WriteDataObject(image, object));
     }
     EndRecord(image, start);
@@ -95,14 +95,14 @@ void WriteEmptyDataset(std::vector<std::uint8_t>& image, std::uint32_t type, con
 
 }  // namespace
 
-std::vector<SDataObjectSpec> DataObjectsOf(const STrackSpec& track) {
+std::vector<SDataObjectEntry> DataObjectsOf(const STrackEntry& track) {
     if (track.objects) {
         return *track.objects;
     }
-    std::vector<SDataObjectSpec> objects;
+    std::vector<SDataObjectEntry> objects;
     const auto add = [&objects](std::uint32_t type, const std::optional<WString>& text) {
         if (text) {
-            objects.push_back(SDataObjectSpec{type, *text, std::nullopt});
+            objects.push_back(SDataObjectEntry{type, *text, std::nullopt});
         }
     };
     add(kObjectTitle, track.title);
@@ -113,16 +113,16 @@ std::vector<SDataObjectSpec> DataObjectsOf(const STrackSpec& track) {
     return objects;
 }
 
-std::vector<std::uint8_t> WriteItunesDb(const SDatabaseSpec& spec, SDatabaseLayout* pLayout) {
+std::vector<std::uint8_t> WriteItunesDb(const SDatabaseContent& content, SDatabaseLayout* pLayout) {
     SDatabaseLayout layout;
     std::vector<std::uint8_t> image;
     const std::size_t database = BeginRecord(image, "mhbd", kDatabaseHeaderLength);
     PutU32(image, database + 12, 1);
-    PutU32(image, database + 16, spec.dwVersion);
+    PutU32(image, database + 16, content.dwVersion);
     PutU32(image, database + 20,
-           1u + (spec.bAlbumsDataset ? 1u : 0u) + (spec.bPlaylistDataset ? 1u : 0u));
+           1u + (content.bAlbumsDataset ? 1u : 0u) + (content.bPlaylistDataset ? 1u : 0u));
 
-    if (spec.bAlbumsDataset) {
+    if (content.bAlbumsDataset) {
         WriteEmptyDataset(image, 4, "mhla", layout);
     }
 
@@ -131,14 +131,14 @@ std::vector<std::uint8_t> WriteItunesDb(const SDatabaseSpec& spec, SDatabaseLayo
     const std::size_t list = BeginRecord(image, "mhlt", kListHeaderLength);
     layout.trackList = list;
     PutU32(image, list + 8,
-           spec.trackCount.value_or(static_cast<std::uint32_t>(spec.tracks.size())));
-    for (std::size_t i = 0; i < spec.tracks.size(); ++i) {
-        WriteTrack(image, spec.tracks[i], i, layout);
+           content.trackCount.value_or(static_cast<std::uint32_t>(content.tracks.size())));
+    for (std::size_t i = 0; i < content.tracks.size(); ++i) {
+        WriteTrack(image, content.tracks[i], i, layout);
     }
     // The list's field at 8 is its track count, not a total length: only the dataset is ended.
     EndRecord(image, dataset);
 
-    if (spec.bPlaylistDataset) {
+    if (content.bPlaylistDataset) {
         WriteEmptyDataset(image, 2, "mhlp", layout);
     }
 

@@ -14,7 +14,7 @@ namespace dbwriter {
 
 // One data object ("mhod") with a string body: header length 0x18, at 12 the type, at 24 the
 // position (1), at 28 the string length in bytes, 32..39 zero, the string at 40 (UTF-16LE).
-struct SDataObjectSpec {
+struct SDataObjectEntry {
     std::uint32_t dwType = 1;
     WString strText;
     // When set, these bytes are written as the string instead of strText (for example an odd
@@ -30,7 +30,7 @@ inline constexpr std::uint32_t kObjectArtist = 4;
 
 // One track ("mhit"). Without `objects`, its data objects are, in this order: title, artist,
 // album, location (each only when present), then extraObjects.
-struct STrackSpec {
+struct STrackEntry {
     std::optional<WString> title;
     std::optional<WString> artist;
     std::optional<WString> album;
@@ -40,10 +40,10 @@ struct STrackSpec {
     // 24..27 (byte 27 holds the first character). Any bytes, so std::string(4, '\0') writes
     // the zero type of old databases. Shorter texts are padded with spaces.
     std::string strFileType = "MP3 ";
-    std::vector<SDataObjectSpec> extraObjects;
+    std::vector<SDataObjectEntry> extraObjects;
     // When set: exactly these data objects in this order; title..location and extraObjects
     // are then ignored.
-    std::optional<std::vector<SDataObjectSpec>> objects;
+    std::optional<std::vector<SDataObjectEntry>> objects;
     // Header length of the track record (real files use 0x9c to 0x270); at least 0x28.
     std::uint32_t dwHeaderLength = 0x184;
     // Written at 16 (unique id); 0 gives the track's index + 1.
@@ -54,8 +54,8 @@ struct STrackSpec {
     std::optional<std::uint32_t> dataObjectCount;
 };
 
-struct SDatabaseSpec {
-    std::vector<STrackSpec> tracks;
+struct SDatabaseContent {
+    std::vector<STrackEntry> tracks;
     // An albums dataset (type 4, empty album list "mhla") before the track dataset, as real
     // files have it.
     bool bAlbumsDataset = true;
@@ -84,11 +84,11 @@ inline constexpr std::uint32_t kObjectHeaderLength = 0x18;
 inline constexpr std::uint32_t kObjectStringOffset = 40;
 
 // The whole database image: "mhbd" whose total length is the image size, then the datasets.
-std::vector<std::uint8_t> WriteItunesDb(const SDatabaseSpec& spec,
+std::vector<std::uint8_t> WriteItunesDb(const SDatabaseContent& content,
                                         SDatabaseLayout* pLayout = nullptr);
 
-// The data objects a track spec stands for, in the order they are written.
-std::vector<SDataObjectSpec> DataObjectsOf(const STrackSpec& track);
+// The data objects a track entry stands for, in the order they are written.
+std::vector<SDataObjectEntry> DataObjectsOf(const STrackEntry& track);
 
 // Little-endian field access on an image, for patching in tests.
 void PutU32(std::vector<std::uint8_t>& image, std::size_t offset, std::uint32_t value);

@@ -68,13 +68,13 @@ inline std::filesystem::path UniqueTempFolder(const char* name) {
 inline std::filesystem::path WriteOneSongPlayer(const char* name) {
     const std::filesystem::path player = UniqueTempFolder(name);
     std::filesystem::remove_all(player);
-    dbwriter::SDatabaseSpec spec;
-    dbwriter::STrackSpec track;
+    dbwriter::SDatabaseContent content;
+    dbwriter::STrackEntry track;
     track.title = u"Song";
     track.location = u":iPod_Control:Music:F00:A.mp3";
-    spec.tracks.push_back(track);
+    content.tracks.push_back(track);
     WriteFile(player / "iPod_Control" / "Device" / "SysInfo", {});
-    WriteFile(player / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(spec));
+    WriteFile(player / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(content));
     return player;
 }
 

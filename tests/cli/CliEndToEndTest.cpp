@@ -19,7 +19,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using dbwriter::STrackSpec;
+using dbwriter::STrackEntry;
 
 struct SRun {
     int nStatus = -1;
@@ -63,9 +63,9 @@ std::vector<std::uint8_t> SongBytes(std::size_t index) {
     return bytes;
 }
 
-STrackSpec Song(const char* title, const char* artist, const char* album, const char* file,
-                const char* type = "MP3 ") {
-    STrackSpec track;
+STrackEntry Song(const char* title, const char* artist, const char* album, const char* file,
+                 const char* type = "MP3 ") {
+    STrackEntry track;
     track.title = WideFromUtf8(title);
     track.artist = WideFromUtf8(artist);
     track.album = WideFromUtf8(album);
@@ -114,13 +114,13 @@ protected:
 
     // A player folder holding SysInfo, the database of tracks and each track's file
     // (SongBytes of its index) unless the track has no location or is listed in missing.
-    fs::path MakePlayer(const std::string& name, const std::vector<STrackSpec>& tracks,
+    fs::path MakePlayer(const std::string& name, const std::vector<STrackEntry>& tracks,
                         const std::vector<std::size_t>& missing = {}) const {
-        dbwriter::SDatabaseSpec spec;
-        spec.tracks = tracks;
+        dbwriter::SDatabaseContent content;
+        content.tracks = tracks;
         const fs::path root = m_dir / name;
         WriteBytes(root / "iPod_Control" / "Device" / "SysInfo", {});
-        WriteBytes(root / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(spec));
+        WriteBytes(root / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(content));
         for (std::size_t i = 0; i < tracks.size(); ++i) {
             if (tracks[i].location &&
                 std::find(missing.begin(), missing.end(), i) == missing.end()) {
@@ -147,8 +147,8 @@ protected:
     fs::path m_dir;
 };
 
-const std::vector<STrackSpec>& SearchSongs() {
-    static const std::vector<STrackSpec> kSongs = {
+const std::vector<STrackEntry>& SearchSongs() {
+    static const std::vector<STrackEntry> kSongs = {
         Song("Theory", "Ann Arbor", "First Light", "AAAA.mp3"),
         Song("Mother", "Bob", "Second Wind", "BBBB.mp3"),
         Song("Breathe", "ann-marie", "Third Day", "CCCC.mp3"),
@@ -159,7 +159,7 @@ const std::vector<STrackSpec>& SearchSongs() {
 }
 
 TEST_F(CliEndToEnd, ListPrintsOneEscapedLinePerRow) {
-    std::vector<STrackSpec> songs = {
+    std::vector<STrackEntry> songs = {
         Song("Plain", "Artist", "Album", "AAAA.mp3"),
         Song("Tab\there", "Line\nfeed", "Back\\slash\r", "BBBB.mp3"),
         Song("夜明けの歌", "", "", "CCCC.m4a", "M4A "),
@@ -243,9 +243,9 @@ TEST_F(CliEndToEnd, ExitStatusesAndMessages) {
 }
 
 TEST_F(CliEndToEnd, RefusedDatabasesShowTheirCode) {
-    dbwriter::SDatabaseSpec spec;
-    spec.tracks = SearchSongs();
-    spec.bPlaylistDataset = true;
+    dbwriter::SDatabaseContent content;
+    content.tracks = SearchSongs();
+    content.bPlaylistDataset = true;
     struct SCase {
         const char* name;
         int nCode;
@@ -253,7 +253,7 @@ TEST_F(CliEndToEnd, RefusedDatabasesShowTheirCode) {
     for (const SCase& c :
          {SCase{"no-dataset", 3}, SCase{"no-track-list", 4}, SCase{"no-track", 5}}) {
         dbwriter::SDatabaseLayout layout;
-        std::vector<std::uint8_t> image = dbwriter::WriteItunesDb(spec, &layout);
+        std::vector<std::uint8_t> image = dbwriter::WriteItunesDb(content, &layout);
         if (c.nCode == 3) {
             dbwriter::PutU32(image, layout.datasets[0], 0x58585858);
         } else if (c.nCode == 4) {
@@ -282,7 +282,7 @@ TEST_F(CliEndToEnd, DefaultScanTakesTheFirstPlayerFromD) {
 }
 
 TEST_F(CliEndToEnd, ExtractCopiesChosenRowsByteForByte) {
-    const std::vector<STrackSpec> songs = {
+    const std::vector<STrackEntry> songs = {
         Song("Homecoming", "A", "One", "AAAA.mp3"),    Song("Other", "B", "Two", "BBBB.mp3"),
         Song("Homecoming", "C", "Three", "CCCC.mp3"),  Song("homecoming", "D", "Four", "DDDD.mp3"),
         Song("Café", "E", "Five", "EEEE.m4a", "M4A "),
@@ -331,14 +331,14 @@ TEST_F(CliEndToEnd, ExtractCopiesChosenRowsByteForByte) {
 }
 
 TEST_F(CliEndToEnd, ExtractReportsEveryFailureAndTheTruth) {
-    const std::vector<STrackSpec> songs = {
+    const std::vector<STrackEntry> songs = {
         Song("Fine", "", "", "AAAA.mp3"),      Song("..\\up", "", "", "BBBB.mp3"),
         Song("../escape", "", "", "CCCC.mp3"), Song("AC/DC", "", "", "DDDD.mp3"),
         Song("Gone", "", "", "EEEE.mp3"),      Song("What?*:", "", "", "FFFF.mp3"),
     };
-    STrackSpec noLocation = Song("Nowhere", "", "", "GGGG.mp3");
+    STrackEntry noLocation = Song("Nowhere", "", "", "GGGG.mp3");
     noLocation.location.reset();
-    std::vector<STrackSpec> all = songs;
+    std::vector<STrackEntry> all = songs;
     all.push_back(noLocation);
     const fs::path root = MakePlayer("player", all, {4});
     const fs::path out = m_dir / "out";

@@ -63,50 +63,51 @@ bool WriteSysInfo(const fs::path& root) {
     return WriteBytes(root / "iPod_Control" / "Device" / "SysInfo", Text("ModelNumStr: xKS01\n"));
 }
 
-bool WriteDatabase(const fs::path& root, const dbwriter::SDatabaseSpec& spec) {
-    return WriteBytes(root / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(spec));
+bool WriteDatabase(const fs::path& root, const dbwriter::SDatabaseContent& content) {
+    return WriteBytes(root / "iPod_Control" / "iTunes" / "iTunesDB",
+                      dbwriter::WriteItunesDb(content));
 }
 
 // A player holding songs; each file's content names the song so that copies can be told apart.
 template <std::size_t N>
 bool WritePlayer(const fs::path& root, const SSong (&songs)[N]) {
-    dbwriter::SDatabaseSpec spec;
+    dbwriter::SDatabaseContent content;
     for (const SSong& song : songs) {
-        dbwriter::STrackSpec track;
+        dbwriter::STrackEntry track;
         track.title = WideFromUtf8(song.title);
         track.artist = WideFromUtf8(song.artist);
         track.album = WideFromUtf8(song.album);
         const std::string fileName = song.fileName != nullptr ? song.fileName : "GONE.mp3";
         track.location = WideFromUtf8(":iPod_Control:Music:F00:" + fileName);
-        spec.tracks.push_back(track);
+        content.tracks.push_back(track);
         if (song.fileName != nullptr &&
             !WriteBytes(root / "iPod_Control" / "Music" / "F00" / fileName,
                         Text(std::string(song.title) + " by " + song.artist + "\n"))) {
             return false;
         }
     }
-    return WriteSysInfo(root) && WriteDatabase(root, spec);
+    return WriteSysInfo(root) && WriteDatabase(root, content);
 }
 
 // Many songs, so that the list scrolls: "Track 01" to "Track 40", every seventh a "Needle".
 bool WriteLongPlayer(const fs::path& root) {
-    dbwriter::SDatabaseSpec spec;
+    dbwriter::SDatabaseContent content;
     for (int i = 1; i <= 40; ++i) {
         char szTitle[32];
         std::snprintf(szTitle, sizeof szTitle, i % 7 == 0 ? "Needle %02d" : "Track %02d", i);
-        dbwriter::STrackSpec track;
+        dbwriter::STrackEntry track;
         track.title = WideFromUtf8(szTitle);
         track.artist = u"Long Player";
         track.album = u"Forty";
         char szFile[32];
         std::snprintf(szFile, sizeof szFile, "T%03d.mp3", i);
         track.location = WideFromUtf8(std::string(":iPod_Control:Music:F00:") + szFile);
-        spec.tracks.push_back(track);
+        content.tracks.push_back(track);
         if (!WriteBytes(root / "iPod_Control" / "Music" / "F00" / szFile, Text(szTitle))) {
             return false;
         }
     }
-    return WriteSysInfo(root) && WriteDatabase(root, spec);
+    return WriteSysInfo(root) && WriteDatabase(root, content);
 }
 
 }  // namespace
@@ -118,7 +119,7 @@ int main(int argc, char** argv) {
     }
     const fs::path dir = argv[1];
     // A player without songs: the track list is followed by no track record.
-    const dbwriter::SDatabaseSpec empty;
+    const dbwriter::SDatabaseContent empty;
     const bool bOk = WritePlayer(dir / "full", kFullSongs) && WritePlayer(dir / "one", kOneSong) &&
                      WriteLongPlayer(dir / "long") && WriteSysInfo(dir / "empty") &&
                      WriteDatabase(dir / "empty", empty) && WriteSysInfo(dir / "nodb") &&

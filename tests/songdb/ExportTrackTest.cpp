@@ -6,7 +6,7 @@
 
 namespace {
 
-using dbwriter::STrackSpec;
+using dbwriter::STrackEntry;
 using songdbtest::CLoadedPlayer;
 using songdbtest::Track;
 
@@ -25,7 +25,7 @@ class ExportName : public testing::TestWithParam<SNameCase> {};
 
 TEST_P(ExportName, IsTitleAndSuffix) {
     const SNameCase& row = GetParam();
-    STrackSpec track = Track(row.title, u"", row.type);
+    STrackEntry track = Track(row.title, u"", row.type);
     track.location = row.location;
     CLoadedPlayer player(songdbtest::Database({track}));
     ASSERT_TRUE(player.bLoaded);
@@ -57,9 +57,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 // A player with the given tracks whose files all exist on drive E.
 struct CExportPlayer : CLoadedPlayer {
-    explicit CExportPlayer(const std::vector<STrackSpec>& tracks)
+    explicit CExportPlayer(const std::vector<STrackEntry>& tracks)
         : CLoadedPlayer(songdbtest::Database(tracks)) {
-        for (const STrackSpec& track : tracks) {
+        for (const STrackEntry& track : tracks) {
             if (track.location) {
                 WString path = u"E:" + *track.location;
                 for (WChar& ch : path) {
@@ -164,7 +164,7 @@ TEST(ExportTrack, RefusesWhatWouldNotFitTheBounds) {
     // Longest title whose destination just fits: folder + title + ".MP3" = 259.
     const WString fits(kMaxPath - 1 - folderLength - 4, u'a');
     const WString tooLong = fits + u"a";
-    const std::vector<std::pair<STrackSpec, EExportFailure>> rows = {
+    const std::vector<std::pair<STrackEntry, EExportFailure>> rows = {
         {Track(fits, u":a:1.mp3"), EExportFailure::kNone},
         {Track(tooLong, u":a:1.mp3"), EExportFailure::kPathTooLong},
         {Track(WString(259, u'b'), u":a:1.mp3"), EExportFailure::kPathTooLong},
@@ -188,7 +188,7 @@ TEST(ExportTrack, RefusesWhatWouldNotFitTheBounds) {
 }
 
 TEST(ExportTrack, FailsWithoutTrackOrLocation) {
-    STrackSpec noLocation = Track(u"Lost");
+    STrackEntry noLocation = Track(u"Lost");
     noLocation.location.reset();
     dbwriter::SDatabaseLayout layout;
     std::vector<std::uint8_t> image =

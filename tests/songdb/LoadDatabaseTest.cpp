@@ -91,11 +91,11 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(LoadDatabase, FindsTrackDatasetFirstOrAfterOthers) {
     for (const bool bAlbums : {false, true}) {
-        dbwriter::SDatabaseSpec spec;
-        spec.tracks = {Track(u"Only")};
-        spec.bAlbumsDataset = bAlbums;
-        spec.bPlaylistDataset = true;
-        CLoadedPlayer player(dbwriter::WriteItunesDb(spec));
+        dbwriter::SDatabaseContent content;
+        content.tracks = {Track(u"Only")};
+        content.bAlbumsDataset = bAlbums;
+        content.bPlaylistDataset = true;
+        CLoadedPlayer player(dbwriter::WriteItunesDb(content));
         ASSERT_TRUE(player.bLoaded) << bAlbums;
         EXPECT_EQ(player.table.GetItemCount(), 1);
         EXPECT_EQ(player.table.Cell(0, 0), u"Only");
@@ -103,10 +103,10 @@ TEST(LoadDatabase, FindsTrackDatasetFirstOrAfterOthers) {
 }
 
 TEST(LoadDatabase, TrackCountZeroListsNoRow) {
-    dbwriter::SDatabaseSpec spec;
-    spec.tracks = {Track(u"Present")};
-    spec.trackCount = 0;
-    CLoadedPlayer player(dbwriter::WriteItunesDb(spec));
+    dbwriter::SDatabaseContent content;
+    content.tracks = {Track(u"Present")};
+    content.trackCount = 0;
+    CLoadedPlayer player(dbwriter::WriteItunesDb(content));
     ASSERT_TRUE(player.bLoaded);
     EXPECT_EQ(player.db->GetTrackCount(), 0u);
     EXPECT_EQ(player.table.GetItemCount(), 0);
@@ -114,18 +114,18 @@ TEST(LoadDatabase, TrackCountZeroListsNoRow) {
     EXPECT_EQ(player.db->GetExportFailure(), EExportFailure::kNoTrack);
 
     // Without a track record after the list there is no database, whatever the count.
-    spec.tracks.clear();
-    CLoadedPlayer empty(dbwriter::WriteItunesDb(spec));
+    content.tracks.clear();
+    CLoadedPlayer empty(dbwriter::WriteItunesDb(content));
     EXPECT_FALSE(empty.bLoaded);
     EXPECT_EQ(empty.db->GetLastError(), 5);
 }
 
 TEST(LoadDatabase, HugeTrackCountIsBoundedByTheFile) {
     for (const std::uint32_t dwCount : {3u, 1000u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
-        dbwriter::SDatabaseSpec spec;
-        spec.tracks = {Track(u"A"), Track(u"B")};
-        spec.trackCount = dwCount;
-        const Image image = dbwriter::WriteItunesDb(spec);
+        dbwriter::SDatabaseContent content;
+        content.tracks = {Track(u"A"), Track(u"B")};
+        content.trackCount = dwCount;
+        const Image image = dbwriter::WriteItunesDb(content);
         CLoadedPlayer player(image);
         ASSERT_TRUE(player.bLoaded) << dwCount;
         EXPECT_LE(player.db->GetTrackCount(), image.size() / 16) << dwCount;

@@ -43,10 +43,10 @@ struct CLoadedPlayer {
     }
 };
 
-inline dbwriter::STrackSpec Track(const WString& title,
-                                  const WString& location = u":iPod_Control:Music:F00:ABCD.mp3",
-                                  const std::string& type = "MP3 ") {
-    dbwriter::STrackSpec track;
+inline dbwriter::STrackEntry Track(const WString& title,
+                                   const WString& location = u":iPod_Control:Music:F00:ABCD.mp3",
+                                   const std::string& type = "MP3 ") {
+    dbwriter::STrackEntry track;
     track.title = title;
     track.artist = title + u" artist";
     track.album = title + u" album";
@@ -55,11 +55,11 @@ inline dbwriter::STrackSpec Track(const WString& title,
     return track;
 }
 
-inline std::vector<std::uint8_t> Database(std::vector<dbwriter::STrackSpec> tracks,
+inline std::vector<std::uint8_t> Database(std::vector<dbwriter::STrackEntry> tracks,
                                           dbwriter::SDatabaseLayout* pLayout = nullptr) {
-    dbwriter::SDatabaseSpec spec;
-    spec.tracks = std::move(tracks);
-    return dbwriter::WriteItunesDb(spec, pLayout);
+    dbwriter::SDatabaseContent content;
+    content.tracks = std::move(tracks);
+    return dbwriter::WriteItunesDb(content, pLayout);
 }
 
 }  // namespace songdbtest

@@ -9,24 +9,24 @@
 namespace {
 
 using dbwriter::PutU32;
-using dbwriter::SDataObjectSpec;
-using dbwriter::STrackSpec;
+using dbwriter::SDataObjectEntry;
+using dbwriter::STrackEntry;
 using songdbtest::CLoadedPlayer;
 using songdbtest::Track;
 
 using Image = std::vector<std::uint8_t>;
 using Rows = std::vector<std::vector<WString>>;
 
-SDataObjectSpec Object(std::uint32_t dwType, const WString& text) {
-    return SDataObjectSpec{dwType, text, std::nullopt};
+SDataObjectEntry Object(std::uint32_t dwType, const WString& text) {
+    return SDataObjectEntry{dwType, text, std::nullopt};
 }
 
-SDataObjectSpec RawObject(std::uint32_t dwType, std::vector<std::uint8_t> bytes) {
-    return SDataObjectSpec{dwType, {}, std::move(bytes)};
+SDataObjectEntry RawObject(std::uint32_t dwType, std::vector<std::uint8_t> bytes) {
+    return SDataObjectEntry{dwType, {}, std::move(bytes)};
 }
 
-STrackSpec WithObjects(std::vector<SDataObjectSpec> objects) {
-    STrackSpec track;
+STrackEntry WithObjects(std::vector<SDataObjectEntry> objects) {
+    STrackEntry track;
     track.objects = std::move(objects);
     return track;
 }
@@ -34,7 +34,7 @@ STrackSpec WithObjects(std::vector<SDataObjectSpec> objects) {
 struct SWalkCase {
     const char* name;
     // The first track; a second track "Next" follows it.
-    STrackSpec first;
+    STrackEntry first;
     std::function<void(Image&, const dbwriter::SDatabaseLayout&)> mutate;
     std::vector<WString> firstRow;  // title, artist, album
 };
@@ -43,10 +43,10 @@ class TrackWalk : public testing::TestWithParam<SWalkCase> {};
 
 TEST_P(TrackWalk, GivesEveryTrackItsOwnRow) {
     const SWalkCase& row = GetParam();
-    dbwriter::SDatabaseSpec spec;
-    spec.tracks = {row.first, Track(u"Next")};
+    dbwriter::SDatabaseContent content;
+    content.tracks = {row.first, Track(u"Next")};
     dbwriter::SDatabaseLayout layout;
-    Image image = dbwriter::WriteItunesDb(spec, &layout);
+    Image image = dbwriter::WriteItunesDb(content, &layout);
     if (row.mutate) {
         row.mutate(image, layout);
     }
@@ -186,7 +186,7 @@ TEST(TrackWalk, TrackLengthLeavingTheFileEndsTheWalk) {
 }
 
 TEST(TrackWalk, MissingTitleKeepsExportsOnTheirOwnFiles) {
-    STrackSpec untitled = Track(u"X", u":iPod_Control:Music:F01:AAAA.mp3");
+    STrackEntry untitled = Track(u"X", u":iPod_Control:Music:F01:AAAA.mp3");
     untitled.title.reset();
     CLoadedPlayer player(
         songdbtest::Database({untitled, Track(u"Named", u":iPod_Control:Music:F02:BBBB.mp3")}));

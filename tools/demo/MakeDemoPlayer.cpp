@@ -255,9 +255,9 @@ int main(int argc, char** argv) {
     }
 
     const std::vector<SDemoTrack> tracks = MakeTracks(trackCount);
-    dbwriter::SDatabaseSpec spec;
-    spec.bAlbumsDataset = true;
-    spec.bPlaylistDataset = true;
+    dbwriter::SDatabaseContent content;
+    content.bAlbumsDataset = true;
+    content.bPlaylistDataset = true;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const SDemoTrack& track = tracks[i];
         const std::string folder = FolderName(track.folder);
@@ -266,16 +266,16 @@ int main(int argc, char** argv) {
         if (error || !WriteFile(root / "Music" / folder / track.fileName, tune)) {
             return 1;
         }
-        dbwriter::STrackSpec trackSpec;
-        trackSpec.title = Wide(track.title);
-        trackSpec.artist = Wide(track.artist);
-        trackSpec.album = Wide(track.album);
-        trackSpec.location = Wide(":iPod_Control:Music:" + folder + ":" + track.fileName);
-        trackSpec.strFileType = "WAV ";
-        trackSpec.dwFileSize = static_cast<std::uint32_t>(tune.size());
-        spec.tracks.push_back(std::move(trackSpec));
+        dbwriter::STrackEntry trackEntry;
+        trackEntry.title = Wide(track.title);
+        trackEntry.artist = Wide(track.artist);
+        trackEntry.album = Wide(track.album);
+        trackEntry.location = Wide(":iPod_Control:Music:" + folder + ":" + track.fileName);
+        trackEntry.strFileType = "WAV ";
+        trackEntry.dwFileSize = static_cast<std::uint32_t>(tune.size());
+        content.tracks.push_back(std::move(trackEntry));
     }
-    if (!WriteFile(root / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(spec))) {
+    if (!WriteFile(root / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(content))) {
         return 1;
     }
     std::printf("Demo player with %zu songs written to %s\n", tracks.size(), dir.c_str());

@@ -27,20 +27,20 @@ bool WriteFile(const fs::path& path, const std::string& bytes) {
 }  // namespace
 
 bool WritePlayer(const fs::path& folder, const std::vector<SSong>& songs) {
-    dbwriter::SDatabaseSpec spec;
+    dbwriter::SDatabaseContent content;
     bool bWritten = true;
     for (std::size_t i = 0; i < songs.size(); ++i) {
         const std::string fileName = "S" + std::to_string(i) + ".mp3";
-        dbwriter::STrackSpec track;
+        dbwriter::STrackEntry track;
         track.title = WideFromUtf8(songs[i].title);
         track.artist = WideFromUtf8(songs[i].artist);
         track.album = WideFromUtf8(songs[i].album);
         track.location = WideFromUtf8(":iPod_Control:Music:F00:" + fileName);
-        spec.tracks.push_back(std::move(track));
+        content.tracks.push_back(std::move(track));
         bWritten &= WriteFile(folder / "iPod_Control" / "Music" / "F00" / fileName,
                               "song " + std::to_string(i));
     }
-    const std::vector<std::uint8_t> image = dbwriter::WriteItunesDb(spec);
+    const std::vector<std::uint8_t> image = dbwriter::WriteItunesDb(content);
     bWritten &= WriteFile(folder / "iPod_Control" / "iTunes" / "iTunesDB",
                           std::string(image.begin(), image.end()));
     bWritten &= WriteFile(folder / "iPod_Control" / "Device" / "SysInfo", "");

@@ -129,18 +129,18 @@ public:
         fs::create_directories(m_folder / "iPod_Control" / "Device");
         fs::create_directories(m_folder / "iPod_Control" / "iTunes");
         std::ofstream(m_folder / "iPod_Control" / "Device" / "SysInfo") << "ModelNumStr: xA623\n";
-        dbwriter::SDatabaseSpec spec;
+        dbwriter::SDatabaseContent content;
         for (int i = 0; i < kSongs; ++i) {
             const SSong song = SongAt(i);
-            dbwriter::STrackSpec track;
+            dbwriter::STrackEntry track;
             track.title = song.title;
             track.artist = song.artist;
             track.album = song.album;
             track.location =
                 u":iPod_Control:Music:F00:T" + WideFromAscii(std::to_string(i)) + u".mp3";
-            spec.tracks.push_back(track);
+            content.tracks.push_back(track);
         }
-        const std::vector<std::uint8_t> image = dbwriter::WriteItunesDb(spec);
+        const std::vector<std::uint8_t> image = dbwriter::WriteItunesDb(content);
         std::ofstream(m_folder / "iPod_Control" / "iTunes" / "iTunesDB", std::ios::binary)
             .write(reinterpret_cast<const char*>(image.data()),
                    static_cast<std::streamsize>(image.size()));
