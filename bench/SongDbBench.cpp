@@ -128,7 +128,7 @@ constexpr std::size_t kExportFileSize = 300 * 1024;
 const fs::path& ExportPlayer() {
     static const fs::path folder = [] {
         const fs::path root = BenchRoot() / "export-player";
-        dbwriter::SDatabaseContent content;
+        dbwriter::SDatabaseContent catalogue;
         std::vector<std::uint8_t> content(kExportFileSize);
         for (std::size_t i = 0; i < content.size(); ++i) {
             content[i] = static_cast<std::uint8_t>(i * 31);
@@ -138,11 +138,12 @@ const fs::path& ExportPlayer() {
             dbwriter::STrackEntry track;
             track.title = u"Song " + WideFromAscii(std::to_string(i));
             track.location = u":iPod_Control:Music:F00:" + WideFromAscii(name);
-            content.tracks.push_back(std::move(track));
+            catalogue.tracks.push_back(std::move(track));
             WriteFile(root / "iPod_Control" / "Music" / "F00" / name, content);
         }
         WriteFile(root / "iPod_Control" / "Device" / "SysInfo", {});
-        WriteFile(root / "iPod_Control" / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(content));
+        WriteFile(root / "iPod_Control" / "iTunes" / "iTunesDB",
+                  dbwriter::WriteItunesDb(catalogue));
         platform::Platform().MapDrive(u'P', WideFromUtf8(root.string()));
         return root;
     }();
