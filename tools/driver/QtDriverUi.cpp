@@ -53,11 +53,6 @@ public:
     CQtDriverUi(const CQtDriverUi&) = delete;
     CQtDriverUi& operator=(const CQtDriverUi&) = delete;
 
-    int Run(std::function<bool()> pump) override {
-        m_nextLine = std::move(pump);
-        return AfxWinMain();
-    }
-
     void AwaitIdle(CScriptedPlatform& platform) override {
         // A thread's message box is shown on this thread while the thread waits for it, so
         // events go on being processed until every thread sleeps again.
@@ -313,31 +308,6 @@ public:
     }
 
 private:
-    // Runs the script for a dialog that has just been shown, from inside its modal loop, until
-    // it ends. At the script's end the dialog is closed as by its close box, and ended with
-    // IDCANCEL should that not end it.
-    void DriveDialog(HWND hDlg) {
-        bool bCloseSent = false;
-        for (;;) {
-            Settle();
-            const SRunningDialog* pDialog = Running(hDlg);
-            if (pDialog == nullptr || pDialog->bEnding) {
-                return;
-            }
-            if (NextLine()) {
-                continue;
-            }
-            DismissPopup();
-            if (bCloseSent) {
-                m_backend.EndDialog(hDlg, IDCANCEL);
-                return;
-            }
-            bCloseSent = true;
-            m_backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                                  reinterpret_cast<LPARAM>(m_backend.GetDlgItem(hDlg, IDCANCEL)));
-        }
-    }
-
     void InstallHooks() {
         qtui::SQtTestHooks& hooks = m_backend.Hooks();
         // The name the program has on Windows, where its executable is Kestrum.exe.
@@ -463,22 +433,11 @@ private:
         return true;
     }
 
-    bool NextLine() { return m_nextLine && m_nextLine(); }
-
     // Lets the event loop run what the last line left to it.
-    static void Settle() {
+    void Settle() override {
         for (int i = 0; i < kSettlePasses; ++i) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);
         }
-    }
-
-    const SRunningDialog* Running(HWND hDlg) const {
-        for (const SRunningDialog& dialog : m_dialogs) {
-            if (dialog.hDlg == hDlg) {
-                return &dialog;
-            }
-        }
-        return nullptr;
     }
 
     QWidget* TopWindow() {
@@ -511,7 +470,6 @@ private:
 
     std::unique_ptr<QApplication> m_pApp;
     qtui::CQtBackend m_backend;
-    std::function<bool()> m_nextLine;
 
     std::optional<UINT> m_nWindowMenuChoice;
     bool m_bWindowMenuHad = false;

@@ -75,11 +75,6 @@ public:
     CWin32DriverUi(const CWin32DriverUi&) = delete;
     CWin32DriverUi& operator=(const CWin32DriverUi&) = delete;
 
-    int Run(std::function<bool()> pump) override {
-        m_nextLine = std::move(pump);
-        return AfxWinMain();
-    }
-
     void AwaitIdle(CScriptedPlatform& platform) override {
         // Messages other threads send to this one's windows are answered meanwhile; nothing
         // posted is taken, so the order of the script's own work stays as it is.
@@ -339,31 +334,6 @@ public:
     }
 
 private:
-    // Runs the script for a dialog that has just been shown, from inside its modal loop, until
-    // it ends. At the script's end the dialog is closed as by its close box, and ended with
-    // IDCANCEL should that not end it.
-    void DriveDialog(HWND hDlg) {
-        bool bCloseSent = false;
-        for (;;) {
-            Settle();
-            const SRunningDialog* pDialog = Running(hDlg);
-            if (pDialog == nullptr || pDialog->bEnding) {
-                return;
-            }
-            if (NextLine()) {
-                continue;
-            }
-            DismissPopup();
-            if (bCloseSent) {
-                m_backend.EndDialog(hDlg, IDCANCEL);
-                return;
-            }
-            bCloseSent = true;
-            ::SendMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(::GetDlgItem(hDlg, IDCANCEL)));
-        }
-    }
-
     void InstallHooks() {
         SWin32TestHooks& hooks = m_backend.Hooks();
         // The name the program has, whose executable is Kestrum.exe.
@@ -526,11 +496,9 @@ private:
         control.nTopIndex = static_cast<int>(::SendMessageW(hList, LVM_GETTOPINDEX, 0, 0));
     }
 
-    bool NextLine() { return m_nextLine && m_nextLine(); }
-
     // Works off what the last line left in the queue, as the modal loop of the dialog on top
     // would: the dialog manager sees each message first.
-    void Settle() {
+    void Settle() override {
         MSG msg;
         for (int i = 0; i < kMaxSettleMessages && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);
              ++i) {
@@ -544,15 +512,6 @@ private:
                 ::DispatchMessageW(&msg);
             }
         }
-    }
-
-    const SRunningDialog* Running(HWND hDlg) const {
-        for (const SRunningDialog& dialog : m_dialogs) {
-            if (dialog.hDlg == hDlg) {
-                return &dialog;
-            }
-        }
-        return nullptr;
     }
 
     HWND TopDialogWindow() const { return m_dialogs.empty() ? nullptr : m_dialogs.back().hDlg; }
@@ -585,7 +544,6 @@ private:
     }
 
     CWin32Backend& m_backend = Win32Backend();
-    std::function<bool()> m_nextLine;
 
     bool m_bPopupOpen = false;
     std::vector<UINT> m_popupCommands;

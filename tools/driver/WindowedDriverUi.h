@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <utility>
 #include <vector>
 
 #include "tools/driver/DriverUi.h"
+#include "ui/Backend.h"
+#include "ui/WinApp.h"
 
 struct SRunningDialog {
     HWND hDlg = nullptr;
@@ -25,6 +28,11 @@ struct STrayIcon {
 
 class CWindowedDriverUi : public IDriverUi {
 public:
+    int Run(std::function<bool()> pump) override {
+        m_nextLine = std::move(pump);
+        return AfxWinMain();
+    }
+
     void SetEventSink(IUiEventSink* pSink) override { m_pSink = pSink; }
 
     void QueueMessageBoxAnswer(int nAnswer) override {
@@ -37,6 +45,46 @@ public:
     }
 
 protected:
+    // Lets the backend's event loop run what the last line left to it.
+    virtual void Settle() = 0;
+
+    // Runs the script for a dialog that has just been shown, from inside its modal loop, until
+    // it ends. At the script's end the dialog is closed as by its close box, and ended with
+    // IDCANCEL should that not end it.
+    void DriveDialog(HWND hDlg) {
+        bool bCloseSent = false;
+        for (;;) {
+            Settle();
+            const SRunningDialog* pDialog = Running(hDlg);
+            if (pDialog == nullptr || pDialog->bEnding) {
+                return;
+            }
+            if (NextLine()) {
+                continue;
+            }
+            DismissPopup();
+            IUiBackend& ui = UiBackend();
+            if (bCloseSent) {
+                ui.EndDialog(hDlg, IDCANCEL);
+                return;
+            }
+            bCloseSent = true;
+            ui.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(ui.GetDlgItem(hDlg, IDCANCEL)));
+        }
+    }
+
+    bool NextLine() { return m_nextLine && m_nextLine(); }
+
+    const SRunningDialog* Running(HWND hDlg) const {
+        for (const SRunningDialog& dialog : m_dialogs) {
+            if (dialog.hDlg == hDlg) {
+                return &dialog;
+            }
+        }
+        return nullptr;
+    }
+
     static SUiEvent MakeEvent(EUiEvent kind, UINT nId) {
         return MakeEvent(kind, static_cast<int>(nId));
     }
@@ -144,6 +192,7 @@ protected:
     std::vector<STrayIcon> m_icons;
 
 private:
+    std::function<bool()> m_nextLine;
     IUiEventSink* m_pSink = nullptr;
     std::mutex m_mutex;  // the answer queues
     std::deque<int> m_answers;
