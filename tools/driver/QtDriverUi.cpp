@@ -316,32 +316,11 @@ private:
         // come from the script.
         hooks.trayAvailable = true;
         hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {
-            m_dialogs.push_back(SRunningDialog{hDlg, nIDTemplate});
-            m_windowStates[hDlg] = {true, false};
-            SUiEvent event = MakeEvent(EUiEvent::kDialogOpened, nIDTemplate);
-            event.text = Text(hDlg);
-            Emit(event);
-            DriveDialog(hDlg);
+            OnDialogShown(hDlg, nIDTemplate, Text(hDlg));
         };
-        hooks.dialogEnding = [this](HWND hDlg) {
-            for (SRunningDialog& dialog : m_dialogs) {
-                if (dialog.hDlg == hDlg) {
-                    dialog.bEnding = true;
-                }
-            }
-        };
+        hooks.dialogEnding = [this](HWND hDlg) { OnDialogEnding(hDlg); };
         hooks.dialogClosed = [this](HWND hDlg, UINT nIDTemplate, INT_PTR nResult) {
-            const auto it =
-                std::find_if(m_dialogs.begin(), m_dialogs.end(),
-                             [hDlg](const SRunningDialog& dialog) { return dialog.hDlg == hDlg; });
-            if (it == m_dialogs.end()) {
-                return;
-            }
-            m_dialogs.erase(it);
-            m_windowStates.erase(hDlg);
-            SUiEvent event = MakeEvent(EUiEvent::kDialogClosed, nIDTemplate);
-            event.nResult = nResult;
-            Emit(event);
+            OnDialogClosed(hDlg, nIDTemplate, nResult);
         };
         hooks.windowChanged = [this](HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized) {
             OnWindowChanged(m_windowStates[hDlg], nIDTemplate, bVisible, bMinimized);

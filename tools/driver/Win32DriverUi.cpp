@@ -339,30 +339,11 @@ private:
         // The name the program has, whose executable is Kestrum.exe.
         hooks.appName = u"Kestrum";
         hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {
-            m_dialogs.push_back(SRunningDialog{hDlg, nIDTemplate});
-            SUiEvent event = MakeEvent(EUiEvent::kDialogOpened, nIDTemplate);
-            event.text = Text(hDlg);
-            Emit(event);
-            DriveDialog(hDlg);
+            OnDialogShown(hDlg, nIDTemplate, Text(hDlg));
         };
-        hooks.dialogEnding = [this](HWND hDlg) {
-            for (SRunningDialog& dialog : m_dialogs) {
-                if (dialog.hDlg == hDlg) {
-                    dialog.bEnding = true;
-                }
-            }
-        };
+        hooks.dialogEnding = [this](HWND hDlg) { OnDialogEnding(hDlg); };
         hooks.dialogClosed = [this](HWND hDlg, UINT nIDTemplate, INT_PTR nResult) {
-            const auto it =
-                std::find_if(m_dialogs.begin(), m_dialogs.end(),
-                             [hDlg](const SRunningDialog& dialog) { return dialog.hDlg == hDlg; });
-            if (it == m_dialogs.end()) {
-                return;
-            }
-            m_dialogs.erase(it);
-            SUiEvent event = MakeEvent(EUiEvent::kDialogClosed, nIDTemplate);
-            event.nResult = nResult;
-            Emit(event);
+            OnDialogClosed(hDlg, nIDTemplate, nResult);
         };
         hooks.windowChanged = [this](HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized) {
             OnWindowChanged(m_windowStates.try_emplace(hDlg, true, false).first->second,

@@ -110,6 +110,38 @@ protected:
         return 0;
     }
 
+    // A dialog the backend has shown: reported, then driven until it ends.
+    void OnDialogShown(HWND hDlg, UINT nIDTemplate, const WString& caption) {
+        m_dialogs.push_back(SRunningDialog{hDlg, nIDTemplate});
+        m_windowStates[hDlg] = {true, false};
+        SUiEvent event = MakeEvent(EUiEvent::kDialogOpened, nIDTemplate);
+        event.text = caption;
+        Emit(event);
+        DriveDialog(hDlg);
+    }
+
+    void OnDialogEnding(HWND hDlg) {
+        for (SRunningDialog& dialog : m_dialogs) {
+            if (dialog.hDlg == hDlg) {
+                dialog.bEnding = true;
+            }
+        }
+    }
+
+    void OnDialogClosed(HWND hDlg, UINT nIDTemplate, INT_PTR nResult) {
+        const auto it =
+            std::find_if(m_dialogs.begin(), m_dialogs.end(),
+                         [hDlg](const SRunningDialog& dialog) { return dialog.hDlg == hDlg; });
+        if (it == m_dialogs.end()) {
+            return;
+        }
+        m_dialogs.erase(it);
+        m_windowStates.erase(hDlg);
+        SUiEvent event = MakeEvent(EUiEvent::kDialogClosed, nIDTemplate);
+        event.nResult = nResult;
+        Emit(event);
+    }
+
     // A dialog window's state as the backend reports it; only changes become events.
     void OnWindowChanged(std::pair<bool, bool>& lastState, UINT nIDTemplate, bool bVisible,
                          bool bMinimized) {
