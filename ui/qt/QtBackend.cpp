@@ -12,6 +12,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -25,6 +26,8 @@
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <map>
 #include <unordered_map>
@@ -499,6 +502,63 @@ struct CQtBackend::SImpl final : IDialogEvents {
         }
     }
 
+    // Dialog templates are laid out for the system's dialog font; where the fonts at hand are
+    // wider, a one-line label would wrap and lose its second line. Such a label is widened into
+    // the free space to its right, as far as the next control on its line; if that is not
+    // enough it stays on one line (the overrun is cut, not the second half). Nothing moves, no
+    // neighbour is covered, and where the text fits nothing changes at all.
+    void KeepLabelsOnOneLine(const SDialog& dialog, int nClientWidth) {
+        for (HWND hLabel : dialog.controls) {
+            const SWindow* pLabel = FindWindow(hLabel);
+            auto* pText =
+                pLabel != nullptr ? qobject_cast<QLabel*>(pLabel->pWidget.data()) : nullptr;
+            if (pText == nullptr || !IsOneLineLeftLabel(*pLabel)) {
+                continue;
+            }
+            const QRect rect = pText->geometry();
+            // Fractional widths rounded up: a label that misses by a fraction of a pixel wraps.
+            const int nNeeded = static_cast<int>(
+                std::ceil(QFontMetricsF(pText->font()).horizontalAdvance(pText->text())));
+            if (nNeeded <= rect.width()) {
+                continue;
+            }
+            const int nWidth =
+                std::min(nNeeded, FreeRightOf(dialog, hLabel, nClientWidth) - rect.left());
+            if (nWidth > rect.width()) {
+                pText->resize(nWidth, rect.height());
+            }
+            if (nWidth < nNeeded) {
+                pText->setWordWrap(false);
+            }
+        }
+    }
+
+    static bool IsOneLineLeftLabel(const SWindow& window) {
+        return window.kind == EKind::kStatic && (window.dwStyle & kSsTypeMask) == 0 &&
+               !window.strText.isEmpty() && !window.strText.contains(QLatin1Char('\n'));
+    }
+
+    // Where the free space to a label's right ends: at the nearest control that shares any of
+    // its rows (group boxes frame everything and do not count).
+    int FreeRightOf(const SDialog& dialog, HWND hLabel, int nClientWidth) {
+        const QRect rect = FindWindow(hLabel)->pWidget->geometry();
+        const int nRight = rect.left() + rect.width();
+        int nFreeRight = nClientWidth;
+        for (HWND hOther : dialog.controls) {
+            const SWindow* pOther = FindWindow(hOther);
+            if (hOther == hLabel || pOther == nullptr || pOther->kind == EKind::kGroupBox) {
+                continue;
+            }
+            const QRect other = pOther->pWidget->geometry();
+            const int nOtherRight = other.left() + other.width();
+            if (other.top() < rect.top() + rect.height() &&
+                other.top() + other.height() > rect.top() && nOtherRight > nRight) {
+                nFreeRight = std::min(nFreeRight, std::max(other.left(), nRight));
+            }
+        }
+        return nFreeRight;
+    }
+
     HWND CreateDialogWindow(const SDialogTemplate& tpl, HWND hOwner, CDialog& dialog) {
         QWidget* pOwner = nullptr;
         if (SWindow* pOwnerWindow = FindWindow(hOwner); pOwnerWindow != nullptr) {
@@ -565,6 +625,7 @@ struct CQtBackend::SImpl final : IDialogEvents {
         for (QWidget* pGroup : groups) {
             pGroup->lower();
         }
+        KeepLabelsOnOneLine(*pDialog, client.width());
 
         // Position: centred on the screen, or at the template's place in the owner's client
         // area, as the dialog manager places it.

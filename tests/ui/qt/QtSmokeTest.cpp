@@ -6,7 +6,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
+#include <QFontMetricsF>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -163,14 +165,19 @@ TEST_F(QtSmoke, EveryControlSitsAtItsDialogUnitRectangle) {
                 const QRect expected =
                     qtui::DialogUnitsToPixels(units, item.x, item.y, item.cx, item.cy);
                 // The closed combo box is as high as its font needs, and an icon is drawn at
-                // its own size: those keep their place, not their template size.
-                const bool bOwnSize =
-                    std::string(item.pszClass) == "ComboBox" ||
-                    (std::string(item.pszClass) == "Static" && (item.dwStyle & 0x1F) == 3);
+                // its own size: those keep their place, not their template size. A label may
+                // have been widened to keep its text on one line.
+                const bool bStatic = std::string(item.pszClass) == "Static";
+                const bool bOwnSize = std::string(item.pszClass) == "ComboBox" ||
+                                      (bStatic && (item.dwStyle & 0x1F) == 3);
                 bool bFound = false;
                 for (QWidget* pChild : children) {
                     const QRect actual = pChild->geometry();
-                    if (bOwnSize ? actual.topLeft() == expected.topLeft() : actual == expected) {
+                    const bool bWidened = bStatic && actual.topLeft() == expected.topLeft() &&
+                                          actual.height() == expected.height() &&
+                                          actual.width() >= expected.width();
+                    if (bOwnSize ? actual.topLeft() == expected.topLeft()
+                                 : actual == expected || bWidened) {
                         bFound = true;
                     }
                 }
@@ -183,6 +190,33 @@ TEST_F(QtSmoke, EveryControlSitsAtItsDialogUnitRectangle) {
     };
     Run();
     EXPECT_TRUE(bChecked);
+}
+
+// Each text label of the main dialog shows its text on one line under the fonts this machine
+// has: where they are wider than the layout's, the backend widens a label into the free space
+// beside it or keeps it from wrapping.
+TEST_F(QtSmoke, LabelsKeepTheirTextOnOneLine) {
+    int nLabels = 0;
+    m_script = [&](HWND hDlg, UINT nIDTemplate) {
+        if (nIDTemplate != IDD_KESTRUM_DIALOG) {
+            return;
+        }
+        for (const QLabel* pLabel : m_backend.WidgetOf(hDlg)->findChildren<QLabel*>()) {
+            if (pLabel->text().isEmpty()) {
+                continue;
+            }
+            ++nLabels;
+            // Laid out as the label paints it: wrapped at its width, in its font.
+            const QFontMetricsF metrics(pLabel->font());
+            const QRectF laidOut = metrics.boundingRect(QRectF(0, 0, pLabel->width(), 1000),
+                                                        Qt::TextWordWrap, pLabel->text());
+            EXPECT_TRUE(laidOut.height() < 2 * metrics.lineSpacing() || !pLabel->wordWrap())
+                << pLabel->text().toStdString() << " wraps";
+        }
+        m_backend.EndDialog(hDlg, IDOK);
+    };
+    Run();
+    EXPECT_EQ(nLabels, 8) << "four captions and four figures";
 }
 
 TEST_F(QtSmoke, ListsSearchesTicksExtractsMinimisesAndCloses) {
