@@ -141,7 +141,7 @@ BOOL CKestrumDlg::OnInitDialog() {
 
 bool CKestrumDlg::FindDevice() {
     try {
-        m_pDatabase = new CSongDatabase(m_listSongs);
+        m_pDatabase = new CSongDatabase(m_tableSongs);
 
         // C is never tried: the scan advances the letter before each probe.
         WChar szDrive[3] = u"C:";

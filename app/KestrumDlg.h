@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "app/ListSongTable.h"
+#include "app/ListSongTable.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "res/resource.h"
@@ -62,6 +64,7 @@ protected:
     WChar m_szSearch[kMaxPath];
     platform::ThreadHandle m_hWatchThread;
     CListCtrl m_listSongs;
+    CListSongTable m_tableSongs{m_listSongs};  // what the song database fills
     CComboBox m_comboField;
 
     DECLARE_MESSAGE_MAP()
