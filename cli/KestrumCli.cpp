@@ -2,8 +2,6 @@
 // the dialog uses them: probe, load, walk, then search or export.
 #include "cli/KestrumCli.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <exception>
@@ -18,6 +16,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/SongListing.h"
+#include "platform/Console.h"
 #include "platform/ForwardingPlatform.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
@@ -290,7 +289,7 @@ int CKestrumCli::OnExtract() {
     // The platform takes the folder in Windows form, ending with a backslash, as the dialog
     // hands it over.
     const WString destination = WideFromUtf8(folder) + u'\\';
-    const bool bProgress = isatty(2) != 0;
+    const bool bProgress = platform::IsErrorTerminal();
     auto lastDrawn = start - std::chrono::seconds(1);
     const auto clearProgress = [&]() {
         if (bProgress) {

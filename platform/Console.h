@@ -14,4 +14,8 @@ void UseUtf8Console();
 // the ANSI code page, which loses characters; the wide command line keeps them.
 std::vector<std::string> Utf8Arguments(int argc, char** argv);
 
+// Whether standard error is a terminal: a progress line redrawn in place belongs there only,
+// never in a file or a pipe.
+bool IsErrorTerminal();
+
 }  // namespace platform

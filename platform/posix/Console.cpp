@@ -1,6 +1,8 @@
 // Console text off Windows: terminals already speak UTF-8 and arguments arrive as bytes.
 #include "platform/Console.h"
 
+#include <unistd.h>
+
 namespace platform {
 
 void UseUtf8Console() {}
@@ -12,5 +14,7 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     }
     return arguments;
 }
+
+bool IsErrorTerminal() { return ::isatty(STDERR_FILENO) != 0; }
 
 }  // namespace platform

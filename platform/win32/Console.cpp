@@ -2,6 +2,10 @@
 // wide command line.
 #include "platform/Console.h"
 
+#include <io.h>
+
+#include <cstdio>
+
 #include "platform/Text.h"
 #include "platform/win32/WinApi.h"
 
@@ -34,5 +38,7 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     }
     return arguments;
 }
+
+bool IsErrorTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }
 
 }  // namespace platform
