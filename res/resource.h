@@ -26,5 +26,6 @@
 #define IDC_SEARCHFIELD 1019
 #define IDC_CHECKALL 1020
 
-// Commands.
+// Commands. System menu entries keep their low four bits clear, as system commands need.
+#define IDM_ABOUTBOX 0x0010
 #define ID_TRAY_SHOWWINDOW 32771

@@ -2,7 +2,6 @@
 // from a double click on the icon or from the icon's pop-up menu.
 #pragma once
 
-#include "res/resource.h"
 #include "ui/Dialog.h"
 #include "ui/Menu.h"
 #include "ui/WinDefs.h"
@@ -15,7 +14,7 @@ inline constexpr UINT kTrayIconId = 1;
 class CTrayDialog : public CDialog {
 public:
     // The main dialog is the only tray dialog, so its template is the default.
-    explicit CTrayDialog(UINT nIDTemplate = IDD_KESTRUM_DIALOG);
+    explicit CTrayDialog(UINT nIDTemplate);
     ~CTrayDialog() override;
 
     // Loads the icon resource; when it loads it becomes the record's icon.

@@ -283,6 +283,3 @@ inline WChar* NotifyTipBuffer(NOTIFYICONDATAW& nid) { return reinterpret_cast<WC
 inline WChar* NotifyTipBuffer(NOTIFYICONDATAW& nid) { return nid.szTip; }
 #endif
 inline constexpr std::size_t kNotifyTipLength = 128;
-
-// The system menu's about entry; its low four bits are clear, as system commands need.
-inline constexpr UINT IDM_ABOUTBOX = 0x0010;

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "res/resource.h"
 #include "traydlg/TrayDialog.h"
 #include "ui/headless/HeadlessBackend.h"
 
@@ -13,6 +14,8 @@ namespace {
 
 class CTestTrayDialog : public CTrayDialog {
 public:
+    CTestTrayDialog() : CTrayDialog(IDD_KESTRUM_DIALOG) {}
+
     BOOL OnInitDialog() override {
         CTrayDialog::OnInitDialog();
         SetNotifyTip(u"Kestrum");

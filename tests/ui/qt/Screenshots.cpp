@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "app/KestrumApp.h"
+#include "res/resource.h"
 #include "ui/qt/QtBackend.h"
 
 namespace {
