@@ -171,10 +171,11 @@ bool CSongDatabase::LoadDatabase() {
     m_bWalking = false;
     platform::IPlatform& os = platform::Platform();
     platform::FileHandle hFile = nullptr;
-    if (!OpenCatalogue(hFile)) {
+    bool bCompressedName = false;
+    if (!OpenCatalogue(hFile, bCompressedName)) {
         return false;
     }
-    const bool bRead = ReadImage(hFile);
+    const bool bRead = ReadImage(hFile, bCompressedName);
     // Closed before anything else can fail: the arrays below may throw.
     os.CloseFile(hFile);
     if (!bRead || !CheckImage()) {
@@ -192,12 +193,13 @@ bool CSongDatabase::LoadDatabase() {
 
 // Players that keep their catalogue compressed update iTunesCDB and may leave an empty or stale
 // iTunesDB beside it, so a non-empty iTunesCDB wins. The path kept is the file opened.
-bool CSongDatabase::OpenCatalogue(platform::FileHandle& file) {
+bool CSongDatabase::OpenCatalogue(platform::FileHandle& file, bool& bCompressedName) {
     platform::IPlatform& os = platform::Platform();
     FormDrivePath(m_szPath, m_chDrive, u"\\Ipod_Control\\iTunes\\iTunesCDB");
     file = os.OpenFileForRead(m_szPath);
     std::uint64_t size = 0;
-    if (file != nullptr && (!os.GetFileSize(file, size) || size != 0)) {
+    bCompressedName = file != nullptr && (!os.GetFileSize(file, size) || size != 0);
+    if (bCompressedName) {
         return true;
     }
     if (file != nullptr) {
@@ -208,8 +210,9 @@ bool CSongDatabase::OpenCatalogue(platform::FileHandle& file) {
     return file != nullptr;
 }
 
-// The file's bytes become the image; a compressed catalogue's are inflated into it instead.
-bool CSongDatabase::ReadImage(platform::FileHandle file) {
+// The file's bytes become the image. Those of an iTunesCDB whose header says so are inflated
+// into it instead; an iTunesDB is always read as it is.
+bool CSongDatabase::ReadImage(platform::FileHandle file, bool bCompressedName) {
     platform::IPlatform& os = platform::Platform();
     std::uint64_t size = 0;
     // The size is kept in 32 bits, as the format's lengths are: a larger file is no database.
@@ -221,7 +224,7 @@ bool CSongDatabase::ReadImage(platform::FileHandle file) {
         return false;
     }
     m_pImage = os.ReadWholeFile(file, size);
-    if (m_pImage == nullptr || !catalogue::IsCompressed(Image())) {
+    if (m_pImage == nullptr || !bCompressedName || !catalogue::IsCompressed(Image())) {
         return m_pImage != nullptr;
     }
     std::unique_ptr<platform::CFileImage> pInflated;

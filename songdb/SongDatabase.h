@@ -103,8 +103,8 @@ private:
     void ApplyExplorerGuard();
     void RestoreExplorerSetting();
     void ReleaseImage();
-    bool OpenCatalogue(platform::FileHandle& file);
-    bool ReadImage(platform::FileHandle file);
+    bool OpenCatalogue(platform::FileHandle& file, bool& bCompressedName);
+    bool ReadImage(platform::FileHandle file, bool bCompressedName);
     bool CheckImage();
     bool FindTrackList(std::size_t dataset, std::size_t& trackList) const;
     bool EnterTrack(std::size_t track);
