@@ -3,6 +3,8 @@
 #include "songdb/SongDatabase.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <cstdint>
 #include <span>
 
@@ -38,13 +40,20 @@ void FormDrivePath(WChar* pszTarget, WChar chDrive, WStringView tail) {
     WCopyBounded(pszTarget, kMaxPath, path);
 }
 
-// UTF-16LE bytes into text; an odd last byte forms a character of its own.
+// UTF-16LE bytes into text; an odd last byte forms a character of its own. On a little-endian
+// machine the whole characters are the bytes as they lie.
 void DecodeUtf16(std::span<const std::uint8_t> bytes, WString& text) {
     text.assign((bytes.size() + 1) / 2, 0);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::size_t at = 2 * i;
-        const unsigned high = at + 1 < bytes.size() ? bytes[at + 1] : 0u;
-        text[i] = static_cast<WChar>(bytes[at] | high << 8);
+    const std::size_t whole = bytes.size() / 2;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(text.data(), bytes.data(), whole * 2);
+    } else {
+        for (std::size_t i = 0; i < whole; ++i) {
+            text[i] = static_cast<WChar>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        }
+    }
+    if (whole < text.size()) {
+        text[whole] = bytes[2 * whole];
     }
 }
 
