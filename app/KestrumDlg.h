@@ -14,11 +14,6 @@
 #include "ui/ComboBox.h"
 #include "ui/ListCtrl.h"
 
-// Song table columns, which are also the song database's cell columns.
-inline constexpr int kColumnTitle = 0;
-inline constexpr int kColumnArtist = 1;
-inline constexpr int kColumnAlbum = 2;
-
 // The search text is at most this many characters; shorter ones are refused.
 inline constexpr int kSearchMaxLength = 79;
 inline constexpr int kSearchMinLength = 3;

@@ -1,13 +1,16 @@
-// Load + walk of catalogues of 1,000 to 40,000 tracks beside a plain read of the same file, and
-// export throughput beside a plain file copy. Runs on the native platform: the player is a
-// temporary folder mapped as drive E.
+// Load + walk of catalogues of 1,000 to 40,000 tracks beside a plain read of the same file, the
+// same for compressed catalogues beside zlib inflating their stream alone, and export throughput
+// beside a plain file copy. Runs on the native platform: each player is a temporary folder
+// mapped to a drive letter.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "platform/Platform.h"
@@ -56,24 +59,32 @@ std::vector<std::uint8_t> Catalogue(int tracks) {
     return dbwriter::WriteItunesDb(content);
 }
 
-// One player folder per catalogue size, mapped as drive letter.
-WChar PlayerFor(int tracks) {
-    static std::map<int, WChar> players;
+// One player folder per catalogue size and form, mapped as drive letter. A compressed player
+// holds iTunesCDB beside an empty iTunesDB, as later nanos do.
+WChar PlayerFor(int tracks, bool bCompressed = false) {
+    static std::map<std::pair<int, bool>, WChar> players;
     static WChar next = u'E';
-    if (const auto found = players.find(tracks); found != players.end()) {
+    if (const auto found = players.find({tracks, bCompressed}); found != players.end()) {
         return found->second;
     }
     const WChar letter = next++;
-    const fs::path folder = BenchRoot() / ("player" + std::to_string(tracks));
+    const fs::path folder =
+        BenchRoot() / ("player" + std::to_string(tracks) + (bCompressed ? "-compressed" : ""));
     WriteFile(folder / "iPod_Control" / "Device" / "SysInfo", {});
-    WriteFile(folder / "iPod_Control" / "iTunes" / "iTunesDB", Catalogue(tracks));
+    if (bCompressed) {
+        WriteFile(folder / "iPod_Control" / "iTunes" / "iTunesCDB",
+                  dbwriter::CompressItunesDb(Catalogue(tracks)));
+        WriteFile(folder / "iPod_Control" / "iTunes" / "iTunesDB", {});
+    } else {
+        WriteFile(folder / "iPod_Control" / "iTunes" / "iTunesDB", Catalogue(tracks));
+    }
     platform::Platform().MapDrive(letter, WideFromUtf8(folder.string()));
-    players[tracks] = letter;
+    players[{tracks, bCompressed}] = letter;
     return letter;
 }
 
-void BM_LoadAndWalk(benchmark::State& state) {
-    const WChar letter = PlayerFor(static_cast<int>(state.range(0)));
+void LoadAndWalk(benchmark::State& state, bool bCompressed) {
+    const WChar letter = PlayerFor(static_cast<int>(state.range(0)), bCompressed);
     std::uint32_t size = 0;
     for (auto _ : state) {
         CMemorySongTable table;
@@ -92,7 +103,40 @@ void BM_LoadAndWalk(benchmark::State& state) {
     state.counters["MB"] = static_cast<double>(size) / 1e6;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * size);
 }
+
+void BM_LoadAndWalk(benchmark::State& state) { LoadAndWalk(state, false); }
 BENCHMARK(BM_LoadAndWalk)->Arg(1000)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
+
+// The same catalogue compressed: the file read, the stream inflated, the image checked and walked.
+void BM_LoadAndWalkCompressed(benchmark::State& state) { LoadAndWalk(state, true); }
+BENCHMARK(BM_LoadAndWalkCompressed)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(40000)
+    ->Unit(benchmark::kMillisecond);
+
+// zlib alone inflating the same stream into a buffer of the inflated size: the floor under
+// the compressed load.
+void BM_InflateOnly(benchmark::State& state) {
+    const std::vector<std::uint8_t> plain = Catalogue(static_cast<int>(state.range(0)));
+    const std::vector<std::uint8_t> file = dbwriter::CompressItunesDb(plain);
+    const std::size_t header = dbwriter::GetU32(file, 4);
+    const std::size_t inflated = plain.size() - dbwriter::GetU32(plain, 4);
+    for (auto _ : state) {
+        const std::unique_ptr<std::uint8_t[]> pOut(new std::uint8_t[inflated]);
+        uLongf outSize = static_cast<uLongf>(inflated);
+        if (uncompress(pOut.get(), &outSize, file.data() + header,
+                       static_cast<uLong>(file.size() - header)) != Z_OK) {
+            state.SkipWithError("inflate failed");
+            return;
+        }
+        benchmark::DoNotOptimize(pOut[inflated / 2]);
+    }
+    state.counters["MB"] = static_cast<double>(file.size()) / 1e6;
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                            static_cast<std::int64_t>(file.size()));
+}
+BENCHMARK(BM_InflateOnly)->Arg(1000)->Arg(10000)->Arg(40000)->Unit(benchmark::kMillisecond);
 
 // The same file read through the platform into a block: the floor under the load.
 void BM_ReadFileOnly(benchmark::State& state) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "songdb/SongTable.h"
+
 namespace cli {
 
 enum class ECommand { kNone, kHelp, kList, kSearch, kExtract };
@@ -17,11 +19,6 @@ struct SRowRange {
     unsigned long first = 0;
     unsigned long last = 0;
 };
-
-// Song table columns by the names the user gives them.
-inline constexpr int kColumnTitle = 0;
-inline constexpr int kColumnArtist = 1;
-inline constexpr int kColumnAlbum = 2;
 
 struct SCliOptions {
     ECommand eCommand = ECommand::kNone;

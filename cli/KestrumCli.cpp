@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <optional>
 #include <system_error>
 #include <unordered_set>
@@ -126,7 +127,8 @@ private:
     int OnExtract();
     // The search text as the dialog keeps it; nullopt (after "Word size < 3") when too short.
     std::optional<WString> TakeSearchText();
-    std::string RowLine(int row) const;
+    // Writes the lines of rows to the output, gathered into large writes.
+    void WriteRows(const std::vector<int>& rows) const;
     WString FileNameOf(int row) const;
 
     const SCliOptions& m_options;
@@ -198,6 +200,7 @@ int CKestrumCli::FindDevice() {
         }
         // As the dialog does: the results are not looked at; a track that cannot be read
         // simply has no row.
+        m_table.Reserve(m_pDatabase->GetTrackCount());
         m_pDatabase->BeginWalk();
         const std::uint32_t count = m_pDatabase->GetTrackCount();
         for (std::uint32_t i = 0; i < count; ++i) {
@@ -218,25 +221,35 @@ WString CKestrumCli::FileNameOf(int row) const {
     return name;
 }
 
-std::string CKestrumCli::RowLine(int row) const {
-    return FormatRowLine(row, m_table.Cell(row, kColumnTitle), m_table.Cell(row, kColumnArtist),
-                         m_table.Cell(row, kColumnAlbum), FileNameOf(row));
+void CKestrumCli::WriteRows(const std::vector<int>& rows) const {
+    constexpr std::size_t kWriteSize = std::size_t{1} << 16;
+    std::string buffer;
+    buffer.reserve(2 * kWriteSize);
+    WString fileName;
+    for (const int row : rows) {
+        if (!m_pDatabase->FormFileName(row, fileName)) {
+            fileName.clear();
+        }
+        AppendRowLine(buffer, row, m_table.Cell(row, kColumnTitle),
+                      m_table.Cell(row, kColumnArtist), m_table.Cell(row, kColumnAlbum), fileName);
+        if (buffer.size() >= kWriteSize) {
+            Write(m_out, buffer);
+            buffer.clear();
+        }
+    }
+    Write(m_out, buffer);
 }
 
 int CKestrumCli::OnList() {
-    const int nRows = m_table.GetItemCount();
-    for (int row = 0; row < nRows; ++row) {
-        Write(m_out, RowLine(row));
-    }
+    std::vector<int> rows(static_cast<std::size_t>(m_table.GetItemCount()));
+    std::iota(rows.begin(), rows.end(), 0);
+    WriteRows(rows);
     return kExitOk;
 }
 
 int CKestrumCli::OnSearch() {
     const WString pattern = SearchPattern(WideFromUtf8(m_options.strSearch));
-    for (const int row :
-         FindMatchingRows(m_table, m_pDatabase->GetTrackCount(), pattern, m_options.nColumn)) {
-        Write(m_out, RowLine(row));
-    }
+    WriteRows(FindMatchingRows(m_table, m_pDatabase->GetTrackCount(), pattern, m_options.nColumn));
     return kExitOk;
 }
 

@@ -2,6 +2,7 @@
 #include "cli/SongListing.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include "songdb/SongDatabase.h"
@@ -9,38 +10,56 @@
 namespace cli {
 
 std::string EscapeField(WStringView text) {
-    WString escaped;
-    escaped.reserve(text.size());
-    for (const WChar ch : text) {
-        switch (ch) {
+    std::string escaped;
+    AppendEscapedField(escaped, text);
+    return escaped;
+}
+
+// The text between two characters to escape goes out in one piece.
+void AppendEscapedField(std::string& out, WStringView text) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char* pszEscape = nullptr;
+        switch (text[i]) {
             case u'\\':
-                escaped += u"\\\\";
+                pszEscape = "\\\\";
                 break;
             case u'\t':
-                escaped += u"\\t";
+                pszEscape = "\\t";
                 break;
             case u'\r':
-                escaped += u"\\r";
+                pszEscape = "\\r";
                 break;
             case u'\n':
-                escaped += u"\\n";
+                pszEscape = "\\n";
                 break;
             default:
-                escaped += ch;
+                continue;
         }
+        AppendUtf8FromWide(out, text.substr(start, i - start));
+        out += pszEscape;
+        start = i + 1;
     }
-    return Utf8FromWide(escaped);
+    AppendUtf8FromWide(out, text.substr(start));
 }
 
 std::string FormatRowLine(int row, WStringView title, WStringView artist, WStringView album,
                           WStringView fileName) {
-    std::string line = std::to_string(row);
-    for (const WStringView field : {title, artist, album, fileName}) {
-        line += '\t';
-        line += EscapeField(field);
-    }
-    line += '\n';
+    std::string line;
+    AppendRowLine(line, row, title, artist, album, fileName);
     return line;
+}
+
+void AppendRowLine(std::string& out, int row, WStringView title, WStringView artist,
+                   WStringView album, WStringView fileName) {
+    char szRow[16];
+    const auto [pEnd, error] = std::to_chars(szRow, szRow + sizeof szRow, row);
+    out.append(szRow, error == std::errc() ? pEnd : szRow);
+    for (const WStringView field : {title, artist, album, fileName}) {
+        out += '\t';
+        AppendEscapedField(out, field);
+    }
+    out += '\n';
 }
 
 WString SearchPattern(WStringView text) {

@@ -19,10 +19,13 @@ inline constexpr std::size_t kMinSearchLength = 3;
 // A field with backslash, tab, carriage return and line feed written as \\, \t, \r and \n, so
 // that every row stays one line of five fields.
 std::string EscapeField(WStringView text);
+void AppendEscapedField(std::string& out, WStringView text);
 
 // One output line (with its line feed): row, title, artist, album and file name.
 std::string FormatRowLine(int row, WStringView title, WStringView artist, WStringView album,
                           WStringView fileName);
+void AppendRowLine(std::string& out, int row, WStringView title, WStringView artist,
+                   WStringView album, WStringView fileName);
 
 // The search text as the dialog keeps it: its first 79 characters.
 WString SearchPattern(WStringView text);

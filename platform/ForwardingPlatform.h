@@ -23,6 +23,9 @@ public:
         return m_inner.ReadFile(file, buffer, size, bytesRead);
     }
     void CloseFile(FileHandle file) override { m_inner.CloseFile(file); }
+    std::unique_ptr<CFileImage> ReadWholeFile(FileHandle file, std::uint64_t size) override {
+        return m_inner.ReadWholeFile(file, size);
+    }
     void* AllocateBlock(std::size_t size) override { return m_inner.AllocateBlock(size); }
     void FreeBlock(void* block) override { m_inner.FreeBlock(block); }
     bool CopyFileReplacing(const WChar* source, const WChar* target) override {

@@ -1,10 +1,63 @@
 // Which platform implementation the program talks to.
 #include "platform/Platform.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace platform {
 namespace {
+
 IPlatform* g_pReplacement = nullptr;
+
+// A file read into a block of the platform that allocated it, freed by that platform.
+class CBlockImage final : public CFileImage {
+public:
+    CBlockImage(IPlatform& os, void* pBlock, std::size_t size)
+        : CFileImage(std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(pBlock), size)),
+          m_os(os),
+          m_pBlock(pBlock) {}
+    ~CBlockImage() override { m_os.FreeBlock(m_pBlock); }
+    CBlockImage(const CBlockImage&) = delete;
+    CBlockImage& operator=(const CBlockImage&) = delete;
+
+private:
+    IPlatform& m_os;
+    void* m_pBlock;
+};
+
 }  // namespace
+
+// Reads in as many reads as the platform needs. A read that fails, or that brings nothing
+// before the end (the file shrank), fails the whole read: no byte that did not come from the
+// file is ever handed out.
+std::unique_ptr<CFileImage> IPlatform::ReadWholeFile(FileHandle file, std::uint64_t size) {
+    if (size > SIZE_MAX) {
+        return nullptr;
+    }
+    auto* pBytes = static_cast<std::uint8_t*>(AllocateBlock(static_cast<std::size_t>(size)));
+    if (pBytes == nullptr) {
+        return nullptr;
+    }
+    // Owned from here on, so that every way out frees it.
+    std::unique_ptr<CBlockImage> image;
+    try {
+        image = std::make_unique<CBlockImage>(*this, pBytes, static_cast<std::size_t>(size));
+    } catch (...) {
+        FreeBlock(pBytes);
+        throw;
+    }
+    std::uint64_t done = 0;
+    while (done < size) {
+        const auto ask =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(size - done, UINT32_MAX));
+        std::uint32_t got = 0;
+        if (!ReadFile(file, pBytes + done, ask, got) || got == 0 || got > ask) {
+            return nullptr;
+        }
+        done += got;
+    }
+    return image;
+}
 
 IPlatform& Platform() { return g_pReplacement != nullptr ? *g_pReplacement : NativePlatform(); }
 

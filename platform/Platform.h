@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
 #include <string>
 
 #include "platform/Text.h"
@@ -19,6 +21,22 @@ struct ThreadObject;
 using FileHandle = FileObject*;
 using ExplorerKey = ExplorerKeyObject*;
 using ThreadHandle = ThreadObject*;
+
+// A whole file's bytes, read-only, held for as long as the object lives and released by it:
+// the file mapped into memory where the platform can, otherwise a copy read into a block.
+class CFileImage {
+public:
+    virtual ~CFileImage() = default;
+    CFileImage(const CFileImage&) = delete;
+    CFileImage& operator=(const CFileImage&) = delete;
+
+    std::span<const std::uint8_t> Bytes() const { return m_bytes; }
+
+protected:
+    CFileImage() = default;
+    explicit CFileImage(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
+    std::span<const std::uint8_t> m_bytes;
+};
 
 // Every path handed to the seam is in Windows form: a drive path such as
 // "E:\Ipod_Control\iTunes\iTunesDB", or a folder the user chose. Off Windows the
@@ -34,6 +52,11 @@ public:
     virtual bool ReadFile(FileHandle file, void* buffer, std::uint32_t size,
                           std::uint32_t& bytesRead) = 0;
     virtual void CloseFile(FileHandle file) = 0;
+    // The size bytes of a file just opened (its whole content, as GetFileSize gave it). nullptr
+    // when they cannot all be had: a read fails or the file ends sooner. The file may be closed
+    // while the result lives. This default reads them into a block (AllocateBlock, ReadFile);
+    // a platform that can map the file instead does so, which spares the copy.
+    virtual std::unique_ptr<CFileImage> ReadWholeFile(FileHandle file, std::uint64_t size);
 
     // Committed read-write memory for a file image. nullptr when it cannot be had.
     virtual void* AllocateBlock(std::size_t size) = 0;

@@ -31,8 +31,9 @@ bool WAppendBounded(WChar* target, std::size_t capacity, WStringView source) {
 
 namespace {
 
-void AppendUtf8(std::string& out, std::uint32_t code) {
-    auto put = [&out](std::uint32_t byte) { out.push_back(static_cast<char>(byte)); };
+// Writes code as UTF-8 at pOut and returns the position after it.
+char* PutUtf8(char* pOut, std::uint32_t code) {
+    auto put = [&pOut](std::uint32_t byte) { *pOut++ = static_cast<char>(byte); };
     if (code < 0x80) {
         put(code);
     } else if (code < 0x800) {
@@ -48,6 +49,7 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
         put(0x80 | ((code >> 6) & 0x3F));
         put(0x80 | (code & 0x3F));
     }
+    return pOut;
 }
 
 bool IsHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
@@ -67,16 +69,30 @@ void AppendUtf16(WString& out, std::uint32_t code) {
 
 std::string Utf8FromWide(WStringView text) {
     std::string out;
-    out.reserve(text.size());
+    AppendUtf8FromWide(out, text);
+    return out;
+}
+
+// Written straight into room made first: one code unit gives at most three bytes (a surrogate
+// pair, two units, gives four), and the room left over is cut off at the end.
+void AppendUtf8FromWide(std::string& out, WStringView text) {
+    const std::size_t start = out.size();
+    out.resize(start + 3 * text.size());
+    char* const pStart = out.data() + start;
+    char* pOut = pStart;
     for (std::size_t i = 0; i < text.size(); ++i) {
         std::uint32_t unit = text[i];
+        if (unit < 0x80) {
+            *pOut++ = static_cast<char>(unit);
+            continue;
+        }
         if (IsHighSurrogate(unit) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
             const std::uint32_t low = text[++i];
             unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
         }
-        AppendUtf8(out, unit);  // a lone surrogate goes out as WTF-8
+        pOut = PutUtf8(pOut, unit);  // a lone surrogate goes out as WTF-8
     }
-    return out;
+    out.resize(start + static_cast<std::size_t>(pOut - pStart));
 }
 
 WString WideFromUtf8(std::string_view text) {

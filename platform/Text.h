@@ -29,6 +29,8 @@ bool WAppendBounded(WChar* target, std::size_t capacity, WStringView source);
 // that a name read from a file system comes back unchanged.
 std::string Utf8FromWide(WStringView text);
 WString WideFromUtf8(std::string_view text);
+// Utf8FromWide appended to out, for callers that build long texts in one buffer.
+void AppendUtf8FromWide(std::string& out, WStringView text);
 
 // ASCII-only text into wide text, for the program's own fixed strings and numbers.
 WString WideFromAscii(std::string_view text);

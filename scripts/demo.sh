@@ -15,8 +15,8 @@ cd "$root"
 jobs=${KESTRUM_JOBS:-2}
 
 # What configuring the linux preset needs (its GUI, tests and benchmarks included).
-scripts/ensure-packages.sh cmake g++ make pkg-config libglib2.0-dev libgtest-dev googletest \
-    libbenchmark-dev qt6-base-dev
+scripts/ensure-packages.sh cmake g++ make pkg-config libglib2.0-dev zlib1g-dev libgtest-dev \
+    googletest libbenchmark-dev qt6-base-dev
 
 targets=(kestrum-cli make-demo-player)
 [ "$mode" = gui ] && targets+=(kestrum)

@@ -15,7 +15,7 @@ steps=("$@")
 
 scripts/ensure-packages.sh cmake g++ make pkg-config libgtest-dev googletest libbenchmark-dev \
     clang libclang-rt-14-dev clang-format qt6-base-dev libglib2.0-dev libglib2.0-bin python3 \
-    xvfb xauth g++-mingw-w64-x86-64-posix wine wine64 || exit 1
+    zlib1g-dev xvfb xauth g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 || exit 1
 
 failed=()
 passed=()
@@ -69,13 +69,19 @@ fuzz() {
     for target in "${targets[@]}"; do
         # New inputs go to a scratch corpus; the samples are only read.
         corpus=$(mktemp -d)
+        mkdir -p "$corpus/new"
         local seeds=()
-        [ -d "$samples" ] && seeds=("$samples")
+        if [ -d "$samples" ]; then
+            # The samples as they are, and compressed as iTunesCDB files (made here, never kept).
+            seeds=("$samples" "$corpus/compressed-seeds")
+            python3 tools/compress_catalogue.py "$corpus/compressed-seeds" "$samples"/*.iTunesDB ||
+                status=1
+        fi
         [ -d tests/songdb/regressions ] && seeds+=("tests/songdb/regressions")
         echo "--- $target for ${fuzz_seconds} s"
         if ! "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
             -print_final_stats=1 -artifact_prefix="$root/build/linux-fuzz/artifacts/" \
-            "$corpus" "${seeds[@]}"; then
+            "$corpus/new" "${seeds[@]}"; then
             status=1
         fi
         rm -rf "$corpus"

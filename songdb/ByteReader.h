@@ -1,5 +1,5 @@
-// Bounds-checked little-endian reads over one file image; a failed read is sticky so a
-// sequence of reads can be checked once at the end.
+// Bounds-checked little-endian reads over one file image: a read that does not fit gives 0, so
+// that a record cut short reads as zero fields and never as bytes outside the image.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,6 @@ public:
     explicit CByteReader(std::span<const std::uint8_t> image) : m_image(image) {}
 
     std::size_t Size() const { return m_image.size(); }
-    bool Failed() const { return m_bFailed; }
 
     // True when count bytes starting at offset lie inside the image (written so that it
     // cannot overflow).
@@ -19,10 +18,9 @@ public:
         return offset <= m_image.size() && count <= m_image.size() - offset;
     }
 
-    // Unsigned 32-bit little-endian at offset; 0 and the failed state when it does not fit.
-    std::uint32_t U32(std::size_t offset) {
+    // Unsigned 32-bit little-endian at offset; 0 when it does not fit.
+    std::uint32_t U32(std::size_t offset) const {
         if (!Has(offset, 4)) {
-            m_bFailed = true;
             return 0;
         }
         return static_cast<std::uint32_t>(m_image[offset]) |
@@ -31,24 +29,9 @@ public:
                static_cast<std::uint32_t>(m_image[offset + 3]) << 24;
     }
 
-    std::uint8_t U8(std::size_t offset) {
-        if (!Has(offset, 1)) {
-            m_bFailed = true;
-            return 0;
-        }
-        return m_image[offset];
-    }
-
-    // count bytes at offset, or an empty span and the failed state.
-    std::span<const std::uint8_t> Bytes(std::size_t offset, std::size_t count) {
-        if (!Has(offset, count)) {
-            m_bFailed = true;
-            return {};
-        }
-        return m_image.subspan(offset, count);
-    }
+    // The byte at offset; 0 when it does not fit.
+    std::uint8_t U8(std::size_t offset) const { return Has(offset, 1) ? m_image[offset] : 0; }
 
 private:
     std::span<const std::uint8_t> m_image;
-    bool m_bFailed = false;
 };

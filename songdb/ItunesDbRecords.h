@@ -25,6 +25,13 @@ inline constexpr std::size_t kOffTrackCount = 8;
 // The smallest file that can hold the database record's tag, header and total length.
 inline constexpr std::size_t kMinDatabaseSize = 12;
 
+// Database record of a compressed catalogue: when the byte at 0xA8 of its header is 1,
+// everything after the header is one zlib stream, and the total length counts the file (header
+// and compressed bytes), not the inflated records. The header must reach past the flag.
+inline constexpr std::size_t kOffCompressedFlag = 0xA8;
+inline constexpr std::size_t kMinCompressedHeaderLength = kOffCompressedFlag + 1;
+inline constexpr std::uint8_t kCompressedFlagZlib = 1;
+
 // Track record.
 inline constexpr std::size_t kOffDataObjectCount = 12;
 // Four ASCII characters stored last-first: byte 27 is the first character.

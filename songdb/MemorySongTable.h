@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <vector>
 
 #include "songdb/SongTable.h"
@@ -16,6 +17,9 @@ public:
     int GetItemCount() const override;
     bool GetCheck(int nItem) const override;
     bool SetCheck(int nItem, bool bCheck) override;
+
+    // Makes room for rows rows, so that filling a large table does not move it again and again.
+    void Reserve(std::size_t rows) { m_rows.reserve(rows); }
 
     // The whole cell, for callers that are not bound to the 260-character buffers.
     const WString& Cell(int nItem, int nSubItem) const;

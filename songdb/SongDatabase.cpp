@@ -1,12 +1,15 @@
-// The song database: the Explorer guard, the probe, the load and check of iTunesDB, the track
-// walk into the song table and the export of one track's file.
+// The song database: the Explorer guard, the probe, the load and check of the catalogue, the
+// track walk into the song table and the export of one track's file.
 #include "songdb/SongDatabase.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 #include <cstdint>
 #include <span>
 
 #include "songdb/ByteReader.h"
+#include "songdb/CompressedCatalogue.h"
 #include "songdb/ExportName.h"
 #include "songdb/ItunesDbRecords.h"
 
@@ -37,13 +40,20 @@ void FormDrivePath(WChar* pszTarget, WChar chDrive, WStringView tail) {
     WCopyBounded(pszTarget, kMaxPath, path);
 }
 
-// UTF-16LE bytes into text; an odd last byte forms a character of its own.
+// UTF-16LE bytes into text; an odd last byte forms a character of its own. On a little-endian
+// machine the whole characters are the bytes as they lie.
 void DecodeUtf16(std::span<const std::uint8_t> bytes, WString& text) {
     text.assign((bytes.size() + 1) / 2, 0);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::size_t at = 2 * i;
-        const unsigned high = at + 1 < bytes.size() ? bytes[at + 1] : 0u;
-        text[i] = static_cast<WChar>(bytes[at] | high << 8);
+    const std::size_t whole = bytes.size() / 2;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(text.data(), bytes.data(), whole * 2);
+    } else {
+        for (std::size_t i = 0; i < whole; ++i) {
+            text[i] = static_cast<WChar>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+        }
+    }
+    if (whole < text.size()) {
+        text[whole] = bytes[2 * whole];
     }
 }
 
@@ -78,10 +88,6 @@ CSongDatabase::CSongDatabase(ISongTable& songTable) : m_songTable(songTable) {
 CSongDatabase::~CSongDatabase() {
     RestoreExplorerSetting();
     try {
-        if (m_hFile != nullptr) {
-            platform::Platform().CloseFile(m_hFile);
-            m_hFile = nullptr;
-        }
         ReleaseImage();
     } catch (...) {
         // Teardown goes on whatever a release throws.
@@ -93,33 +99,28 @@ void CSongDatabase::ApplyExplorerGuard() {
     m_dwSavedHiddenSize = 4;
     m_hExplorerKey = os.OpenExplorerKey();
     if (m_hExplorerKey == nullptr) {
-        m_nLastError = -1;
+        m_eLastError = ESongDbError::kExplorerSetting;
     } else {
         std::uint32_t dwValue = 0;
         if (os.QueryHidden(m_hExplorerKey, dwValue, m_dwSavedHiddenSize)) {
             m_dwSavedHidden = dwValue;
             m_bHiddenSaved = true;
         } else {
-            m_nLastError = -1;
+            m_eLastError = ESongDbError::kExplorerSetting;
         }
     }
     // Without a value read there is nothing to compare: an undefined value must never reach
     // the user's setting.
     if (m_bHiddenSaved && m_dwSavedHidden == 2 &&
         !os.SetHidden(m_hExplorerKey, 1, m_dwSavedHiddenSize)) {
-        m_nLastError = -1;
+        m_eLastError = ESongDbError::kExplorerSetting;
     }
-    m_pImage = nullptr;
-    m_nImageSize = 0;
-    m_tracks.clear();
-    m_locations.clear();
-    m_bWalking = false;
 }
 
 void CSongDatabase::RestoreExplorerSetting() {
     platform::IPlatform& os = platform::Platform();
     if (m_bHiddenSaved && !os.SetHidden(m_hExplorerKey, m_dwSavedHidden, m_dwSavedHiddenSize)) {
-        m_nLastError = -1;
+        m_eLastError = ESongDbError::kExplorerSetting;
     }
     if (m_hExplorerKey != nullptr) {
         os.CloseExplorerKey(m_hExplorerKey);
@@ -132,70 +133,38 @@ SExplorerSetting CSongDatabase::GetExplorerSetting() const {
 }
 
 void CSongDatabase::ReleaseImage() {
-    if (m_pImage != nullptr) {
-        platform::Platform().FreeBlock(m_pImage);
-        m_pImage = nullptr;
-    }
-    m_nImageSize = 0;
+    m_pImage.reset();
     m_locations.clear();
     m_locations.shrink_to_fit();
     m_tracks.clear();
     m_tracks.shrink_to_fit();
 }
 
-// Reads size bytes in as many reads as the platform needs. A read that fails, or that brings
-// nothing before the end (the file shrank), fails the whole read: the image is never used
-// with content that did not come from the file.
-bool CSongDatabase::ReadWholeFile(platform::FileHandle file, void* buffer, std::uint32_t size) {
-    platform::IPlatform& os = platform::Platform();
-    std::uint8_t* pTarget = static_cast<std::uint8_t*>(buffer);
-    std::uint32_t dwTotal = 0;
-    bool bRead = true;
-    while (dwTotal < size) {
-        std::uint32_t dwGot = 0;
-        if (!os.ReadFile(file, pTarget + dwTotal, size - dwTotal, dwGot) || dwGot == 0 ||
-            dwGot > size - dwTotal) {
-            bRead = false;
-            break;
-        }
-        dwTotal += dwGot;
-    }
-    m_dwBytesRead = dwTotal;
-    return bRead;
-}
-
 bool CSongDatabase::ProbeDevice(WChar letter) {
     m_chDrive = letter;
     FormDrivePath(m_szPath, letter, u"\\Ipod_Control\\Device\\SysInfo");
     platform::IPlatform& os = platform::Platform();
-    m_hFile = os.OpenFileForRead(m_szPath);
-    if (m_hFile == nullptr) {
+    const platform::FileHandle hFile = os.OpenFileForRead(m_szPath);
+    if (hFile == nullptr) {
         return false;
     }
     // Only presence and readability count; the content is read and dropped.
     bool bReadable = false;
     std::uint64_t size = 0;
-    if (os.GetFileSize(m_hFile, size) && size <= UINT32_MAX) {
+    if (os.GetFileSize(hFile, size) && size <= UINT32_MAX) {
         m_dwFileSize = static_cast<std::uint32_t>(size);
-        if (m_dwFileSize == 0) {
-            bReadable = true;
-        } else if (void* pBuffer = os.AllocateBlock(m_dwFileSize); pBuffer != nullptr) {
-            bReadable = ReadWholeFile(m_hFile, pBuffer, m_dwFileSize);
-            os.FreeBlock(pBuffer);
-        }
+        bReadable = os.ReadWholeFile(hFile, size) != nullptr;
     }
-    os.CloseFile(m_hFile);
-    m_hFile = nullptr;
+    os.CloseFile(hFile);
     return bReadable;
 }
 
 bool CSongDatabase::ImageHas(std::size_t offset, std::size_t count) const {
-    return offset <= m_nImageSize && count <= m_nImageSize - offset;
+    return CByteReader(Image()).Has(offset, count);
 }
 
 std::uint32_t CSongDatabase::ImageU32(std::size_t offset) const {
-    CByteReader reader(std::span<const std::uint8_t>(m_pImage, m_nImageSize));
-    return reader.U32(offset);
+    return CByteReader(Image()).U32(offset);
 }
 
 // Where a record that starts at record ends: its total length, cut at its parent's end.
@@ -207,23 +176,22 @@ std::size_t CSongDatabase::RecordEnd(std::size_t record, std::size_t parentEnd) 
 }
 
 bool CSongDatabase::LoadDatabase() {
-    FormDrivePath(m_szPath, m_chDrive, u"\\Ipod_Control\\iTunes\\iTunesDB");
     ReleaseImage();
     m_bWalking = false;
     platform::IPlatform& os = platform::Platform();
-    m_hFile = os.OpenFileForRead(m_szPath);
-    if (m_hFile == nullptr) {
+    platform::FileHandle hFile = nullptr;
+    bool bCompressedName = false;
+    if (!OpenCatalogue(hFile, bCompressedName)) {
         return false;
     }
-    const bool bAccepted = ReadAndCheckImage();
+    const bool bRead = ReadImage(hFile, bCompressedName);
     // Closed before anything else can fail: the arrays below may throw.
-    os.CloseFile(m_hFile);
-    m_hFile = nullptr;
-    if (!bAccepted) {
+    os.CloseFile(hFile);
+    if (!bRead || !CheckImage()) {
         ReleaseImage();
         return false;
     }
-    const std::size_t capacity = m_nImageSize / kMinTrackRecordSize;
+    const std::size_t capacity = Image().size() / kMinTrackRecordSize;
     if (m_dwTrackCount > capacity) {
         m_dwTrackCount = static_cast<std::uint32_t>(capacity);
     }
@@ -232,42 +200,69 @@ bool CSongDatabase::LoadDatabase() {
     return true;
 }
 
-bool CSongDatabase::ReadAndCheckImage() {
+// Players that keep their catalogue compressed update iTunesCDB and may leave an empty or stale
+// iTunesDB beside it, so a non-empty iTunesCDB wins. The path kept is the file opened.
+bool CSongDatabase::OpenCatalogue(platform::FileHandle& file, bool& bCompressedName) {
+    platform::IPlatform& os = platform::Platform();
+    FormDrivePath(m_szPath, m_chDrive, u"\\Ipod_Control\\iTunes\\iTunesCDB");
+    file = os.OpenFileForRead(m_szPath);
+    std::uint64_t size = 0;
+    bCompressedName = file != nullptr && (!os.GetFileSize(file, size) || size != 0);
+    if (bCompressedName) {
+        return true;
+    }
+    if (file != nullptr) {
+        os.CloseFile(file);
+    }
+    FormDrivePath(m_szPath, m_chDrive, u"\\Ipod_Control\\iTunes\\iTunesDB");
+    file = os.OpenFileForRead(m_szPath);
+    return file != nullptr;
+}
+
+// The file's bytes become the image. Those of an iTunesCDB whose header says so are inflated
+// into it instead; an iTunesDB is always read as it is.
+bool CSongDatabase::ReadImage(platform::FileHandle file, bool bCompressedName) {
     platform::IPlatform& os = platform::Platform();
     std::uint64_t size = 0;
     // The size is kept in 32 bits, as the format's lengths are: a larger file is no database.
-    if (!os.GetFileSize(m_hFile, size) || size > UINT32_MAX) {
+    if (!os.GetFileSize(file, size) || size > UINT32_MAX) {
         return false;
     }
     m_dwFileSize = static_cast<std::uint32_t>(size);
     if (m_dwFileSize < kMinDatabaseSize) {
         return false;
     }
-    m_pImage = static_cast<std::uint8_t*>(os.AllocateBlock(m_dwFileSize));
-    if (m_pImage == nullptr) {
-        return false;
+    m_pImage = os.ReadWholeFile(file, size);
+    if (m_pImage == nullptr || !bCompressedName || !catalogue::IsCompressed(Image())) {
+        return m_pImage != nullptr;
     }
-    m_nImageSize = m_dwFileSize;
-    if (!ReadWholeFile(m_hFile, m_pImage, m_dwFileSize)) {
-        return false;
+    std::unique_ptr<platform::CFileImage> pInflated;
+    const catalogue::EInflateResult eResult = catalogue::Inflate(Image(), pInflated);
+    m_pImage = std::move(pInflated);
+    if (eResult == catalogue::EInflateResult::kRefused) {
+        m_eLastError = ESongDbError::kBadCompression;
     }
-    if (ImageU32(kOffTag) != kTagDatabase || ImageU32(kOffTotalLength) != m_dwFileSize) {
+    return eResult == catalogue::EInflateResult::kInflated;
+}
+
+bool CSongDatabase::CheckImage() {
+    if (ImageU32(kOffTag) != kTagDatabase || ImageU32(kOffTotalLength) != Image().size()) {
         return false;
     }
     const std::size_t dataset = ImageU32(kOffHeaderLength);
     if (!ImageHas(dataset, kMinDatabaseSize) || ImageU32(dataset) != kTagDataset) {
-        m_nLastError = 3;
+        m_eLastError = ESongDbError::kNoDataset;
         return false;
     }
     std::size_t trackList = 0;
     if (!FindTrackList(dataset, trackList)) {
-        m_nLastError = 4;
+        m_eLastError = ESongDbError::kNoTrackList;
         return false;
     }
     m_dwTrackCount = ImageU32(trackList + kOffTrackCount);
     m_nFirstTrack = Advance(trackList, ImageU32(trackList + kOffHeaderLength));
     if (!ImageHas(m_nFirstTrack, kMinTrackRecordSize) || ImageU32(m_nFirstTrack) != kTagTrack) {
-        m_nLastError = 5;
+        m_eLastError = ESongDbError::kNoFirstTrack;
         return false;
     }
     return true;
@@ -283,7 +278,7 @@ bool CSongDatabase::FindTrackList(std::size_t dataset, std::size_t& trackList) c
             return true;
         }
         const std::uint32_t dwTotal = ImageU32(dataset + kOffTotalLength);
-        if (dwTotal == 0 || dwTotal >= m_nImageSize - dataset) {
+        if (dwTotal == 0 || dwTotal >= Image().size() - dataset) {
             return false;
         }
         dataset += dwTotal;
@@ -301,7 +296,7 @@ bool CSongDatabase::BeginWalk() {
     if (m_tracks.empty()) {
         // No track to list (a count of 0, or nothing loaded): no row, nothing stored.
         m_dwTracksVisited = 0;
-        m_nLastError = 1;
+        m_eLastError = ESongDbError::kNoMoreTracks;
         return false;
     }
     m_nCurrentTrack = m_nFirstTrack;
@@ -312,11 +307,11 @@ bool CSongDatabase::BeginWalk() {
 
 bool CSongDatabase::NextTrack() {
     if (!m_bWalking) {
-        m_nLastError = 2;
+        m_eLastError = ESongDbError::kNotWalking;
         return false;
     }
     if (m_bWalkEnded || m_dwTracksVisited >= m_dwTrackCount) {
-        m_nLastError = 1;
+        m_eLastError = ESongDbError::kNoMoreTracks;
         return false;
     }
     const std::uint32_t dwTotal = ImageU32(m_nCurrentTrack + kOffTotalLength);
@@ -324,7 +319,7 @@ bool CSongDatabase::NextTrack() {
     if (dwTotal < kMinTrackRecordSize || !ImageHas(next, kMinTrackRecordSize)) {
         // The file promises more tracks than it holds: the walk ends here.
         m_bWalkEnded = true;
-        m_nLastError = 1;
+        m_eLastError = ESongDbError::kNoMoreTracks;
         return false;
     }
     ++m_dwTracksVisited;
@@ -336,7 +331,7 @@ bool CSongDatabase::NextTrack() {
 }
 
 bool CSongDatabase::EnterTrack(std::size_t track) {
-    m_nTrackEnd = RecordEnd(track, m_nImageSize);
+    m_nTrackEnd = RecordEnd(track, Image().size());
     return ReadTrackFields(Advance(track, ImageU32(track + kOffHeaderLength)),
                            ImageU32(track + kOffDataObjectCount));
 }
@@ -350,11 +345,11 @@ bool CSongDatabase::ReadTrackFields(std::size_t first, std::uint32_t count) {
     m_nCurrentObject = first;
     bool bResult = true;
     if (!fits(m_nCurrentObject) || ImageU32(m_nCurrentObject) != kTagDataObject) {
-        m_nLastError = 6;
+        m_eLastError = ESongDbError::kNoDataObject;
         bResult = false;
     } else {
         try {
-            for (m_dwBytesRead = 0; m_dwBytesRead < count; ++m_dwBytesRead) {
+            for (std::uint32_t dwObject = 0; dwObject < count; ++dwObject) {
                 if (!fits(m_nCurrentObject)) {
                     bResult = false;
                     break;
@@ -390,20 +385,21 @@ void CSongDatabase::StoreString(std::size_t object, std::uint32_t type) {
     const std::uint32_t dwLength = ImageU32(object + kOffStringLength);
     const std::size_t start = object + kOffString;
     if (start <= objectEnd && dwLength <= objectEnd - start) {
-        DecodeUtf16(std::span<const std::uint8_t>(m_pImage + start, dwLength), m_strScratch);
+        DecodeUtf16(Image().subspan(start, dwLength), m_strScratch);
     } else {
         m_strScratch.clear();
     }
     if (type == kTypeTitle) {
         if (m_bRowInserted) {
             // A second title names the same row; it must not push later rows down.
-            m_songTable.SetItemText(m_nCurrentRow, 0, m_strScratch.c_str());
+            m_songTable.SetItemText(m_nCurrentRow, kColumnTitle, m_strScratch.c_str());
         } else {
             m_songTable.InsertItem(m_nCurrentRow, m_strScratch.c_str());
             m_bRowInserted = true;
         }
     } else {
-        m_songTable.SetItemText(m_nCurrentRow, type == kTypeArtist ? 1 : 2, m_strScratch.c_str());
+        m_songTable.SetItemText(m_nCurrentRow, type == kTypeArtist ? kColumnArtist : kColumnAlbum,
+                                m_strScratch.c_str());
     }
     m_strScratch.clear();
 }
@@ -423,7 +419,8 @@ bool CSongDatabase::ReadLocation(int index, WString& location) const {
     if (object == kUnset) {
         return false;
     }
-    const std::size_t trackEnd = RecordEnd(m_tracks[static_cast<std::size_t>(index)], m_nImageSize);
+    const std::size_t trackEnd =
+        RecordEnd(m_tracks[static_cast<std::size_t>(index)], Image().size());
     const std::size_t objectEnd = RecordEnd(object, trackEnd);
     const std::size_t start = object + kOffString;
     // Whole characters only: an odd last byte is dropped.
@@ -431,7 +428,7 @@ bool CSongDatabase::ReadLocation(int index, WString& location) const {
     if (start > objectEnd || dwLength > objectEnd - start) {
         return false;
     }
-    DecodeUtf16(std::span<const std::uint8_t>(m_pImage + start, dwLength), location);
+    DecodeUtf16(Image().subspan(start, dwLength), location);
     location.resize(std::min(location.size(), location.find(u'\0')));
     return true;
 }
@@ -452,7 +449,8 @@ bool CSongDatabase::FormNameParts(int index, WString& title, WString& suffix) co
     // One character more than a path holds tells a title that does not fit from one that
     // just fits.
     WChar szTitle[kMaxPath + 1] = {};
-    const int nLength = m_songTable.GetItemText(index, 0, szTitle, static_cast<int>(kMaxPath + 1));
+    const int nLength =
+        m_songTable.GetItemText(index, kColumnTitle, szTitle, static_cast<int>(kMaxPath + 1));
     if (nLength < 0 || static_cast<std::size_t>(nLength) >= kMaxPath) {
         return false;
     }
@@ -460,9 +458,9 @@ bool CSongDatabase::FormNameParts(int index, WString& title, WString& suffix) co
 
     const std::size_t track = m_tracks[static_cast<std::size_t>(index)];
     suffix.clear();
-    if (kTrackFieldsWithType <= RecordEnd(track, m_nImageSize) - track) {
-        suffix = exportname::TypeSuffix(
-            std::span<const std::uint8_t, 4>(m_pImage + track + kOffFileType, kFileTypeLength));
+    if (kTrackFieldsWithType <= RecordEnd(track, Image().size()) - track) {
+        suffix =
+            exportname::TypeSuffix(Image().subspan(track + kOffFileType).first<kFileTypeLength>());
     }
     if (suffix.empty()) {
         // No usable type (spaces, or the zero bytes of old databases): the stored file's own

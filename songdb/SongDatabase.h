@@ -1,9 +1,12 @@
 // The one object through which the program touches the player: probe, load and check its
-// iTunesDB, walk the tracks into the song table, and copy a track's file off the player.
+// catalogue (iTunesCDB or iTunesDB), walk the tracks into the song table, and copy a track's
+// file off the player.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -11,6 +14,20 @@
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "songdb/SongTable.h"
+
+// The song database's last error: why the last load or walk step stopped. The numbers are what
+// the window and the command-line tool show ("Error is : N").
+enum class ESongDbError : int {
+    kExplorerSetting = -1,  // the Explorer "Hidden" value could not be read or written
+    kNone = 0,              // nothing recorded (a load refused for a reason without a code)
+    kNoMoreTracks = 1,      // the walk has no further track (the last one, or the file ends)
+    kNotWalking = 2,        // NextTrack before BeginWalk
+    kNoDataset = 3,         // no dataset where the database header ends
+    kNoTrackList = 4,       // no dataset holds the track list
+    kNoFirstTrack = 5,      // no track record after the track list
+    kNoDataObject = 6,      // a track's first data object is missing
+    kBadCompression = 7,    // a compressed catalogue that is corrupt, truncated or too large
+};
 
 // Why the last ExportTrack failed, for messages of the command-line tool.
 enum class EExportFailure {
@@ -48,8 +65,9 @@ public:
 
     // True when drive letter holds a readable Ipod_Control\Device\SysInfo.
     bool ProbeDevice(WChar letter);
-    // Reads and checks the recorded drive's iTunesDB; last error 3, 4 or 5 on refusals that
-    // have a code.
+    // Reads and checks the recorded drive's catalogue: iTunesCDB when it is there and not empty,
+    // otherwise iTunesDB. A compressed catalogue is inflated first. Last error 3, 4, 5 or 7 on
+    // refusals that have a code.
     bool LoadDatabase();
 
     bool BeginWalk();
@@ -71,11 +89,11 @@ public:
     static bool MatchPrefix(const WChar* pszPattern, WChar* pszText, int n);
 
     std::uint32_t GetTrackCount() const { return m_dwTrackCount; }
-    int GetLastError() const { return m_nLastError; }
-    // The path last formed: SysInfo during a probe, the database after a load.
+    int GetLastError() const { return static_cast<int>(m_eLastError); }
+    // The path last formed: SysInfo during a probe, the catalogue file after a load.
     const WChar* GetPath() const { return m_szPath; }
     WChar GetDriveLetter() const { return m_chDrive; }
-    // Size in bytes of the last file read, and the loaded image.
+    // Size in bytes of the last file read (for a compressed catalogue, the compressed file).
     std::uint32_t GetFileSize() const { return m_dwFileSize; }
     SExplorerSetting GetExplorerSetting() const;
 
@@ -85,8 +103,9 @@ private:
     void ApplyExplorerGuard();
     void RestoreExplorerSetting();
     void ReleaseImage();
-    bool ReadWholeFile(platform::FileHandle file, void* buffer, std::uint32_t size);
-    bool ReadAndCheckImage();
+    bool OpenCatalogue(platform::FileHandle& file, bool& bCompressedName);
+    bool ReadImage(platform::FileHandle file, bool bCompressedName);
+    bool CheckImage();
     bool FindTrackList(std::size_t dataset, std::size_t& trackList) const;
     bool EnterTrack(std::size_t track);
     void StoreString(std::size_t object, std::uint32_t type);
@@ -98,18 +117,22 @@ private:
     bool ImageHas(std::size_t offset, std::size_t count) const;
     std::size_t RecordEnd(std::size_t record, std::size_t parentEnd) const;
 
-    // State in the order the design gives it; record pointers are image offsets here.
+    std::span<const std::uint8_t> Image() const {
+        return m_pImage != nullptr ? m_pImage->Bytes() : std::span<const std::uint8_t>();
+    }
+
+    // The walk's position (row, track index and record, data object), the Explorer guard's
+    // saved value, the paths and the loaded image; record positions are image offsets.
     int m_nCurrentRow = 0;
     ISongTable& m_songTable;
     platform::ExplorerKey m_hExplorerKey = nullptr;
     std::uint32_t m_dwSavedHidden = 0;
     std::uint32_t m_dwSavedHiddenSize = 4;
-    platform::FileHandle m_hFile = nullptr;
     WChar m_szPath[kMaxPath] = {};
     std::uint32_t m_dwFileSize = 0;
-    std::uint32_t m_dwBytesRead = 0;
     int m_nCurrentTrackIndex = 0;
-    std::uint8_t* m_pImage = nullptr;
+    // The catalogue as loaded (the file's bytes, or the inflated ones); nothing is read past it.
+    std::unique_ptr<platform::CFileImage> m_pImage;
     WChar m_chDrive = 0;
     std::size_t m_nCurrentTrack = 0;
     std::size_t m_nFirstTrack = 0;
@@ -120,14 +143,12 @@ private:
     std::vector<std::size_t> m_locations;
     std::vector<std::size_t> m_tracks;
     std::uint32_t m_dwTrackCount = 0;
-    int m_nLastError = 0;
+    ESongDbError m_eLastError = ESongDbError::kNone;
 
-    // Beyond the design: whether "Hidden" was read, the export run's names, the last
-    // export failure.
+    // Whether "Hidden" was read, so that only a value read is ever written back.
     bool m_bHiddenSaved = false;
+    // The names the current export run has given, so that no copy overwrites another.
     std::unordered_set<std::u16string> m_runNames;
-    // Bytes of the image actually held (0 when none); the image is never read past this.
-    std::size_t m_nImageSize = 0;
     // End of the current track's record, clamped to the image: its data objects stay before it.
     std::size_t m_nTrackEnd = 0;
     // The current track has its row, so a later title sets it instead of adding one.

@@ -4,6 +4,11 @@
 
 #include "platform/Text.h"
 
+// The song table's columns.
+inline constexpr int kColumnTitle = 0;
+inline constexpr int kColumnArtist = 1;
+inline constexpr int kColumnAlbum = 2;
+
 class ISongTable {
 public:
     virtual ~ISongTable() = default;

@@ -2,6 +2,9 @@
 // written.
 #include "tools/ItunesDbWriter.h"
 
+#include <zlib.h>
+
+#include <algorithm>
 #include <stdexcept>
 #include <utility>
 
@@ -147,6 +150,30 @@ std::vector<std::uint8_t> WriteItunesDb(const SDatabaseContent& content, SDataba
         *pLayout = std::move(layout);
     }
     return image;
+}
+
+std::vector<std::uint8_t> CompressItunesDb(const std::vector<std::uint8_t>& image) {
+    const std::uint32_t dwHeader = GetU32(image, 4);
+    if (dwHeader > image.size()) {
+        throw std::invalid_argument("database header longer than the image");
+    }
+    const std::uint32_t dwNewHeader = std::max(dwHeader, kCompressedHeaderLength);
+    std::vector<std::uint8_t> result(image.begin(), image.begin() + dwHeader);
+    result.resize(dwNewHeader, 0);
+    PutU32(result, 4, dwNewHeader);
+    PutU32(result, 12, 2);
+    result[0xA8] = 1;
+
+    const std::size_t bodySize = image.size() - dwHeader;
+    uLongf compressedSize = compressBound(static_cast<uLong>(bodySize));
+    result.resize(dwNewHeader + compressedSize);
+    if (compress2(result.data() + dwNewHeader, &compressedSize, image.data() + dwHeader,
+                  static_cast<uLong>(bodySize), Z_DEFAULT_COMPRESSION) != Z_OK) {
+        throw std::runtime_error("zlib could not compress the database");
+    }
+    result.resize(dwNewHeader + compressedSize);
+    PutU32(result, 8, static_cast<std::uint32_t>(result.size()));
+    return result;
 }
 
 void PutU32(std::vector<std::uint8_t>& image, std::size_t offset, std::uint32_t value) {

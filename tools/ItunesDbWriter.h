@@ -87,6 +87,13 @@ inline constexpr std::uint32_t kObjectStringOffset = 40;
 std::vector<std::uint8_t> WriteItunesDb(const SDatabaseContent& content,
                                         SDatabaseLayout* pLayout = nullptr);
 
+// The compressed form of a whole database image, as players that keep their catalogue in
+// iTunesCDB write it: the database header (made at least kCompressedHeaderLength long, padded
+// with zeros), its byte 0xA8 set to 1 and its field at 12 to 2, followed by everything after the
+// header as one zlib stream; the total length at 8 is the size of the result.
+inline constexpr std::uint32_t kCompressedHeaderLength = 0xF4;
+std::vector<std::uint8_t> CompressItunesDb(const std::vector<std::uint8_t>& image);
+
 // The data objects a track entry stands for, in the order they are written.
 std::vector<SDataObjectEntry> DataObjectsOf(const STrackEntry& track);
 

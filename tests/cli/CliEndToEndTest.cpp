@@ -250,18 +250,23 @@ TEST_F(CliEndToEnd, RefusedDatabasesShowTheirCode) {
         const char* name;
         int nCode;
     };
-    for (const SCase& c :
-         {SCase{"no-dataset", 3}, SCase{"no-track-list", 4}, SCase{"no-track", 5}}) {
+    for (const SCase& c : {SCase{"no-dataset", 3}, SCase{"no-track-list", 4}, SCase{"no-track", 5},
+                           SCase{"compressed-cut-short", 7}}) {
         dbwriter::SDatabaseLayout layout;
         std::vector<std::uint8_t> image = dbwriter::WriteItunesDb(content, &layout);
+        const fs::path root = m_dir / c.name;
         if (c.nCode == 3) {
             dbwriter::PutU32(image, layout.datasets[0], 0x58585858);
         } else if (c.nCode == 4) {
             dbwriter::PutU32(image, layout.trackList, 0x58585858);
-        } else {
+        } else if (c.nCode == 5) {
             dbwriter::PutU32(image, layout.tracks[0], 0x58585858);
+        } else {
+            // The sound catalogue stays in iTunesDB; the compressed one beside it wins.
+            std::vector<std::uint8_t> compressed = dbwriter::CompressItunesDb(image);
+            compressed.resize(compressed.size() - 20);
+            WriteBytes(root / "iPod_Control" / "iTunes" / "iTunesCDB", compressed);
         }
-        const fs::path root = m_dir / c.name;
         WriteBytes(root / "iPod_Control" / "Device" / "SysInfo", {});
         WriteBytes(root / "iPod_Control" / "iTunes" / "iTunesDB", image);
         const SRun run = Run("list --root " + Quote(root.string()));
@@ -454,6 +459,21 @@ TEST_F(CliEndToEnd, DemoPlayerListsAndExtracts) {
     EXPECT_EQ(dbwriter::GetU32(wav, 24), 22050u);  // sample rate
     EXPECT_EQ(dbwriter::GetU32(wav, 4), wav.size() - 8);
     EXPECT_NE(ReadBytes(out / "Homecoming.WAV"), wav);
+
+    // The nano-style demo lists and extracts the same.
+    const fs::path nano = m_dir / "nano";
+    ASSERT_EQ(std::system((Quote(KESTRUM_DEMO_EXE) + " " + Quote(nano.string()) +
+                           " --compressed >/dev/null")
+                              .c_str()),
+              0);
+    EXPECT_TRUE(ReadBytes(nano / database).empty());
+    EXPECT_EQ(Run("list --root " + Quote(nano.string())).out, list.out);
+    const fs::path nanoOut = m_dir / "nano-out";
+    ASSERT_EQ(
+        Run("extract --all --to " + Quote(nanoOut.string()) + " --root " + Quote(nano.string()))
+            .nStatus,
+        0);
+    EXPECT_EQ(ReadBytes(nanoOut / "Homecoming (2).WAV"), wav);
 }
 #endif
 

@@ -88,7 +88,7 @@ TEST(CommandLine, KeepsDriveRootFieldAndFolder) {
     EXPECT_EQ(options.drive, 'G');
     EXPECT_EQ(options.toDir, "/out dir");
     EXPECT_EQ(options.strSearch, "Café");
-    EXPECT_EQ(options.nColumn, cli::kColumnArtist);
+    EXPECT_EQ(options.nColumn, kColumnArtist);
 }
 
 struct SRowListCase {

@@ -7,7 +7,9 @@ the prefix's dosdevices); the Linux program sees it through KESTRUM_DRIVES under
 letter. `list` and `search` must print the same rows (Windows ends its lines with CR LF).
 `extract --all` must give byte-identical files, except that Windows refuses names holding
 characters it forbids (? * : " < > | and control characters), which POSIX allows, and drops
-the trailing dots and spaces of a name.
+the trailing dots and spaces of a name. Then the same catalogue is compressed into iTunesCDB
+beside an empty iTunesDB, as later nanos keep it: both programs must list and search it
+exactly as they did the plain one.
 """
 
 import argparse
@@ -18,6 +20,8 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+import compress_catalogue  # noqa: E402
 import independent_writer  # noqa: E402
 
 WINDOWS_FORBIDDEN = set('?*:"<>|') | {chr(c) for c in range(1, 32)}
@@ -85,10 +89,13 @@ def main():
             return subprocess.run([options.wine_run, "--prefix", prefix, options.windows_cli]
                                   + args, capture_output=True, check=False)
 
-        for args in (["list", "--drive", LETTER], ["search", "repeated", "--drive", LETTER],
-                     ["search", "ALBUM caf", "--field", "album", "--drive", LETTER]):
+        listings = (["list", "--drive", LETTER], ["search", "repeated", "--drive", LETTER],
+                    ["search", "ALBUM caf", "--field", "album", "--drive", LETTER])
+        plain_rows = {}
+        for args in listings:
             on_linux, on_windows = linux(args), windows(args)
             windows_rows = on_windows.stdout.replace(b"\r\n", b"\n")
+            plain_rows[" ".join(args)] = on_linux.stdout
             if (on_linux.returncode, on_linux.stdout) != (on_windows.returncode, windows_rows):
                 failures.append("%s differs: linux %d, %d bytes; windows %d, %d bytes %r"
                                 % (" ".join(args), on_linux.returncode, len(on_linux.stdout),
@@ -112,6 +119,27 @@ def main():
                 failures.append("%r was copied on Linux only" % name)
         print("%d tracks: %d files on Linux, %d on Windows"
               % (len(tracks), len(linux_files), len(windows_files)))
+
+        itunes = os.path.join(player, "iPod_Control", "iTunes")
+        with open(os.path.join(itunes, "iTunesDB"), "rb") as f:
+            compressed = compress_catalogue.compress_catalogue(f.read())
+        with open(os.path.join(itunes, "iTunesCDB"), "wb") as f:
+            f.write(compressed)
+        open(os.path.join(itunes, "iTunesDB"), "wb").close()
+        for args in listings:
+            on_linux, on_windows = linux(args), windows(args)
+            windows_rows = on_windows.stdout.replace(b"\r\n", b"\n")
+            expected = plain_rows[" ".join(args)]
+            if (on_linux.returncode, on_linux.stdout) != (0, expected):
+                failures.append("compressed: %s on Linux differs from the plain catalogue: %d, "
+                                "%d bytes %r" % (" ".join(args), on_linux.returncode,
+                                                 len(on_linux.stdout), on_linux.stderr[-300:]))
+            if (on_windows.returncode, windows_rows) != (0, expected):
+                failures.append("compressed: %s on Windows differs from the plain catalogue: "
+                                "%d, %d bytes %r" % (" ".join(args), on_windows.returncode,
+                                                     len(on_windows.stdout),
+                                                     on_windows.stderr[-300:]))
+        print("compressed catalogue of %d bytes listed and searched" % len(compressed))
     finally:
         link = os.path.join(prefix, "dosdevices", LETTER.lower() + ":")
         if os.path.islink(link):

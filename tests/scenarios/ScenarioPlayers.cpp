@@ -63,14 +63,31 @@ bool WriteSysInfo(const fs::path& root) {
     return WriteBytes(root / "iPod_Control" / "Device" / "SysInfo", Text("ModelNumStr: xKS01\n"));
 }
 
-bool WriteDatabase(const fs::path& root, const dbwriter::SDatabaseContent& content) {
-    return WriteBytes(root / "iPod_Control" / "iTunes" / "iTunesDB",
-                      dbwriter::WriteItunesDb(content));
+// How a player keeps its catalogue.
+enum class ECatalogue {
+    kPlain,       // iTunesDB
+    kCompressed,  // iTunesCDB beside an empty iTunesDB, as later nanos keep it
+    kCorrupt,     // the same, the compressed stream cut short
+};
+
+bool WriteDatabase(const fs::path& root, const dbwriter::SDatabaseContent& content,
+                   ECatalogue eCatalogue = ECatalogue::kPlain) {
+    const fs::path folder = root / "iPod_Control" / "iTunes";
+    const std::vector<std::uint8_t> image = dbwriter::WriteItunesDb(content);
+    if (eCatalogue == ECatalogue::kPlain) {
+        return WriteBytes(folder / "iTunesDB", image);
+    }
+    std::vector<std::uint8_t> compressed = dbwriter::CompressItunesDb(image);
+    if (eCatalogue == ECatalogue::kCorrupt) {
+        compressed.resize(compressed.size() - 16);
+    }
+    return WriteBytes(folder / "iTunesCDB", compressed) && WriteBytes(folder / "iTunesDB", {});
 }
 
 // A player holding songs; each file's content names the song so that copies can be told apart.
 template <std::size_t N>
-bool WritePlayer(const fs::path& root, const SSong (&songs)[N]) {
+bool WritePlayer(const fs::path& root, const SSong (&songs)[N],
+                 ECatalogue eCatalogue = ECatalogue::kPlain) {
     dbwriter::SDatabaseContent content;
     for (const SSong& song : songs) {
         dbwriter::STrackEntry track;
@@ -86,7 +103,7 @@ bool WritePlayer(const fs::path& root, const SSong (&songs)[N]) {
             return false;
         }
     }
-    return WriteSysInfo(root) && WriteDatabase(root, content);
+    return WriteSysInfo(root) && WriteDatabase(root, content, eCatalogue);
 }
 
 // Many songs, so that the list scrolls: "Track 01" to "Track 40", every seventh a "Needle".
@@ -123,6 +140,8 @@ int main(int argc, char** argv) {
     const bool bOk = WritePlayer(dir / "full", kFullSongs) && WritePlayer(dir / "one", kOneSong) &&
                      WriteLongPlayer(dir / "long") && WriteSysInfo(dir / "empty") &&
                      WriteDatabase(dir / "empty", empty) && WriteSysInfo(dir / "nodb") &&
-                     WritePlayer(dir / "second", kOneSong);
+                     WritePlayer(dir / "second", kOneSong) &&
+                     WritePlayer(dir / "nano", kFullSongs, ECatalogue::kCompressed) &&
+                     WritePlayer(dir / "nano-corrupt", kFullSongs, ECatalogue::kCorrupt);
     return bOk ? 0 : 1;
 }

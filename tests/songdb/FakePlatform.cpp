@@ -50,6 +50,10 @@ WString CFakePlatform::DatabasePath(WChar letter) {
     return WString(1, letter) + u":\\iPod_Control\\iTunes\\iTunesDB";
 }
 
+WString CFakePlatform::CompressedDatabasePath(WChar letter) {
+    return WString(1, letter) + u":\\iPod_Control\\iTunes\\iTunesCDB";
+}
+
 WString CFakePlatform::SysInfoPath(WChar letter) {
     return WString(1, letter) + u":\\iPod_Control\\Device\\SysInfo";
 }

@@ -35,6 +35,7 @@ public:
 
     // The database and SysInfo of drive letter.
     static WString DatabasePath(WChar letter);
+    static WString CompressedDatabasePath(WChar letter);
     static WString SysInfoPath(WChar letter);
     void AddPlayer(WChar letter, std::vector<std::uint8_t> database);
 

@@ -1,5 +1,6 @@
 // Real catalogues written by several versions of the desktop software: every listed row and
-// its export name must come out as the expected listings say.
+// its export name must come out as the expected listings say, read as they are and compressed
+// into an iTunesCDB beside an empty iTunesDB.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -48,17 +49,36 @@ std::vector<fs::path> Samples() {
     return samples;
 }
 
+// Each sample as it is, then compressed.
+std::vector<std::pair<fs::path, bool>> Forms(const std::vector<fs::path>& samples) {
+    std::vector<std::pair<fs::path, bool>> forms;
+    for (const bool bCompressed : {false, true}) {
+        for (const fs::path& sample : samples) {
+            forms.emplace_back(sample, bCompressed);
+        }
+    }
+    return forms;
+}
+
 TEST(Samples, EveryRowAndExportNameMatchesTheListing) {
     const std::vector<fs::path> samples = Samples();
     if (samples.empty()) {
         GTEST_SKIP() << "no samples in " << KESTRUM_SAMPLES_DIR;
     }
-    for (const fs::path& sample : samples) {
-        SCOPED_TRACE(sample.filename().string());
+    for (const auto& [sample, bCompressed] : Forms(samples)) {
+        SCOPED_TRACE(sample.filename().string() + (bCompressed ? " compressed" : ""));
         fs::path listing = sample;
         listing.replace_extension(".expected.tsv");
         const auto expected = ReadTsv(listing);
-        songdbtest::CLoadedPlayer player(ReadBytes(sample));
+        songdbtest::CLoadedPlayer player([&](fake::CFakePlatform& os) {
+            if (bCompressed) {
+                os.AddPlayer(u'E', {});
+                os.AddFile(os.CompressedDatabasePath(u'E'),
+                           dbwriter::CompressItunesDb(ReadBytes(sample)));
+            } else {
+                os.AddPlayer(u'E', ReadBytes(sample));
+            }
+        });
         ASSERT_TRUE(player.bLoaded);
         EXPECT_EQ(player.db->GetLastError(), 1);
         ASSERT_EQ(static_cast<std::size_t>(player.table.GetItemCount()), expected.size());

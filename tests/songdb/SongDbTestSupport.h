@@ -1,6 +1,7 @@
 // Shared helpers of the song database tests: a loaded database over the fake platform.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,8 +21,15 @@ struct CLoadedPlayer {
     bool bProbed = false;
     bool bLoaded = false;
 
-    explicit CLoadedPlayer(std::vector<std::uint8_t> image, bool bWalk = true) {
-        os.AddPlayer(u'E', std::move(image));
+    explicit CLoadedPlayer(std::vector<std::uint8_t> image, bool bWalk = true)
+        : CLoadedPlayer(
+              [&image](fake::CFakePlatform& fake) { fake.AddPlayer(u'E', std::move(image)); },
+              bWalk) {}
+
+    // A player on drive E whose files arrange puts there.
+    explicit CLoadedPlayer(const std::function<void(fake::CFakePlatform&)>& arrange,
+                           bool bWalk = true) {
+        arrange(os);
         db = std::make_unique<CSongDatabase>(table);
         bProbed = db->ProbeDevice(u'E');
         bLoaded = bProbed && db->LoadDatabase();

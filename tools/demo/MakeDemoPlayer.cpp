@@ -180,11 +180,13 @@ std::string FolderName(unsigned folder) {
 int Usage(const char* reason) {
     std::fprintf(stderr,
                  "make-demo-player: %s\n"
-                 "Usage: make-demo-player DIR [--tracks N] [--seconds S]\n"
+                 "Usage: make-demo-player DIR [--tracks N] [--seconds S] [--compressed]\n"
                  "Writes a demo player into DIR: DIR/iPod_Control/Device/SysInfo,\n"
                  "DIR/iPod_Control/iTunes/iTunesDB and one WAV tune per song under\n"
                  "DIR/iPod_Control/Music/F00..F19. N songs (12 by default), each S seconds long\n"
-                 "(1.5 by default, 0.1 for more than 100 songs).\n",
+                 "(1.5 by default, 0.1 for more than 100 songs). --compressed writes the\n"
+                 "catalogue compressed, as later nanos keep it: iTunesCDB beside an empty\n"
+                 "iTunesDB.\n",
                  reason);
     return kExitUsage;
 }
@@ -195,13 +197,16 @@ int main(int argc, char** argv) {
     std::string dir;
     std::size_t trackCount = kSongCount;
     double seconds = 0.0;
+    bool bCompressed = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             Usage("writes a demo player folder");
             return 0;
         }
-        if (arg == "--tracks" || arg == "--seconds") {
+        if (arg == "--compressed") {
+            bCompressed = true;
+        } else if (arg == "--tracks" || arg == "--seconds") {
             if (i + 1 >= argc) {
                 return Usage("option needs a value");
             }
@@ -275,9 +280,15 @@ int main(int argc, char** argv) {
         trackEntry.dwFileSize = static_cast<std::uint32_t>(tune.size());
         content.tracks.push_back(std::move(trackEntry));
     }
-    if (!WriteFile(root / "iTunes" / "iTunesDB", dbwriter::WriteItunesDb(content))) {
+    const std::vector<std::uint8_t> catalogue = dbwriter::WriteItunesDb(content);
+    const bool bWritten = bCompressed ? WriteFile(root / "iTunes" / "iTunesCDB",
+                                                  dbwriter::CompressItunesDb(catalogue)) &&
+                                            WriteFile(root / "iTunes" / "iTunesDB", {})
+                                      : WriteFile(root / "iTunes" / "iTunesDB", catalogue);
+    if (!bWritten) {
         return 1;
     }
-    std::printf("Demo player with %zu songs written to %s\n", tracks.size(), dir.c_str());
+    std::printf("Demo player with %zu songs%s written to %s\n", tracks.size(),
+                bCompressed ? " (compressed catalogue)" : "", dir.c_str());
     return 0;
 }
