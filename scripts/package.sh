@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Kestrum's packages into build/packages/: the Debian package (kestrum_<version>_<arch>.deb)
 # from the linux preset and the Windows zip (Kestrum-<version>-win64.zip) from the windows-mingw
-# cross build. Build trees already there are reused; only the packaged programs are built.
+# cross build. Build trees already there are reused.
 # Installs missing Debian packages when run as root.
 # Usage: scripts/package.sh [deb] [zip]   (default: both)
 set -euo pipefail
@@ -28,17 +28,17 @@ for kind in "${kinds[@]}"; do
 done
 scripts/ensure-packages.sh "${needs[@]}"
 
-# Configures and builds the preset's packaged targets, then runs cpack in the build tree and
-# copies the package (file name pattern $3) into build/packages/.
+# Configures and builds the preset's tree, then runs cpack in it and copies the package (file
+# name pattern $2) into build/packages/.
 package() {
-    local preset=$1 targets=$2 pattern=$3
+    local preset=$1 pattern=$2
     local tree=$root/build/$preset
-    echo "==> $preset: building $targets"
+    echo "==> $preset: building"
     # An existing tree is only built: configuring it again would be redone by the build when
     # needed anyway.
     [ -f "$tree/CMakeCache.txt" ] || cmake --preset "$preset" >/dev/null
-    # shellcheck disable=SC2086 # the target list is split on purpose
-    cmake --build "$tree" -j"$jobs" --target $targets
+    # cpack would build the whole tree anyway before installing it, one job at a time.
+    cmake --build "$tree" -j"$jobs"
     echo "==> $preset: cpack"
     rm -rf "$tree/cpack"
     (cd "$tree" && cpack --config CPackConfig.cmake -B "$tree/cpack")
@@ -51,9 +51,8 @@ package() {
 
 for kind in "${kinds[@]}"; do
     case $kind in
-        deb) package linux "kestrum kestrum-cli kestrum_icons kestrum_packaging_files" \
-            'kestrum_*.deb' ;;
-        zip) package windows-mingw "Kestrum kestrum-cli" 'Kestrum-*-win64.zip' ;;
+        deb) package linux 'kestrum_*.deb' ;;
+        zip) package windows-mingw 'Kestrum-*-win64.zip' ;;
     esac
 done
 echo
