@@ -70,7 +70,7 @@ check_deb() {
         usr/share/man/man1/kestrum-cli.1.gz usr/share/man/man1/kestrum.1.gz \
         usr/share/metainfo/$appstream_id.metainfo.xml usr/share/doc/kestrum/copyright \
         usr/share/doc/kestrum/changelog.gz; do
-        grep -qx "\./$path" <<<"$contents" || fail "the package lacks /$path"
+        grep -qxF "./$path" <<<"$contents" || fail "the package lacks /$path"
     done
     # The dependencies are dpkg-shlibdeps' findings, so the Qt widgets library is among them.
     local depends
