@@ -5,6 +5,8 @@
 #include <cctype>
 #include <set>
 
+#include "KestrumVersion.h"
+
 namespace cli {
 namespace {
 
@@ -127,6 +129,10 @@ bool ParseCommandLine(const std::vector<std::string>& args, SCliOptions& options
         }
         if (arg == "--help" || arg == "-h") {
             options.eCommand = ECommand::kHelp;
+            return true;
+        }
+        if (arg == "--version") {
+            options.eCommand = ECommand::kVersion;
             return true;
         }
         // "--name value" or "--name=value".
@@ -290,6 +296,7 @@ Usage:
   kestrum-cli search TEXT [--field title|artist|album] [PLAYER]
   kestrum-cli extract --to DIR (--all | --rows LIST | --match TEXT [--field F]) [PLAYER]
   kestrum-cli --help
+  kestrum-cli --version
 
 PLAYER (by default the drives D to Z are tried in order and the first that
 holds iPod_Control\Device\SysInfo is used):
@@ -328,5 +335,7 @@ Exit status:
   64  bad arguments, or a search text shorter than 3 characters
 )";
 }
+
+const char* VersionText() { return "kestrum-cli " KESTRUM_VERSION "\n"; }
 
 }  // namespace cli

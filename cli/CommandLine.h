@@ -9,7 +9,7 @@
 
 namespace cli {
 
-enum class ECommand { kNone, kHelp, kList, kSearch, kExtract };
+enum class ECommand { kNone, kHelp, kVersion, kList, kSearch, kExtract };
 
 // Which rows extract copies.
 enum class ESelection { kNone, kAll, kRows, kMatch };
@@ -49,5 +49,8 @@ bool ExpandRowList(const std::vector<SRowRange>& ranges, unsigned long rowCount,
 
 // The text of --help.
 const char* HelpText();
+
+// The line --version prints: the program's name and version.
+const char* VersionText();
 
 }  // namespace cli

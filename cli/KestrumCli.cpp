@@ -371,6 +371,10 @@ int RunKestrumCli(const std::vector<std::string>& args, std::FILE* out, std::FIL
         Write(out, HelpText());
         return kExitOk;
     }
+    if (options.eCommand == ECommand::kVersion) {
+        Write(out, VersionText());
+        return kExitOk;
+    }
     // Installed for the run only, over whatever platform is in place.
     CCliPlatform cliPlatform(platform::Platform());
     platform::InstallPlatform(&cliPlatform);

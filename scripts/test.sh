@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the linux preset, the sanitizer build, a short fuzz run, the
 # format check and the Windows cross build under Wine. Installs missing packages when run as
-# root. Exits non-zero when any step fails.
-# Usage: scripts/test.sh [linux] [asan] [fuzz] [format] [windows]   (default: all of them)
+# root. Exits non-zero when any step fails. The package step makes and checks the Debian package
+# and the Windows zip from the linux and windows-mingw trees.
+# Usage: scripts/test.sh [linux] [asan] [fuzz] [format] [windows] [package]   (default: all)
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -11,7 +12,7 @@ jobs=${KESTRUM_JOBS:-2}
 fuzz_seconds=${KESTRUM_FUZZ_SECONDS:-30}
 samples=${KESTRUM_SAMPLES_DIR:-$root/../shared/samples}
 steps=("$@")
-[ ${#steps[@]} -eq 0 ] && steps=(linux asan fuzz format windows)
+[ ${#steps[@]} -eq 0 ] && steps=(linux asan fuzz format windows package)
 
 scripts/ensure-packages.sh cmake g++ make pkg-config libgtest-dev googletest libbenchmark-dev \
     clang libclang-rt-14-dev clang-format qt6-base-dev libglib2.0-dev libglib2.0-bin python3 \
@@ -103,6 +104,11 @@ windows() {
     preset windows-mingw
 }
 
+# The Debian package and the Windows zip, made from the trees the steps above built.
+packages() {
+    scripts/package.sh && scripts/check-packages.sh
+}
+
 for step in "${steps[@]}"; do
     case $step in
         linux) run_step "linux preset" preset linux ;;
@@ -110,8 +116,9 @@ for step in "${steps[@]}"; do
         fuzz) run_step "fuzz (${fuzz_seconds} s per target)" fuzz ;;
         format) run_step "clang-format check" format_check ;;
         windows) run_step "windows-mingw preset under Wine" windows ;;
+        package) run_step "packages (deb, zip)" packages ;;
         *)
-            echo "unknown step $step (linux, asan, fuzz, format, windows)" >&2
+            echo "unknown step $step (linux, asan, fuzz, format, windows, package)" >&2
             exit 64
             ;;
     esac

@@ -1,11 +1,21 @@
 // Entry point of the Linux program: the Qt backend under the application object.
 #include <QApplication>
+#include <cstdio>
+#include <cstring>
 
+#include "KestrumVersion.h"
 #include "app/KestrumApp.h"
 #include "ui/qt/AppIcon.h"
 #include "ui/qt/QtBackend.h"
 
 int main(int argc, char** argv) {
+    // Answered before Qt starts, so that it works without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs("kestrum " KESTRUM_VERSION "\n", stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Kestrum"));
     // Matches the installed desktop entry, so that the desktop groups the window under it.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "KestrumVersion.h"
 #include "platform/Text.h"
 #include "tools/ItunesDbWriter.h"
 
@@ -240,6 +241,9 @@ TEST_F(CliEndToEnd, ExitStatusesAndMessages) {
         }
     }
     EXPECT_NE(Run("--help").out.find("Usage:"), std::string::npos);
+    const SRun version = Run("--version");
+    EXPECT_EQ(version.nStatus, 0);
+    EXPECT_EQ(version.out, "kestrum-cli " KESTRUM_VERSION "\n");
 }
 
 TEST_F(CliEndToEnd, RefusedDatabasesShowTheirCode) {
