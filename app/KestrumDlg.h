@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "app/SongTableMirror.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "res/resource.h"
@@ -50,6 +51,10 @@ protected:
     void OnSearchTextChange();
     void OnTrayShowWindow();
     void OnCheckAllNone();
+    // During a run, closing the window cancels the run first and closes once it has stopped.
+    void OnCancel() override;
+    // The window coming back from the notification area brings a run's progress back with it.
+    void OnNotifyLButtonDblClk(POINT point) override;
 
     HICON m_hIcon;
     CSongDatabase* m_pDatabase;
@@ -63,6 +68,11 @@ protected:
     platform::ThreadHandle m_hWatchThread;
     CListCtrl m_listSongs;
     CComboBox m_comboField;
+    // What the database fills: the list above, with its texts kept for the extraction worker.
+    CSongTableMirror m_songTable{m_listSongs};
+    // The progress dialog while an extraction runs, else nullptr.
+    CDialog* m_pProgress = nullptr;
+    bool m_bCloseAfterRun = false;
 
     DECLARE_MESSAGE_MAP()
 
@@ -71,4 +81,10 @@ private:
     void ShowDiskSummary(const WChar* pszDrive);
     // Whether the cell text, compared from every start position, holds m_szSearch.
     bool CellMatches(int nRow);
+    // Copies the ticked rows into pszFolder on a worker thread behind the progress dialog, then
+    // tells the user how it went.
+    void RunExtraction(const WChar* pszFolder);
+    // The notification-area tip: "Kestrum: N of M" during a run, "Kestrum" otherwise.
+    void SetTrayTip(const WChar* pszTip);
+    void ShowProgressAgain();
 };

@@ -26,5 +26,10 @@
 #define IDC_SEARCHFIELD 1019
 #define IDC_CHECKALL 1020
 
+// The progress dialog of an extraction run and its controls; its Cancel button is IDCANCEL (2).
+#define IDD_EXTRACT_PROGRESS 120
+#define IDC_PROGRESS_TEXT 1050
+#define IDC_PROGRESS_BAR 1051
+
 // Commands.
 #define ID_TRAY_SHOWWINDOW 32771

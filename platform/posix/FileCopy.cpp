@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/CopyProgress.h"
+
 namespace platform::posix {
 namespace {
 
@@ -82,7 +84,22 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-bool CopyByBuffer(int from, int to) {
+// Tells this thread's progress how far the copy has got; false (errno ECANCELED) when it says to
+// stop.
+bool Reported(std::uint64_t copied, std::uint64_t total) {
+    if (ReportCopyProgress(copied, total)) {
+        return true;
+    }
+    errno = ECANCELED;
+    return false;
+}
+
+std::uint64_t SizeOf(int fd) {
+    struct stat info {};
+    return fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+bool CopyByBuffer(int from, int to, std::uint64_t copied, std::uint64_t total) {
     const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
     for (;;) {
         const ssize_t got = read(from, buffer.get(), kBufferSize);
@@ -98,6 +115,10 @@ bool CopyByBuffer(int from, int to) {
         if (!WriteAll(to, buffer.get(), static_cast<std::size_t>(got))) {
             return false;
         }
+        copied += static_cast<std::uint64_t>(got);
+        if (!Reported(copied, total)) {
+            return false;
+        }
     }
 }
 
@@ -106,23 +127,33 @@ bool CopyByBuffer(int from, int to) {
 // A source that yields nothing in-kernel (as pseudo files and some network file systems do,
 // whatever their size) is read through the buffer as well; for an empty file that costs one
 // read.
+// Progress is reported after every step of at most kBufferSize bytes.
 bool CopyContent(int from, int to) {
+    const std::uint64_t total = SizeOf(from);
+    std::uint64_t done = 0;
+    if (!Reported(0, total)) {
+        return false;
+    }
     bool bCopiedAny = false;
     for (;;) {
         const ssize_t copied = copy_file_range(from, nullptr, to, nullptr, kBufferSize, 0);
         if (copied > 0) {
             bCopiedAny = true;
+            done += static_cast<std::uint64_t>(copied);
+            if (!Reported(done, total)) {
+                return false;
+            }
             continue;
         }
         if (copied == 0) {
-            return bCopiedAny || CopyByBuffer(from, to);
+            return bCopiedAny || CopyByBuffer(from, to, done, total);
         }
         if (errno == EINTR) {
             continue;
         }
         if (!bCopiedAny && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
                             errno == EOPNOTSUPP || errno == EPERM)) {
-            return CopyByBuffer(from, to);
+            return CopyByBuffer(from, to, done, total);
         }
         return false;
     }
