@@ -6,7 +6,9 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "platform/CopyBatch.h"
 #include "platform/CopyProgress.h"
 #include "platform/Platform.h"
 #include "platform/win32/DrivePaths.h"
@@ -310,3 +312,13 @@ IPlatform& NativePlatform() {
 }
 
 }  // namespace platform
+
+namespace platform::detail {
+
+// Copies here are made durable one by one (CopyFileReplacing does not stage them), so a batch
+// never holds any.
+void CommitStagedCopies(std::vector<SStagedCopy>& /*staged*/) {}
+
+void DiscardStagedCopies(std::vector<SStagedCopy>& staged) { staged.clear(); }
+
+}  // namespace platform::detail
