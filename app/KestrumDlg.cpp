@@ -385,6 +385,10 @@ void CKestrumDlg::RunExtraction(const WChar* pszFolder) {
         m_pProgress = &dlgProgress;
         dlgProgress.DoModal();
         m_pProgress = nullptr;
+        // The focus went when the focused Extract button was disabled; the progress dialog's
+        // end must not hand it to some other control (the dialog manager gives it to the first
+        // one enabled), so that the run leaves the focus as a run always has.
+        UiBackend().SetFocus(nullptr);
         run.Stop();
         SetTrayTip(u"Kestrum");
         nCopied = dlgProgress.GetCopied();

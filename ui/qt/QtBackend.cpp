@@ -1182,6 +1182,9 @@ HWND CQtBackend::SetFocus(HWND hWnd) {
     HWND hPrevious = GetFocus();
     if (SWindow* pWindow = m_pImpl->FindWindow(hWnd); pWindow != nullptr) {
         pWindow->pWidget->setFocus(Qt::OtherFocusReason);
+    } else if (hWnd == nullptr && QApplication::focusWidget() != nullptr) {
+        // As SetFocus(NULL) does: no control has the focus; keys go nowhere.
+        QApplication::focusWidget()->clearFocus();
     }
     return hPrevious;
 }
