@@ -12,7 +12,10 @@ time; 1.0 is as fast as cp). cp leaves its copies in the page cache, while extra
 its copies are on disk (it promises that a crash never leaves a partial file under a song's
 name), so the share is also given against `cp -r` followed by `sync`, which waits as well.
 
-Usage: bench/extract_vs_cp.py [--cli PATH] [--maker PATH] [--work DIR] [--rounds N]
+With --baseline PATH another kestrum-cli (an older build) is timed in the same rounds.
+
+Usage: bench/extract_vs_cp.py [--cli PATH] [--baseline PATH] [--maker PATH] [--work DIR]
+                              [--rounds N]
 """
 import argparse
 import os
@@ -44,6 +47,7 @@ def main():
     build = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "build", "linux")
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--cli", default=os.path.join(build, "cli", "kestrum-cli"))
+    parser.add_argument("--baseline")
     parser.add_argument("--maker", default=os.path.join(build, "tools", "make-demo-player"))
     parser.add_argument("--work", default=os.path.join(build, "bench-extract"))
     parser.add_argument("--rounds", type=int, default=7)
@@ -62,6 +66,8 @@ def main():
                         os.path.join(player, "iPod_Control", "Music"), out],
             "extract": [args.cli, "extract", "--all", "--root", player, "--to", out],
         }
+        if args.baseline:
+            commands["baseline"] = [args.baseline] + commands["extract"][1:]
         times = {key: [] for key in commands}
         for round_number in range(args.rounds + 1):
             # Alternate which goes first; round 0 only warms the cache.
@@ -78,6 +84,10 @@ def main():
         print(f"{name}: cp {cp:.3f} s, cp+sync {cp_sync:.3f} s, extract {extract:.3f} s "
               f"(medians of {args.rounds}); extract throughput = {cp / extract:.2f} of cp, "
               f"{cp_sync / extract:.2f} of cp+sync")
+        if args.baseline:
+            baseline = statistics.median(times["baseline"])
+            print(f"  baseline extract {baseline:.3f} s: {cp / baseline:.2f} of cp, "
+                  f"{cp_sync / baseline:.2f} of cp+sync")
         sys.stdout.flush()
 
 

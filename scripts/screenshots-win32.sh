@@ -53,16 +53,17 @@ if [ "${1:-}" = "--session" ]; then
     # An extraction held after 6 of its 12 songs: the driver reads its script from a pipe, so
     # it waits there (its windows painted) until the pictures are taken.
     progress="Extracting songs"
-    player="$build/screenshots-demo-player"
-    extract_to="$build/screenshots-extract"
-    rm -rf "$extract_to" && mkdir -p "$extract_to"
+    rm -rf "$build/screenshots-extract" && mkdir -p "$build/screenshots-extract"
     pipe="$out/driver.pipe"
     rm -f "$pipe" && mkfifo "$pipe"
-    wine "$build/tools/driver/kestrum-driver-win32.exe" - <"$pipe" >"$out/driver.txt" 2>&1 &
+    # Paths in the script are taken from the driver's working folder.
+    (cd "$build" && exec "$root/scripts/wine-run.sh" --bare tools/driver/kestrum-driver-win32.exe \
+        - <"$pipe" >"$out/driver.txt" 2>&1) &
     driver=$!
+    trap '' PIPE  # a driver that has stopped reading must not end this script
     exec 7>"$pipe"
-    printf '%s\n' "map E Z:${player//\//\\}" "disk E 524288000 1073741824" start "click 1020" \
-        "folder Z:${extract_to//\//\\}" "pause after 6" "click 1" >&7
+    printf '%s\n' "map E screenshots-demo-player" "disk E 524288000 1073741824" start \
+        "click 1020" "folder screenshots-extract" "pause after 6" "click 1" >&7
     for _ in $(seq 120); do
         grep -q '^progress 6 of 12' "$out/driver.txt" 2>/dev/null && break
         sleep 0.5
@@ -70,7 +71,7 @@ if [ "${1:-}" = "--session" ]; then
     sleep 2  # the last paint
     rect=$(wine "$poke" rect "$main_caption") && shoot "$rect" "$out/kestrum-extract-main.png"
     rect=$(wine "$poke" rect "$progress") && shoot "$rect" "$out/kestrum-extract-progress.png"
-    printf '%s\n' resume >&7
+    printf '%s\n' resume >&7 || true
     exec 7>&-
     wait "$driver" || true
     rm -f "$pipe"
