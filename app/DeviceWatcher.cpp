@@ -2,6 +2,7 @@
 // every kind of drive the player may appear as.
 #include "app/DeviceWatcher.h"
 
+#include "app/ExtractRun.h"
 #include "ui/Backend.h"
 
 void WatchDeviceThread(const SWatchTarget& target) {
@@ -14,6 +15,9 @@ void WatchDeviceThread(const SWatchTarget& target) {
         os.CloseFile(hFile);
         os.Sleep(kWatchInterval);
     }
+    // A run copying off the player can only fail from here on: it is stopped now, so that no
+    // temporary file is left behind when the process ends.
+    CExtractRun::StopActive();
     // No owner: the box is not modal to the dialog, which stays usable while it is up.
     UiBackend().MessageBox(nullptr, u"iPod unplugged: now Kestrum will be close", u"Error",
                            MB_ICONEXCLAMATION | MB_OK);

@@ -4,9 +4,14 @@
 
 #include <cstdio>
 #include <exception>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/AboutDlg.h"
 #include "app/DeviceWatcher.h"
+#include "app/ExtractProgressDlg.h"
+#include "app/ExtractRun.h"
 #include "ui/Backend.h"
 #include "ui/Menu.h"
 
@@ -141,7 +146,7 @@ BOOL CKestrumDlg::OnInitDialog() {
 
 bool CKestrumDlg::FindDevice() {
     try {
-        m_pDatabase = new CSongDatabase(m_tableSongs);
+        m_pDatabase = new CSongDatabase(m_songTable);
 
         // C is never tried: the scan advances the letter before each probe.
         WChar szDrive[3] = u"C:";
@@ -232,7 +237,35 @@ void CKestrumDlg::OnTrayShowWindow() {
     // Unlike the double click, this does not look at m_bMinimizeToTray.
     if (HideNotifyIcon()) {
         ShowWindow(SW_SHOW);
+        ShowProgressAgain();
     }
+}
+
+void CKestrumDlg::OnNotifyLButtonDblClk(POINT point) {
+    CTrayDialog::OnNotifyLButtonDblClk(point);
+    ShowProgressAgain();
+}
+
+void CKestrumDlg::ShowProgressAgain() {
+    if (m_pProgress != nullptr && IsWindowVisible() && !m_pProgress->IsWindowVisible()) {
+        m_pProgress->ShowWindow(SW_SHOW);
+    }
+}
+
+void CKestrumDlg::SetTrayTip(const WChar* pszTip) {
+    SetNotifyTip(pszTip);
+    if (IsNotifyIconShown()) {
+        UiBackend().ShellNotifyIcon(NIM_MODIFY, m_nid);
+    }
+}
+
+void CKestrumDlg::OnCancel() {
+    if (m_pProgress != nullptr) {
+        m_bCloseAfterRun = true;
+        m_pProgress->SendMessage(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        return;
+    }
+    CTrayDialog::OnCancel();
 }
 
 bool CKestrumDlg::CellMatches(int nRow) {
@@ -316,30 +349,62 @@ void CKestrumDlg::OnExtract() {
         pExtract->EnableWindow(FALSE);
     }
 
-    // Two ticked songs with the same name each get a file of their own in this run.
-    m_pDatabase->BeginExportRun();
-    int nCopied = 0;
-    int nFailed = 0;
-    for (int i = 0; i < m_listSongs.GetItemCount(); ++i) {
-        if (!m_listSongs.GetCheck(i)) {
-            continue;
-        }
-        if (m_pDatabase->ExportTrack(i, szPath)) {
-            ++nCopied;
-            m_listSongs.SetCheck(i, false);
-        } else {
-            ++nFailed;
-        }
-    }
+    RunExtraction(szPath);
 
     m_listSongs.EnableWindow(TRUE);
     if (pExtract != nullptr) {
         pExtract->EnableWindow(TRUE);
     }
+    if (m_bCloseAfterRun) {
+        m_bCloseAfterRun = false;
+        EndDialog(IDCANCEL);
+    }
+}
 
-    if (nCopied == 0) {
+void CKestrumDlg::RunExtraction(const WChar* pszFolder) {
+    // The rows and titles are taken here, on the dialog's thread; the worker never reads the
+    // list. Rows are asked in order, as the user ticked them before pressing Extract.
+    std::vector<SExtractItem> items;
+    for (int i = 0; i < m_listSongs.GetItemCount(); ++i) {
+        if (m_listSongs.GetCheck(i)) {
+            WChar szTitle[kMaxPath] = {};
+            m_listSongs.GetItemText(i, kColumnTitle, szTitle, static_cast<int>(kMaxPath));
+            items.push_back(SExtractItem{i, WString(szTitle)});
+        }
+    }
+    const int nTotal = static_cast<int>(items.size());
+    int nCopied = 0;
+    bool bCancelled = false;
+    if (nTotal > 0) {
+        CExtractRun run(*m_pDatabase, WString(pszFolder), std::move(items));
+        CExtractProgressDlg dlgProgress(this, run, m_listSongs, [this](int nNumber, int nOf) {
+            const std::string tip =
+                "Kestrum: " + std::to_string(nNumber) + " of " + std::to_string(nOf);
+            SetTrayTip(WideFromAscii(tip).c_str());
+        });
+        m_pProgress = &dlgProgress;
+        dlgProgress.DoModal();
+        m_pProgress = nullptr;
+        // The focus went when the focused Extract button was disabled; the progress dialog's
+        // end must not hand it to some other control (the dialog manager gives it to the first
+        // one enabled), so that the run leaves the focus as a run always has.
+        UiBackend().SetFocus(nullptr);
+        run.Stop();
+        SetTrayTip(u"Kestrum");
+        nCopied = dlgProgress.GetCopied();
+        bCancelled = dlgProgress.WasCancelled();
+    }
+    if (m_bCloseAfterRun) {
+        return;
+    }
+
+    if (bCancelled) {
+        const std::string text = "Extraction cancelled: " + std::to_string(nCopied) + " of " +
+                                 std::to_string(nTotal) + " songs extracted";
+        MessageBox(WideFromAscii(text).c_str());
+    } else if (nCopied == 0) {
         MessageBox(u"No songs extracted");
-    } else if (nFailed == 0) {
+    } else if (nCopied == nTotal) {
         MessageBox(u"All songs extracted");
     } else {
         MessageBox(u"Some songs could not be extracted: they are still ticked");

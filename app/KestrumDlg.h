@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "app/ListSongTable.h"
-#include "app/ListSongTable.h"
+#include "app/SongTableMirror.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "res/resource.h"
@@ -47,6 +47,10 @@ protected:
     void OnSearchTextChange();
     void OnTrayShowWindow();
     void OnCheckAllNone();
+    // During a run, closing the window cancels the run first and closes once it has stopped.
+    void OnCancel() override;
+    // The window coming back from the notification area brings a run's progress back with it.
+    void OnNotifyLButtonDblClk(POINT point) override;
 
     HICON m_hIcon;
     CSongDatabase* m_pDatabase;
@@ -59,8 +63,13 @@ protected:
     WChar m_szSearch[kMaxPath];
     platform::ThreadHandle m_hWatchThread;
     CListCtrl m_listSongs;
-    CListSongTable m_tableSongs{m_listSongs};  // what the song database fills
+    CListSongTable m_tableSongs{m_listSongs};  // the list as a song table
     CComboBox m_comboField;
+    // What the database fills: the list above, with its texts kept for the extraction worker.
+    CSongTableMirror m_songTable{m_tableSongs};
+    // The progress dialog while an extraction runs, else nullptr.
+    CDialog* m_pProgress = nullptr;
+    bool m_bCloseAfterRun = false;
 
     DECLARE_MESSAGE_MAP()
 
@@ -69,4 +78,10 @@ private:
     void ShowDiskSummary(const WChar* pszDrive);
     // Whether the cell text, compared from every start position, holds m_szSearch.
     bool CellMatches(int nRow);
+    // Copies the ticked rows into pszFolder on a worker thread behind the progress dialog, then
+    // tells the user how it went.
+    void RunExtraction(const WChar* pszFolder);
+    // The notification-area tip: "Kestrum: N of M" during a run, "Kestrum" otherwise.
+    void SetTrayTip(const WChar* pszTip);
+    void ShowProgressAgain();
 };

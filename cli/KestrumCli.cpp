@@ -3,6 +3,7 @@
 #include "cli/KestrumCli.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
@@ -11,13 +12,16 @@
 #include <new>
 #include <numeric>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <unordered_set>
 #include <utility>
+#include <vector>
 
 #include "cli/CommandLine.h"
 #include "cli/SongListing.h"
 #include "platform/Console.h"
+#include "platform/CopyBatch.h"
 #include "platform/ForwardingPlatform.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
@@ -30,6 +34,10 @@ namespace {
 
 // The letter a --root folder is given; mappings made here come ahead of the system's drives.
 constexpr char kRootLetter = 'D';
+// The copies of a run are made durable a batch at a time (see CCopyBatch): one wait for the disk
+// per this many bytes or songs, whichever comes first, instead of one per song.
+constexpr std::uint64_t kBatchBytes = std::uint64_t{256} << 20;
+constexpr std::size_t kBatchSongs = 1024;
 
 std::filesystem::path PathFromUtf8(const std::string& text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
@@ -310,19 +318,48 @@ int CKestrumCli::OnExtract() {
         }
     };
     CRunNames runNames;
+    const auto notExtracted = [&](int row, const WString& fileName, const std::string& reason) {
+        const WString& shown = fileName.empty() ? m_table.Cell(row, kColumnTitle) : fileName;
+        clearProgress();
+        Write(m_err, "Not extracted: row " + std::to_string(row) + " \"" + EscapeField(shown) +
+                         "\": " + reason + "\n");
+    };
+    // Copies made so far wait in the batch under temporary names; each keeps its row here.
+    platform::CCopyBatch batch;
+    std::vector<std::pair<int, WString>> staged;
+    const auto commit = [&]() {
+        const std::vector<platform::SStagedCopy> outcome = batch.Commit();
+        for (std::size_t k = 0; k < outcome.size() && k < staged.size(); ++k) {
+            if (outcome[k].bDone) {
+                ++copied;
+                bytes += outcome[k].bytes;
+            } else {
+                notExtracted(staged[k].first, staged[k].second,
+                             std::string(ExportFailureText(EExportFailure::kCopyFailed)) + ": " +
+                                 std::system_category().message(outcome[k].nError));
+            }
+        }
+        staged.clear();
+    };
 
     m_pDatabase->BeginExportRun();
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const int row = rows[i];
         const WString fileName = FileNameOf(row);
+        const std::size_t nStagedBefore = batch.StagedCount();
         if (m_pDatabase->ExportTrack(row, destination.c_str())) {
-            ++copied;
             const WString copyName = runNames.Claim(m_table.Cell(row, kColumnTitle), fileName);
-            std::error_code sizeError;
-            const std::uintmax_t size = std::filesystem::file_size(
-                folderPath / PathFromUtf8(Utf8FromWide(copyName)), sizeError);
-            if (!sizeError) {
-                bytes += size;
+            if (batch.StagedCount() > nStagedBefore) {
+                staged.emplace_back(row, fileName);
+            } else {
+                // A platform that copies at once: the copy is in place already.
+                ++copied;
+                std::error_code sizeError;
+                const std::uintmax_t size = std::filesystem::file_size(
+                    folderPath / PathFromUtf8(Utf8FromWide(copyName)), sizeError);
+                if (!sizeError) {
+                    bytes += size;
+                }
             }
         } else {
             const EExportFailure failure = m_pDatabase->GetExportFailure();
@@ -330,10 +367,11 @@ int CKestrumCli::OnExtract() {
             if (failure == EExportFailure::kCopyFailed) {
                 reason += ": " + platform::Platform().LastErrorText();
             }
-            const WString& shown = fileName.empty() ? m_table.Cell(row, kColumnTitle) : fileName;
-            clearProgress();
-            Write(m_err, "Not extracted: row " + std::to_string(row) + " \"" + EscapeField(shown) +
-                             "\": " + reason + "\n");
+            notExtracted(row, fileName, reason);
+        }
+        if (batch.StagedBytes() >= kBatchBytes || batch.StagedCount() >= kBatchSongs ||
+            i + 1 == rows.size()) {
+            commit();
         }
         const auto now = std::chrono::steady_clock::now();
         if (bProgress &&

@@ -52,6 +52,10 @@ public:
     }
     void CloseThread(ThreadHandle thread) override { m_inner.CloseThread(thread); }
     void Sleep(std::uint32_t milliseconds) override { m_inner.Sleep(milliseconds); }
+    SignalHandle CreateSignal() override { return m_inner.CreateSignal(); }
+    void RaiseSignal(SignalHandle signal) override { m_inner.RaiseSignal(signal); }
+    void WaitSignal(SignalHandle signal) override { m_inner.WaitSignal(signal); }
+    void CloseSignal(SignalHandle signal) override { m_inner.CloseSignal(signal); }
     [[noreturn]] void ExitProcess(int code) override {
         m_inner.ExitProcess(code);
         std::abort();  // not reached; not every compiler sees that through the virtual call

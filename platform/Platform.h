@@ -18,9 +18,11 @@ namespace platform {
 struct FileObject;
 struct ExplorerKeyObject;
 struct ThreadObject;
+struct SignalObject;
 using FileHandle = FileObject*;
 using ExplorerKey = ExplorerKeyObject*;
 using ThreadHandle = ThreadObject*;
+using SignalHandle = SignalObject*;
 
 // A whole file's bytes, read-only, held for as long as the object lives and released by it:
 // the file mapped into memory where the platform can, otherwise a copy read into a block.
@@ -90,6 +92,14 @@ public:
     // Lets the thread run on unobserved and releases the handle.
     virtual void CloseThread(ThreadHandle thread) = 0;
     virtual void Sleep(std::uint32_t milliseconds) = 0;
+
+    // A flag one thread raises and another waits for; a wait lowers it again. The scripted
+    // platform of the driver counts a thread waiting here as asleep, so these are the only
+    // waits between the program's threads. nullptr when it cannot be made.
+    virtual SignalHandle CreateSignal();
+    virtual void RaiseSignal(SignalHandle signal);
+    virtual void WaitSignal(SignalHandle signal);
+    virtual void CloseSignal(SignalHandle signal);
     [[noreturn]] virtual void ExitProcess(int code) = 0;
 };
 

@@ -26,6 +26,11 @@
 #define IDC_SEARCHFIELD 1019
 #define IDC_CHECKALL 1020
 
+// The progress dialog of an extraction run and its controls; its Cancel button is IDCANCEL (2).
+#define IDD_EXTRACT_PROGRESS 120
+#define IDC_PROGRESS_TEXT 1050
+#define IDC_PROGRESS_BAR 1051
+
 // Commands. System menu entries keep their low four bits clear, as system commands need.
 #define IDM_ABOUTBOX 0x0010
 #define ID_TRAY_SHOWWINDOW 32771

@@ -2,7 +2,9 @@
 # Pictures of the Windows program under Wine: cross-builds Kestrum.exe and kestrum-poke.exe,
 # writes the demo player, maps it to drive E: of a Wine prefix of its own, runs Kestrum.exe on a
 # virtual display and saves PNGs of the main dialog and of the about box (opened through the
-# system menu's entry), then closes the program.
+# system menu's entry), then closes the program. Then the same dialogs run from a scenario
+# script (kestrum-driver-win32.exe) extract every song, held half-way: pictures of the progress
+# dialog and of the main dialog behind it.
 #   scripts/screenshots-win32.sh [OUTDIR]     (default: build/screenshots-win32)
 # Needs MinGW-w64, Wine, xvfb-run and ImageMagick's import and convert.
 set -euo pipefail
@@ -47,6 +49,32 @@ if [ "${1:-}" = "--session" ]; then
 
     wine "$poke" syscommand "$main_caption" 0xF060  # SC_CLOSE
     wait "$program"
+
+    # An extraction held after 6 of its 12 songs: the driver reads its script from a pipe, so
+    # it waits there (its windows painted) until the pictures are taken.
+    progress="Extracting songs"
+    rm -rf "$build/screenshots-extract" && mkdir -p "$build/screenshots-extract"
+    pipe="$out/driver.pipe"
+    rm -f "$pipe" && mkfifo "$pipe"
+    # Paths in the script are taken from the driver's working folder.
+    (cd "$build" && exec "$root/scripts/wine-run.sh" --bare tools/driver/kestrum-driver-win32.exe \
+        - <"$pipe" >"$out/driver.txt" 2>&1) &
+    driver=$!
+    trap '' PIPE  # a driver that has stopped reading must not end this script
+    exec 7>"$pipe"
+    printf '%s\n' "map E screenshots-demo-player" "disk E 524288000 1073741824" start \
+        "click 1020" "folder screenshots-extract" "pause after 6" "click 1" >&7
+    for _ in $(seq 120); do
+        grep -q '^progress 6 of 12' "$out/driver.txt" 2>/dev/null && break
+        sleep 0.5
+    done
+    sleep 2  # the last paint
+    rect=$(wine "$poke" rect "$main_caption") && shoot "$rect" "$out/kestrum-extract-main.png"
+    rect=$(wine "$poke" rect "$progress") && shoot "$rect" "$out/kestrum-extract-progress.png"
+    printf '%s\n' resume >&7 || true
+    exec 7>&-
+    wait "$driver" || true
+    rm -f "$pipe"
     exit 0
 fi
 
@@ -59,7 +87,7 @@ for tool in xvfb-run import convert; do
 done
 
 cmake --preset windows-mingw -B "$build" >/dev/null
-cmake --build "$build" -j2 --target Kestrum kestrum-poke make-demo-player
+cmake --build "$build" -j2 --target Kestrum kestrum-poke make-demo-player kestrum-driver-win32
 
 "$root/scripts/wine-prefix.sh" "$prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -103,5 +131,6 @@ status=0
 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --session "$build" "$out" || status=$?
 "$root/scripts/wine-run.sh" --server -k 2>/dev/null || true
 "$root/scripts/wine-run.sh" --server -w 2>/dev/null || true
-[ $status -eq 0 ] && echo "Screenshots in $out: kestrum-main.png, kestrum-about.png"
+[ $status -eq 0 ] && echo "Screenshots in $out: kestrum-main.png, kestrum-about.png," \
+    "kestrum-extract-progress.png, kestrum-extract-main.png"
 exit $status

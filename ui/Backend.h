@@ -48,6 +48,10 @@ public:
     virtual LRESULT DefWindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) = 0;
     // Sends a message to a window (synchronously, on the calling thread).
     virtual LRESULT SendMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) = 0;
+    // Queues a message for the window's thread, whose message loop (any modal loop) delivers it
+    // after what it is doing now. May be called from any thread; a message for a window that is
+    // gone by then is dropped. FALSE when it could not be queued.
+    virtual BOOL PostMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) = 0;
 
     // Windows and controls.
     virtual BOOL ShowWindow(HWND hWnd, int nCmdShow) = 0;

@@ -115,6 +115,8 @@ inline constexpr UINT WM_RBUTTONDOWN = 0x0204;
 inline constexpr UINT WM_RBUTTONUP = 0x0205;
 inline constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
 inline constexpr UINT WM_USER = 0x0400;
+// Messages a program defines for its own windows, such as a worker's reports.
+inline constexpr UINT WM_APP = 0x8000;
 
 // Notification codes carried in the high word of WM_COMMAND's wParam.
 inline constexpr UINT BN_CLICKED = 0;
@@ -182,6 +184,13 @@ inline constexpr int LVIR_BOUNDS = 0;
 
 // Combo box.
 inline constexpr int CB_ERR = -1;
+
+// Progress bar.
+inline constexpr UINT PBM_SETPOS = WM_USER + 2;
+inline constexpr UINT PBM_GETPOS = WM_USER + 8;
+inline constexpr UINT PBM_SETRANGE32 = WM_USER + 6;
+inline constexpr UINT PBM_GETRANGE = WM_USER + 7;
+inline constexpr DWORD PBS_SMOOTH = 0x01;
 
 // Folder chooser flags.
 inline constexpr UINT BIF_RETURNONLYFSDIRS = 0x0001;

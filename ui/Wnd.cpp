@@ -92,6 +92,10 @@ LRESULT CWnd::SendMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) {
     return UiBackend().SendMessage(m_hWnd, nMessage, wParam, lParam);
 }
 
+BOOL CWnd::PostMessage(UINT nMessage, WPARAM wParam, LPARAM lParam) {
+    return UiBackend().PostMessage(m_hWnd, nMessage, wParam, lParam);
+}
+
 BOOL CWnd::ShowWindow(int nCmdShow) { return UiBackend().ShowWindow(m_hWnd, nCmdShow); }
 
 BOOL CWnd::IsWindowVisible() const { return UiBackend().IsWindowVisible(m_hWnd); }

@@ -31,6 +31,8 @@ public:
     LRESULT Default();
     virtual LRESULT DefWindowProc(UINT nMessage, WPARAM wParam, LPARAM lParam);
     LRESULT SendMessage(UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0);
+    // Queues the message for this window's thread; callable from any thread.
+    BOOL PostMessage(UINT nMessage, WPARAM wParam = 0, LPARAM lParam = 0);
 
     BOOL ShowWindow(int nCmdShow);
     BOOL IsWindowVisible() const;

@@ -10,6 +10,9 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <set>
+
+#include "platform/CopyProgress.h"
 
 namespace platform::posix {
 namespace {
@@ -82,7 +85,22 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     return true;
 }
 
-bool CopyByBuffer(int from, int to) {
+// Tells this thread's progress how far the copy has got; false (errno ECANCELED) when it says to
+// stop.
+bool Reported(std::uint64_t copied, std::uint64_t total) {
+    if (ReportCopyProgress(copied, total)) {
+        return true;
+    }
+    errno = ECANCELED;
+    return false;
+}
+
+std::uint64_t SizeOf(int fd) {
+    struct stat info {};
+    return fstat(fd, &info) == 0 && info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+}
+
+bool CopyByBuffer(int from, int to, std::uint64_t copied, std::uint64_t total) {
     const std::unique_ptr<char[]> buffer(new char[kBufferSize]);
     for (;;) {
         const ssize_t got = read(from, buffer.get(), kBufferSize);
@@ -98,6 +116,10 @@ bool CopyByBuffer(int from, int to) {
         if (!WriteAll(to, buffer.get(), static_cast<std::size_t>(got))) {
             return false;
         }
+        copied += static_cast<std::uint64_t>(got);
+        if (!Reported(copied, total)) {
+            return false;
+        }
     }
 }
 
@@ -106,36 +128,44 @@ bool CopyByBuffer(int from, int to) {
 // A source that yields nothing in-kernel (as pseudo files and some network file systems do,
 // whatever their size) is read through the buffer as well; for an empty file that costs one
 // read.
+// Progress is reported after every step of at most kBufferSize bytes.
 bool CopyContent(int from, int to) {
+    const std::uint64_t total = SizeOf(from);
+    std::uint64_t done = 0;
+    if (!Reported(0, total)) {
+        return false;
+    }
     bool bCopiedAny = false;
     for (;;) {
         const ssize_t copied = copy_file_range(from, nullptr, to, nullptr, kBufferSize, 0);
         if (copied > 0) {
             bCopiedAny = true;
+            done += static_cast<std::uint64_t>(copied);
+            if (!Reported(done, total)) {
+                return false;
+            }
             continue;
         }
         if (copied == 0) {
-            return bCopiedAny || CopyByBuffer(from, to);
+            return bCopiedAny || CopyByBuffer(from, to, done, total);
         }
         if (errno == EINTR) {
             continue;
         }
         if (!bCopiedAny && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
                             errno == EOPNOTSUPP || errno == EPERM)) {
-            return CopyByBuffer(from, to);
+            return CopyByBuffer(from, to, done, total);
         }
         return false;
     }
 }
 
-}  // namespace
-
-bool CopyReplacing(const std::string& source, const std::string& target) {
-    return CopyReplacing(source, target, CopyContent);
-}
-
-bool CopyReplacing(const std::string& source, const std::string& target,
-                   const ContentCopier& copyContent) {
+// Copies source into a new temporary file beside target; with bFlush the copy is on disk when
+// this returns, else its writing has only begun. False (errno set, nothing left behind) on
+// failure.
+bool CopyToTemporary(const std::string& source, const std::string& target,
+                     const ContentCopier& copyContent, bool bFlush, std::string& temporary,
+                     std::uint64_t& bytes) {
     const CFileDescriptor from(open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (from.Get() < 0) {
         return false;
@@ -148,7 +178,6 @@ bool CopyReplacing(const std::string& source, const std::string& target,
         return FailWith(S_ISDIR(sourceInfo.st_mode) ? EISDIR : EINVAL);
     }
 
-    std::string temporary;
     CFileDescriptor to(CreateTemporary(FolderOf(target), temporary));
     if (to.Get() < 0) {
         return false;
@@ -159,15 +188,21 @@ bool CopyReplacing(const std::string& source, const std::string& target,
         // system that cannot store it does not fail the copy.
         const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
         futimens(to.Get(), times);
-        bDone = fsync(to.Get()) == 0;
+        if (bFlush) {
+            bDone = fsync(to.Get()) == 0;
+        } else {
+            // The disk starts on it now, so that the batch's one flush has less left to wait
+            // for; only a hint, its result does not matter.
+            sync_file_range(to.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+        }
     }
     int error = bDone ? 0 : errno;
+    struct stat copyInfo {};
+    if (bDone && fstat(to.Get(), &copyInfo) == 0) {
+        bytes = static_cast<std::uint64_t>(copyInfo.st_size);
+    }
     // A failed close can be the first report of a failed write (on network file systems).
     if (!to.Close() && bDone) {
-        bDone = false;
-        error = errno;
-    }
-    if (bDone && rename(temporary.c_str(), target.c_str()) != 0) {
         bDone = false;
         error = errno;
     }
@@ -175,13 +210,88 @@ bool CopyReplacing(const std::string& source, const std::string& target,
         unlink(temporary.c_str());
         return FailWith(error);
     }
-    // Make the rename itself durable; the copy has succeeded whatever this says.
-    const CFileDescriptor folder(
-        open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder.Get() >= 0) {
-        fsync(folder.Get());
-    }
     return true;
 }
 
+// Makes renames in folder durable; the copies have succeeded whatever this says.
+void FlushFolder(const std::string& folder) {
+    const CFileDescriptor handle(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (handle.Get() >= 0) {
+        fsync(handle.Get());
+    }
+}
+
+}  // namespace
+
+bool CopyReplacing(const std::string& source, const std::string& target) {
+    return CopyReplacing(source, target, CopyContent);
+}
+
+bool CopyReplacing(const std::string& source, const std::string& target,
+                   const ContentCopier& copyContent) {
+    std::string temporary;
+    std::uint64_t bytes = 0;
+    if (!CopyToTemporary(source, target, copyContent, true, temporary, bytes)) {
+        return false;
+    }
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        unlink(temporary.c_str());
+        return FailWith(error);
+    }
+    FlushFolder(FolderOf(target));
+    return true;
+}
+
+bool StageCopy(const std::string& source, const std::string& target, SStagedCopy& staged) {
+    staged.strTarget = target;
+    return CopyToTemporary(source, target, CopyContent, false, staged.strTemporary, staged.bytes);
+}
+
+void CommitStaged(std::vector<SStagedCopy>& staged) {
+    if (staged.empty()) {
+        return;
+    }
+    // One flush of the file system holding the copies puts all of them on disk: this is the
+    // wait a copy-by-copy flush pays for every file. Only then may any of them take its name.
+    std::set<std::string> folders;
+    for (const SStagedCopy& copy : staged) {
+        folders.insert(FolderOf(copy.strTarget));
+    }
+    int error = 0;
+    for (const std::string& folder : folders) {
+        const CFileDescriptor handle(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (handle.Get() < 0 || syncfs(handle.Get()) != 0) {
+            error = errno;
+            break;
+        }
+    }
+    for (SStagedCopy& copy : staged) {
+        if (error == 0 && rename(copy.strTemporary.c_str(), copy.strTarget.c_str()) == 0) {
+            copy.bDone = true;
+            continue;
+        }
+        copy.nError = error != 0 ? error : errno;
+        unlink(copy.strTemporary.c_str());
+    }
+    for (const std::string& folder : folders) {
+        FlushFolder(folder);
+    }
+}
+
+void DiscardStaged(std::vector<SStagedCopy>& staged) {
+    for (const SStagedCopy& copy : staged) {
+        unlink(copy.strTemporary.c_str());
+    }
+    staged.clear();
+}
+
 }  // namespace platform::posix
+
+namespace platform::detail {
+
+void CommitStagedCopies(std::vector<SStagedCopy>& staged) { posix::CommitStaged(staged); }
+
+void DiscardStagedCopies(std::vector<SStagedCopy>& staged) { posix::DiscardStaged(staged); }
+
+}  // namespace platform::detail

@@ -3,6 +3,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "platform/CopyBatch.h"
 
 namespace platform::posix {
 
@@ -16,5 +19,13 @@ using ContentCopier = std::function<bool(int from, int to)>;
 // The same with the byte-moving step supplied, so that tests can make it fail part-way.
 bool CopyReplacing(const std::string& source, const std::string& target,
                    const ContentCopier& copyContent);
+
+// The halves of a batched copy (see CCopyBatch): a copy into a temporary file beside target whose
+// writing has begun, false with errno set and nothing left behind on failure; then one flush of
+// the file system for all of them, the renames, and one flush per folder.
+bool StageCopy(const std::string& source, const std::string& target, SStagedCopy& staged);
+void CommitStaged(std::vector<SStagedCopy>& staged);
+// Removes the temporary files.
+void DiscardStaged(std::vector<SStagedCopy>& staged);
 
 }  // namespace platform::posix

@@ -83,8 +83,29 @@ bool NativePathFrom(WStringView path, const CDriveTable& drives, std::string& na
         path.remove_prefix(end < path.size() ? end + 1 : end);
     }
 
+    // Most paths are written as they exist (every song's source; a copy's folder): one look at
+    // the whole path, or at its folder, then spares a look at every folder on the way.
+    std::size_t nFirst = 0;
+    if (!components.empty()) {
+        std::string folder = resolved;
+        for (std::size_t i = 0; i + 1 < components.size(); ++i) {
+            folder = Joined(folder, components[i]);
+        }
+        struct stat info {};
+        const std::string whole = Joined(folder, components.back());
+        if (lstat(whole.c_str(), &info) == 0) {
+            native = whole;
+            return true;
+        }
+        if (components.size() > 1 && lstat(folder.c_str(), &info) == 0) {
+            resolved = std::move(folder);
+            nFirst = components.size() - 1;
+        }
+    }
+
     bool bResolving = true;
-    for (const std::string& component : components) {
+    for (std::size_t i = nFirst; i < components.size(); ++i) {
+        const std::string& component = components[i];
         std::string candidate = Joined(resolved, component);
         if (bResolving) {
             struct stat info {};

@@ -13,6 +13,7 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "platform/Platform.h"
 #include "platform/posix/DriveTable.h"
@@ -196,6 +197,14 @@ public:
         std::string to;
         if (!MapPath(source, from) || !MapPath(target, to)) {
             return false;
+        }
+        if (CCopyBatch* pBatch = CCopyBatch::Current(); pBatch != nullptr) {
+            SStagedCopy staged;
+            if (!StageCopy(from, to, staged)) {
+                return Fail(false);
+            }
+            pBatch->Add(std::move(staged));
+            return true;
         }
         return CopyReplacing(from, to) || Fail(false);
     }

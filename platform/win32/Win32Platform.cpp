@@ -6,7 +6,10 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
+#include "platform/CopyBatch.h"
+#include "platform/CopyProgress.h"
 #include "platform/Platform.h"
 #include "platform/win32/DrivePaths.h"
 #include "platform/win32/WinApi.h"
@@ -69,6 +72,16 @@ DWORD WINAPI RunThread(LPVOID parameter) {
         static_cast<std::function<void()>*>(parameter));
     (*routine)();
     return 0;
+}
+
+// Hands the copy's bytes to this thread's progress; its "stop" cancels the copy, and the system
+// then deletes the partial file itself.
+DWORD CALLBACK OnCopyProgress(LARGE_INTEGER total, LARGE_INTEGER copied, LARGE_INTEGER,
+                              LARGE_INTEGER, DWORD, DWORD, HANDLE, HANDLE, LPVOID) {
+    return ReportCopyProgress(static_cast<std::uint64_t>(copied.QuadPart),
+                              static_cast<std::uint64_t>(total.QuadPart))
+               ? PROGRESS_CONTINUE
+               : PROGRESS_CANCEL;
 }
 
 class CWin32Platform final : public IPlatform {
@@ -180,7 +193,8 @@ public:
         for (int attempt = 0; attempt < 16 && !bCopied; ++attempt) {
             temp = folder + u"~kestrum-" + WideFromAscii(std::to_string(::GetCurrentProcessId())) +
                    u"-" + WideFromAscii(std::to_string(m_nextTemp.fetch_add(1))) + u".tmp";
-            bCopied = ::CopyFileW(Api(from), Api(temp), TRUE) != FALSE;
+            bCopied = ::CopyFileExW(Api(from), Api(temp), OnCopyProgress, nullptr, nullptr,
+                                    COPY_FILE_FAIL_IF_EXISTS) != FALSE;
             if (!bCopied && ::GetLastError() != ERROR_FILE_EXISTS &&
                 ::GetLastError() != ERROR_ALREADY_EXISTS) {
                 break;
@@ -350,3 +364,13 @@ IPlatform& NativePlatform() {
 }
 
 }  // namespace platform
+
+namespace platform::detail {
+
+// Copies here are made durable one by one (CopyFileReplacing does not stage them), so a batch
+// never holds any.
+void CommitStagedCopies(std::vector<SStagedCopy>& /*staged*/) {}
+
+void DiscardStagedCopies(std::vector<SStagedCopy>& staged) { staged.clear(); }
+
+}  // namespace platform::detail

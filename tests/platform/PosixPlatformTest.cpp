@@ -8,6 +8,8 @@
 #include <cstdlib>
 
 #include "TempTree.h"
+#include "platform/CopyBatch.h"
+#include "platform/CopyProgress.h"
 #include "platform/Platform.h"
 #include "platform/posix/FileCopy.h"
 
@@ -183,6 +185,64 @@ TEST_F(PosixPlatformTest, SourceFailingMidCopyLeavesNothingBehind) {
     EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "old");
     EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/New.mp3")));
     ExpectNoTemporaryFiles();
+}
+
+// A copy stopped through the thread's copy progress (an extraction cancelled) part-way: nothing
+// is left behind and an existing target stays as it was.
+TEST_F(PosixPlatformTest, CopyStoppedByItsProgressLeavesNothingBehind) {
+    m_tree.Write("player/a.mp3", std::string(3u << 20, 'n'));
+    m_tree.Write("out/Song.mp3", "old");
+    std::uint64_t reported = 0;
+    const platform::CCopyProgressScope progress([&](std::uint64_t copied, std::uint64_t total) {
+        EXPECT_EQ(total, 3u << 20);
+        reported = copied;
+        return copied == 0;  // the first report after some bytes stops it
+    });
+    for (const char* target : {"K:\\out\\Song.mp3", "K:\\out\\New.mp3"}) {
+        SCOPED_TRACE(target);
+        EXPECT_FALSE(Copy("K:\\player\\a.mp3", target));
+        EXPECT_GT(reported, 0u);
+    }
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "old");
+    EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/New.mp3")));
+    ExpectNoTemporaryFiles();
+}
+
+// In a batch, no target changes before Commit: then all take their names at once; a batch
+// dropped without Commit (a run that ended early) leaves the targets as they were.
+TEST_F(PosixPlatformTest, BatchedCopiesTakeTheirNamesOnlyOnCommit) {
+    m_tree.Write("player/a.mp3", "new a");
+    m_tree.Write("player/b.mp3", "new b");
+    m_tree.Write("out/A.mp3", "old a");
+    m_tree.MakeFolder("out/Taken.mp3");
+    for (const bool bCommit : {false, true}) {
+        SCOPED_TRACE(bCommit ? "committed" : "dropped");
+        {
+            platform::CCopyBatch batch;
+            EXPECT_TRUE(Copy("K:\\player\\a.mp3", "K:\\out\\A.mp3"));
+            EXPECT_TRUE(Copy("K:\\player\\b.mp3", "K:\\out\\B.mp3"));
+            // Its name is a folder: the copy itself works, taking the name fails.
+            EXPECT_TRUE(Copy("K:\\player\\b.mp3", "K:\\out\\Taken.mp3"));
+            EXPECT_FALSE(Copy("K:\\player\\missing.mp3", "K:\\out\\C.mp3"));
+            EXPECT_EQ(batch.StagedCount(), 3u);
+            EXPECT_EQ(batch.StagedBytes(), 15u);
+            EXPECT_EQ(ReadWholeFile(m_tree.Path("out/A.mp3")), "old a");
+            EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/B.mp3")));
+            if (bCommit) {
+                const std::vector<platform::SStagedCopy> outcome = batch.Commit();
+                ASSERT_EQ(outcome.size(), 3u);
+                EXPECT_TRUE(outcome[0].bDone);
+                EXPECT_TRUE(outcome[1].bDone);
+                EXPECT_FALSE(outcome[2].bDone);
+                EXPECT_NE(outcome[2].nError, 0);
+                EXPECT_EQ(batch.StagedCount(), 0u);
+            }
+        }
+        EXPECT_EQ(ReadWholeFile(m_tree.Path("out/A.mp3")), bCommit ? "new a" : "old a");
+        EXPECT_EQ(std::filesystem::exists(m_tree.Path("out/B.mp3")), bCommit);
+        EXPECT_TRUE(std::filesystem::is_directory(m_tree.Path("out/Taken.mp3")));
+        ExpectNoTemporaryFiles();
+    }
 }
 
 // Pseudo files report no size yet have content; the copy must not come out empty.

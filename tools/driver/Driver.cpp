@@ -80,7 +80,28 @@ const char* ChoiceName(INT_PTR choice) {
 
 CDriver::CDriver(std::istream& script, std::ostream& out, IDriverUi& ui,
                  CScriptedPlatform& platform, std::string baseDir)
-    : m_script(script), m_out(out), m_ui(ui), m_platform(platform), m_baseDir(std::move(baseDir)) {}
+    : m_script(script), m_out(out), m_ui(ui), m_platform(platform), m_baseDir(std::move(baseDir)) {
+    SetExtractObserver(this);
+}
+
+void CDriver::OnCopyStarted(int nNumber, int nTotal, const WString& title) {
+    Print("progress " + std::to_string(nNumber) + " of " + std::to_string(nTotal) + " " +
+          Quote(title));
+}
+
+void CDriver::OnCopied(int nCopied, int /*nTotal*/) {
+    // Called before the worker may go on, so the run stops or holds right after this copy.
+    if (m_nCancelAfter > 0 && nCopied == m_nCancelAfter) {
+        m_nCancelAfter = 0;
+        if (!m_ui.Click(IDCANCEL)) {
+            Print("not possible: cancel");
+        }
+    }
+    if (m_nPauseAfter > 0 && nCopied == m_nPauseAfter) {
+        m_nPauseAfter = 0;
+        m_platform.HoldNextRaise();
+    }
+}
 
 void CDriver::Print(const std::string& line) {
     const std::lock_guard lock(g_printMutex);
@@ -132,6 +153,11 @@ int CDriver::Run() {
 
 bool CDriver::Pump() {
     m_ui.AwaitIdle(m_platform);
+    // What the program's threads posted is taken before the next line, as a user would see it
+    // before acting.
+    if (m_ui.HasPendingWork()) {
+        return true;
+    }
     std::string line;
     if (!ReadLine(line)) {
         return false;
@@ -428,6 +454,19 @@ bool CDriver::Execute(const std::string& line) {
             Fail("answer ok|cancel|NUMBER");
         }
         m_ui.QueueMessageBoxAnswer(nAnswer);
+        return true;
+    }
+    if (verb == "cancel" || verb == "pause") {
+        const auto [after, count] = SplitVerb(arg);
+        if (after != "after" || !ParseNumber(Trim(count), number) || number < 1) {
+            Fail(verb + " after COUNT");
+        }
+        (verb == "cancel" ? m_nCancelAfter : m_nPauseAfter) = number;
+        return true;
+    }
+    if (verb == "resume") {
+        m_platform.ReleaseHeld();
+        m_ui.AwaitIdle(m_platform);
         return true;
     }
     if (verb == "folder") {

@@ -7,10 +7,11 @@
 #include <ostream>
 #include <string>
 
+#include "app/ExtractRun.h"
 #include "tools/driver/DriverUi.h"
 #include "tools/driver/ScriptedPlatform.h"
 
-class CDriver : public IUiEventSink {
+class CDriver : public IUiEventSink, public IExtractObserver {
 public:
     // Paths printed are relative to baseDir when they lie under it.
     CDriver(std::istream& script, std::ostream& out, IDriverUi& ui, CScriptedPlatform& platform,
@@ -22,6 +23,10 @@ public:
     void PrintExit(int code);
 
     void OnUiEvent(const SUiEvent& event) override;
+    // The progress dialog's reports: a "progress" line per copy begun; "cancel after" and
+    // "pause after" act once their count of copies is reached.
+    void OnCopyStarted(int nNumber, int nTotal, const WString& title) override;
+    void OnCopied(int nCopied, int nTotal) override;
 
 private:
     // One line, before the program starts (false: the line was not understood).
@@ -46,4 +51,7 @@ private:
     int m_nLine = 0;
     bool m_bStarted = false;
     bool m_bRunning = false;
+    // Copies after which the progress dialog's Cancel is pressed, or the run is held; 0: never.
+    long long m_nCancelAfter = 0;
+    long long m_nPauseAfter = 0;
 };

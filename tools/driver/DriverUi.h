@@ -53,6 +53,9 @@ public:
     // Returns once every thread the program started is asleep or has ended; the user interface
     // keeps answering meanwhile where the backend needs that (a box asked for by a thread).
     virtual void AwaitIdle(CScriptedPlatform& platform) = 0;
+    // Whether the program has work to take before the next line: messages posted to its
+    // windows, or a dialog that has ended whose modal loop has not returned yet.
+    virtual bool HasPendingWork() = 0;
 
     // Scripted answers for the next message box and folder chooser.
     virtual void QueueMessageBoxAnswer(int nAnswer) = 0;

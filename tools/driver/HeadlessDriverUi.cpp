@@ -24,6 +24,10 @@ public:
     }
 
     void AwaitIdle(CScriptedPlatform& platform) override { platform.WaitUntilIdle(); }
+    bool HasPendingWork() override {
+        const SHeadlessWindow* pDialog = m_ui.Window(m_ui.TopDialog());
+        return m_ui.HasPosted() || (pDialog != nullptr && pDialog->bEnded);
+    }
 
     void QueueMessageBoxAnswer(int nAnswer) override { m_ui.QueueMessageBoxAnswer(nAnswer); }
     void QueueFolderChoice(EFolderChoice choice, WString path) override {

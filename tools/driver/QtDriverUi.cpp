@@ -413,6 +413,8 @@ private:
     }
 
     // Lets the event loop run what the last line left to it.
+    bool HasPosted() override { return m_backend.HasPosted(); }
+
     void Settle() override {
         for (int i = 0; i < kSettlePasses; ++i) {
             QCoreApplication::processEvents(QEventLoop::AllEvents);

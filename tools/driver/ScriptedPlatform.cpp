@@ -2,9 +2,12 @@
 // disk space and a reported process end.
 #include "tools/driver/ScriptedPlatform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
+
+#include "platform/Signal.h"
 
 CScriptedPlatform::CScriptedPlatform(platform::IPlatform& native, std::function<void(int)> onExit)
     : CForwardingPlatform(native), m_onExit(std::move(onExit)) {}
@@ -44,12 +47,22 @@ void CScriptedPlatform::MoveClock(std::uint64_t milliseconds) {
 
 void CScriptedPlatform::WaitUntilIdle() {
     std::unique_lock lock(m_mutex);
+    ReleaseStartsLocked();
     m_changed.wait(lock, [this] { return m_nBusy == 0; });
 }
 
 bool CScriptedPlatform::WaitUntilIdleFor(std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_mutex);
+    ReleaseStartsLocked();
     return m_changed.wait_for(lock, timeout, [this] { return m_nBusy == 0; });
+}
+
+void CScriptedPlatform::ReleaseStartsLocked() {
+    if (m_nHeldStarts > 0) {
+        m_nHeldStarts = 0;
+        ++m_nStartGeneration;
+        m_changed.notify_all();
+    }
 }
 
 std::uint64_t CScriptedPlatform::Now() {
@@ -78,8 +91,21 @@ platform::ThreadHandle CScriptedPlatform::StartThread(std::function<void()> rout
         const std::lock_guard lock(m_mutex);
         ++m_nBusy;
     }
-    platform::ThreadHandle thread = Inner().StartThread([this, routine = std::move(routine)]() {
+    std::uint64_t generation = 0;
+    {
+        const std::lock_guard lock(m_mutex);
+        generation = m_nStartGeneration;
+        ++m_nHeldStarts;
+    }
+    platform::ThreadHandle thread = Inner().StartThread([this, generation,
+                                                         routine = std::move(routine)]() {
         t_bScriptedThread = true;
+        {
+            // A new thread runs once the driver next waits for idle: what happened before (a
+            // dialog shown, its opening reported) comes first, whichever backend runs.
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this, generation] { return m_nStartGeneration != generation; });
+        }
         routine();
         const std::lock_guard lock(m_mutex);
         --m_nBusy;
@@ -88,6 +114,7 @@ platform::ThreadHandle CScriptedPlatform::StartThread(std::function<void()> rout
     if (thread == nullptr) {
         const std::lock_guard lock(m_mutex);
         --m_nBusy;
+        m_nHeldStarts = std::max(0, m_nHeldStarts - 1);
         m_changed.notify_all();
     }
     return thread;
@@ -106,6 +133,67 @@ void CScriptedPlatform::Sleep(std::uint32_t milliseconds) {
     m_changed.notify_all();
     m_changed.wait(lock, [&sleeper] { return sleeper.bWoken; });
     m_sleepers.remove(&sleeper);
+}
+
+// Signals are guarded by this platform's mutex instead of their own: every raise and wait in a
+// driver run comes through here.
+void CScriptedPlatform::RaiseSignal(platform::SignalHandle signal) {
+    const std::lock_guard lock(m_mutex);
+    if (m_bHoldNextRaise) {
+        m_bHoldNextRaise = false;
+        m_held.push_back(signal);
+        return;
+    }
+    // Raised again while held (a run stopped while paused): it goes through, and is no longer
+    // held, since its owner may free it once its waiter has woken.
+    m_held.remove(signal);
+    RaiseLocked(signal);
+}
+
+void CScriptedPlatform::RaiseLocked(platform::SignalHandle signal) {
+    signal->bRaised = true;
+    for (SWaiter* pWaiter : m_waiters) {
+        if (pWaiter->signal == signal && !pWaiter->bWoken) {
+            // Counted busy here, as a woken sleeper is, so that no wait for idle misses it.
+            pWaiter->bWoken = true;
+            ++m_nBusy;
+            break;
+        }
+    }
+    m_changed.notify_all();
+}
+
+void CScriptedPlatform::WaitSignal(platform::SignalHandle signal) {
+    std::unique_lock lock(m_mutex);
+    if (!t_bScriptedThread || signal->bRaised) {
+        // The dialog's thread waiting for a thread it started lets that thread run.
+        ReleaseStartsLocked();
+        m_changed.wait(lock, [signal] { return signal->bRaised; });
+        signal->bRaised = false;
+        return;
+    }
+    SWaiter waiter;
+    waiter.signal = signal;
+    m_waiters.push_back(&waiter);
+    --m_nBusy;
+    m_changed.notify_all();
+    m_changed.wait(lock, [&waiter] { return waiter.bWoken; });
+    m_waiters.remove(&waiter);
+    signal->bRaised = false;
+}
+
+void CScriptedPlatform::HoldNextRaise() {
+    const std::lock_guard lock(m_mutex);
+    m_bHoldNextRaise = true;
+}
+
+void CScriptedPlatform::ReleaseHeld() {
+    const std::lock_guard lock(m_mutex);
+    m_bHoldNextRaise = false;
+    for (platform::SignalHandle signal : m_held) {
+        RaiseLocked(signal);
+    }
+    m_held.clear();
 }
 
 void CScriptedPlatform::ExitProcess(int code) {

@@ -27,7 +27,8 @@ public:
     // Moves the virtual clock on by milliseconds and wakes every thread whose sleep has run out;
     // they count as busy from here until they sleep again or end (see WaitUntilIdle).
     void MoveClock(std::uint64_t milliseconds);
-    // Returns once every thread started through StartThread is asleep or has ended.
+    // Returns once every thread started through StartThread is asleep or has ended. Threads
+    // started since the last wait begin to run here, not when they were started.
     void WaitUntilIdle();
     // The same, but gives up after timeout; true when idle.
     bool WaitUntilIdleFor(std::chrono::milliseconds timeout);
@@ -37,9 +38,21 @@ public:
                       std::uint64_t& total) override;
     platform::ThreadHandle StartThread(std::function<void()> routine) override;
     void Sleep(std::uint32_t milliseconds) override;
+    // A thread of the program waiting for a signal counts as asleep until it is raised.
+    void RaiseSignal(platform::SignalHandle signal) override;
+    void WaitSignal(platform::SignalHandle signal) override;
+
+    // The next signal raised, from any thread, is kept back until ReleaseHeld: whoever waits
+    // for it sleeps on. A run paused by the script is held this way between two songs.
+    void HoldNextRaise();
+    void ReleaseHeld();
     [[noreturn]] void ExitProcess(int code) override;
 
 private:
+    void RaiseLocked(platform::SignalHandle signal);
+    // Lets the threads started since the last release run.
+    void ReleaseStartsLocked();
+
     struct SSleeper {
         std::uint64_t wake = 0;
         bool bWoken = false;
@@ -58,5 +71,15 @@ private:
     // Threads started here that are running rather than asleep.
     int m_nBusy = 0;
     std::list<SSleeper*> m_sleepers;
+    struct SWaiter {
+        platform::SignalHandle signal = nullptr;
+        bool bWoken = false;
+    };
+    std::list<SWaiter*> m_waiters;
+    bool m_bHoldNextRaise = false;
+    // Threads started and not yet let run, and the count of releases so far.
+    int m_nHeldStarts = 0;
+    std::uint64_t m_nStartGeneration = 0;
+    std::list<platform::SignalHandle> m_held;
     std::map<WChar, SDisk> m_disks;
 };

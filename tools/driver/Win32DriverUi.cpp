@@ -479,6 +479,12 @@ private:
 
     // Works off what the last line left in the queue, as the modal loop of the dialog on top
     // would: the dialog manager sees each message first.
+    // The program posts its own messages in the WM_APP range.
+    bool HasPosted() override {
+        MSG msg;
+        return ::PeekMessageW(&msg, nullptr, WM_APP, 0xBFFF, PM_NOREMOVE) != FALSE;
+    }
+
     void Settle() override {
         MSG msg;
         for (int i = 0; i < kMaxSettleMessages && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);

@@ -44,9 +44,15 @@ public:
         m_folders.emplace_back(choice, std::move(path));
     }
 
+    bool HasPendingWork() override {
+        return HasPosted() || (!m_dialogs.empty() && m_dialogs.back().bEnding);
+    }
+
 protected:
     // Lets the backend's event loop run what the last line left to it.
     virtual void Settle() = 0;
+    // Whether messages posted to the program's windows wait for the event loop.
+    virtual bool HasPosted() = 0;
 
     // Runs the script for a dialog that has just been shown, from inside its modal loop, until
     // it ends. At the script's end the dialog is closed as by its close box, and ended with

@@ -401,14 +401,24 @@ INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND
             pDialog->bOpened = true;
             Emit(MakeEvent(EUiEvent::kDialogOpened, pDialog->nTemplateId, pDialog->text));
         }
+        bool bCloseSent = false;
         while (!Find(hDlg)->bEnded) {
+            // Posted messages first, as a message loop takes what is queued before waiting.
+            if (DeliverPosted()) {
+                continue;
+            }
             const bool bMore = m_pump ? m_pump() : false;
             if (bMore || Find(hDlg)->bEnded) {
                 continue;
             }
-            // The script is over: close the dialog as its close box would, and make sure.
+            // The script is over: close the dialog as its close box would. A dialog that ends
+            // only once its work has wound down gets one more round for that; then it is ended.
             DismissPopup();
-            SendCommand(hDlg, IDCANCEL, BN_CLICKED, GetDlgItem(hDlg, IDCANCEL));
+            if (!bCloseSent) {
+                bCloseSent = true;
+                SendCommand(hDlg, IDCANCEL, BN_CLICKED, GetDlgItem(hDlg, IDCANCEL));
+                continue;
+            }
             if (SHeadlessWindow* pStill = Find(hDlg); !pStill->bEnded) {
                 pStill->bEnded = true;
                 pStill->nResult = IDCANCEL;
@@ -435,6 +445,29 @@ INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND
     DestroyDialogWindows(hDlg);
     m_hFocus = Find(hFocusBefore) != nullptr ? hFocusBefore : nullptr;
     return nResult;
+}
+
+// The progress bar's messages as the common control answers them: the position stays within
+// the range.
+LRESULT CHeadlessBackend::ProgressMessage(SHeadlessWindow& bar, UINT nMsg, WPARAM wParam,
+                                          LPARAM lParam) {
+    const int nPrevious = bar.nPos;
+    switch (nMsg) {
+        case PBM_SETRANGE32:
+            bar.nRangeLower = static_cast<int>(wParam);
+            bar.nRangeUpper = static_cast<int>(lParam);
+            bar.nPos =
+                std::clamp(bar.nPos, bar.nRangeLower, std::max(bar.nRangeLower, bar.nRangeUpper));
+            return 0;
+        case PBM_SETPOS:
+            bar.nPos = std::clamp(static_cast<int>(wParam), bar.nRangeLower,
+                                  std::max(bar.nRangeLower, bar.nRangeUpper));
+            return nPrevious;
+        case PBM_GETPOS:
+            return nPrevious;
+        default:
+            return 0;
+    }
 }
 
 void CHeadlessBackend::DestroyDialogWindows(HWND hDlg) {
@@ -523,7 +556,35 @@ LRESULT CHeadlessBackend::SendMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARA
         SetWindowText(hWnd, reinterpret_cast<const WChar*>(lParam));
         return TRUE;
     }
+    if (pWindow->className == "msctls_progress32") {
+        return ProgressMessage(*pWindow, nMsg, wParam, lParam);
+    }
     return 0;
+}
+
+BOOL CHeadlessBackend::PostMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
+    const std::lock_guard lock(m_mutex);
+    m_posted.push_back(SPostedMessage{hWnd, nMsg, wParam, lParam});
+    return TRUE;
+}
+
+bool CHeadlessBackend::HasPosted() const {
+    const std::lock_guard lock(m_mutex);
+    return !m_posted.empty();
+}
+
+bool CHeadlessBackend::DeliverPosted() {
+    std::deque<SPostedMessage> posted;
+    {
+        const std::lock_guard lock(m_mutex);
+        posted.swap(m_posted);
+    }
+    for (const SPostedMessage& message : posted) {
+        if (Find(message.hWnd) != nullptr) {
+            SendMessage(message.hWnd, message.nMsg, message.wParam, message.lParam);
+        }
+    }
+    return !posted.empty();
 }
 
 bool CHeadlessBackend::SendCommand(HWND hDlg, int nId, UINT nCode, HWND hControl) {

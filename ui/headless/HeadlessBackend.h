@@ -18,9 +18,9 @@
 // WS_BORDER, and rows of kListRowHeight pixels; its top row stays within
 // [0, max(0, rows - whole rows visible)] as a real list keeps it.
 //
-// Threads: everything belongs to the dialog's thread except MessageBox/MessageBoxA, the answer
-// queues, SetEventSink and Events(), which may be used from any thread (the removal watcher's
-// message box comes from its own thread).
+// Threads: everything belongs to the dialog's thread except MessageBox/MessageBoxA, PostMessage,
+// HasPosted, the answer queues, SetEventSink and Events(), which may be used from any thread (the
+// removal watcher's message box comes from its own thread).
 //
 // When the pump returns false (the script has ended), the top dialog is closed as by its close
 // box, as WM_COMMAND IDCANCEL; a dialog that still does not end is ended with IDCANCEL.
@@ -122,6 +122,10 @@ struct SHeadlessWindow {
     // Combo boxes.
     std::vector<WString> items;
     int nCurSel = -1;
+    // Progress bars.
+    int nRangeLower = 0;
+    int nRangeUpper = 100;
+    int nPos = 0;
     // Dialogs.
     HMENU hSystemMenu = nullptr;
     bool bOpened = false;  // set-up done and shown: changes are now reported
@@ -230,6 +234,12 @@ public:
     // Closes the open pop-up menu without a command.
     void DismissPopup();
 
+    // --- Posted messages ---------------------------------------------------------------------
+    // Whether messages are queued; the modal loops deliver them before each call of the pump.
+    bool HasPosted() const;
+    // Delivers the messages queued so far, in order; false when there were none.
+    bool DeliverPosted();
+
     // --- Read-back -------------------------------------------------------------------------
     HWND TopDialog() const;
     int TopDialogTemplate() const;  // 0 when no dialog runs
@@ -259,6 +269,7 @@ public:
     int GetDlgCtrlID(HWND hWnd) override;
     LRESULT DefWindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) override;
     LRESULT SendMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+    BOOL PostMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) override;
     BOOL ShowWindow(HWND hWnd, int nCmdShow) override;
     BOOL IsWindowVisible(HWND hWnd) override;
     BOOL IsIconic(HWND hWnd) override;
@@ -334,6 +345,7 @@ private:
     bool CanTakeInput(const SHeadlessWindow* pControl) const;
     bool SendCommand(HWND hDlg, int nId, UINT nCode, HWND hControl);
     void ClampTopIndex(SHeadlessWindow& list) const;
+    LRESULT ProgressMessage(SHeadlessWindow& bar, UINT nMsg, WPARAM wParam, LPARAM lParam);
     void Emit(SUiEvent event);
     void ReportVisibility(SHeadlessWindow& window, bool bWasVisible, bool bWasIconic);
 
@@ -353,8 +365,16 @@ private:
     int m_nOleDepth = 0;
     DWORD m_dwCommonControls = 0;
 
-    // Shared with other threads: answers, the event log and the sink.
+    struct SPostedMessage {
+        HWND hWnd;
+        UINT nMsg;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+
+    // Shared with other threads: answers, posted messages, the event log and the sink.
     mutable std::mutex m_mutex;
+    std::deque<SPostedMessage> m_posted;
     std::mutex m_sinkMutex;  // one event reported at a time
     std::deque<int> m_messageBoxAnswers;
     std::deque<std::pair<EFolderChoice, WString>> m_folderChoices;

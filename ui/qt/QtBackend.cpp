@@ -20,6 +20,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -27,6 +28,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <map>
@@ -89,7 +91,8 @@ enum class EKind {
     kStatic,
     kEdit,
     kCombo,
-    kList
+    kList,
+    kProgress
 };
 
 struct SWindow {
@@ -152,6 +155,8 @@ struct CQtBackend::SImpl final : IDialogEvents {
     std::map<HICON, QIcon> icons;
     HICON hAppIcon = nullptr;
     std::map<std::pair<HWND, UINT>, STray> trays;
+    // Messages posted through PostMessage and not yet delivered.
+    std::atomic<int> nPosted{0};
 
     template <typename THandle>
     THandle NewHandle() {
@@ -452,8 +457,33 @@ struct CQtBackend::SImpl final : IDialogEvents {
             }
             return pView;
         }
+        if (ClassIs(item.pszClass, "msctls_progress32")) {
+            kind = EKind::kProgress;
+            auto* pBar = new QProgressBar(&window);
+            pBar->setRange(0, 100);
+            pBar->setValue(0);
+            pBar->setTextVisible(false);
+            return pBar;
+        }
         kind = EKind::kStatic;
         return new QLabel(&window);
+    }
+
+    // The progress bar's messages as the common control answers them.
+    static LRESULT ProgressMessage(QProgressBar& bar, UINT nMsg, WPARAM wParam, LPARAM lParam) {
+        const int nPrevious = bar.value();
+        switch (nMsg) {
+            case PBM_SETRANGE32:
+                bar.setRange(static_cast<int>(wParam), static_cast<int>(lParam));
+                return 0;
+            case PBM_SETPOS:
+                bar.setValue(static_cast<int>(wParam));
+                return nPrevious;
+            case PBM_GETPOS:
+                return nPrevious;
+            default:
+                return 0;
+        }
     }
 
     void Connect(QWidget* pWidget, EKind kind, HWND hDlg, HWND hControl, int nId,
@@ -741,9 +771,9 @@ struct CQtBackend::SImpl final : IDialogEvents {
     }
 
     void OnBackgroundMenu(HWND hDlg, QPoint globalPos) override {
-        SDialog* pDialog = FindDialog(hDlg);
-        if (pDialog != nullptr && pDialog->hSystemMenu != nullptr) {
-            Popup(pDialog->hSystemMenu, globalPos, 0, hDlg, true);
+        // Every dialog with a system menu has one, whether or not the program asked for it.
+        if (HMENU hMenu = SystemMenuOf(hDlg); hMenu != nullptr) {
+            Popup(hMenu, globalPos, 0, hDlg, true);
         }
     }
 
@@ -1040,8 +1070,33 @@ LRESULT CQtBackend::DefWindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM /*
 }
 
 LRESULT CQtBackend::SendMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
+    if (SWindow* pWindow = m_pImpl->FindWindow(hWnd);
+        pWindow != nullptr && pWindow->kind == EKind::kProgress) {
+        return SImpl::ProgressMessage(*static_cast<QProgressBar*>(pWindow->pWidget.data()), nMsg,
+                                      wParam, lParam);
+    }
     return m_pImpl->Deliver(hWnd, nMsg, wParam, lParam);
 }
+
+BOOL CQtBackend::PostMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
+    // Queued to the application object, which lives on the GUI thread: delivered there by
+    // whichever event loop runs, after what is under way.
+    SImpl* pImpl = m_pImpl.get();
+    ++pImpl->nPosted;
+    const bool bQueued = QMetaObject::invokeMethod(
+        qApp,
+        [pImpl, hWnd, nMsg, wParam, lParam]() {
+            pImpl->Deliver(hWnd, nMsg, wParam, lParam);
+            --pImpl->nPosted;
+        },
+        Qt::QueuedConnection);
+    if (!bQueued) {
+        --pImpl->nPosted;
+    }
+    return bQueued ? TRUE : FALSE;
+}
+
+bool CQtBackend::HasPosted() const { return m_pImpl->nPosted.load() > 0; }
 
 BOOL CQtBackend::ShowWindow(HWND hWnd, int nCmdShow) {
     SWindow* pWindow = m_pImpl->FindWindow(hWnd);
@@ -1145,6 +1200,7 @@ void CQtBackend::SetWindowText(HWND hWnd, const WChar* pszText) {
             static_cast<QComboBox*>(pWidget)->setEditText(text);
             break;
         case EKind::kList:
+        case EKind::kProgress:
             break;
     }
 }
@@ -1176,6 +1232,7 @@ int CQtBackend::GetWindowText(HWND hWnd, WChar* pszBuffer, int nMaxCount) {
                 text = static_cast<QComboBox*>(pWidget)->currentText();
                 break;
             case EKind::kList:
+            case EKind::kProgress:
                 break;
         }
     }
@@ -1186,6 +1243,9 @@ HWND CQtBackend::SetFocus(HWND hWnd) {
     HWND hPrevious = GetFocus();
     if (SWindow* pWindow = m_pImpl->FindWindow(hWnd); pWindow != nullptr) {
         pWindow->pWidget->setFocus(Qt::OtherFocusReason);
+    } else if (hWnd == nullptr && QApplication::focusWidget() != nullptr) {
+        // As SetFocus(NULL) does: no control has the focus; keys go nowhere.
+        QApplication::focusWidget()->clearFocus();
     }
     return hPrevious;
 }

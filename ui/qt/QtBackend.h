@@ -80,6 +80,9 @@ public:
     int GetDlgCtrlID(HWND hWnd) override;
     LRESULT DefWindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) override;
     LRESULT SendMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+    BOOL PostMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+    // Whether messages posted with PostMessage still wait for the event loop (for tests).
+    bool HasPosted() const;
 
     BOOL ShowWindow(HWND hWnd, int nCmdShow) override;
     BOOL IsWindowVisible(HWND hWnd) override;

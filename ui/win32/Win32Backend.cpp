@@ -419,6 +419,10 @@ LRESULT CWin32Backend::SendMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM l
     return ::SendMessageW(hWnd, nMsg, wParam, lParam);
 }
 
+BOOL CWin32Backend::PostMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) {
+    return ::PostMessageW(hWnd, nMsg, wParam, lParam);
+}
+
 BOOL CWin32Backend::ShowWindow(HWND hWnd, int nCmdShow) { return ::ShowWindow(hWnd, nCmdShow); }
 
 BOOL CWin32Backend::IsWindowVisible(HWND hWnd) { return ::IsWindowVisible(hWnd); }

@@ -55,6 +55,7 @@ public:
     int GetDlgCtrlID(HWND hWnd) override;
     LRESULT DefWindowProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) override;
     LRESULT SendMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+    BOOL PostMessage(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam) override;
 
     BOOL ShowWindow(HWND hWnd, int nCmdShow) override;
     BOOL IsWindowVisible(HWND hWnd) override;

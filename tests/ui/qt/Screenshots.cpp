@@ -1,13 +1,18 @@
 // kestrum_qt_screenshots OUTDIR: runs the real program on the Qt backend and writes pictures of
-// the main dialog (as it starts, and after a search with every row ticked) and of the about
-// box. The player comes from KESTRUM_DRIVES as for the program itself.
+// the main dialog (as it starts, and after a search with every row ticked), of the about box,
+// and of an extraction of every song half-way (its progress dialog over the main dialog). The
+// player comes from KESTRUM_DRIVES as for the program itself.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QThread>
 #include <cstdio>
 
 #include "app/KestrumApp.h"
@@ -17,6 +22,10 @@
 namespace {
 
 constexpr UINT kMainDialog = 102;
+constexpr UINT kProgressDialog = 120;
+constexpr int kProgressBar = 1051;
+// How long the run may take to get half-way before its picture is taken anyway.
+constexpr qint64 kProgressWaitMs = 30000;
 constexpr int kSearchText = 1018;
 constexpr int kSearchField = 1019;
 constexpr int kSearchButton = 1017;
@@ -55,8 +64,32 @@ int main(int argc, char** argv) {
         return IDOK;
     };
     hooks.shellExecute = [](const WString&, const WString&, int) {};
+    QTemporaryDir extractTo;
+    hooks.answerFolder = [&](const WString&, WString& path) {
+        path = extractTo.path().toStdU16String();
+        return EFolderChoice::kChosen;
+    };
+    HWND hMain = nullptr;
     hooks.dialogShown = [&](HWND hDlg, UINT nIDTemplate) {
         QWidget* pWindow = backend.WidgetOf(hDlg);
+        if (nIDTemplate == kProgressDialog) {
+            // Half-way: the worker waits after each song until its report has been taken, so
+            // the run moves on only as this loop lets it.
+            auto* pBar = qobject_cast<QProgressBar*>(
+                backend.WidgetOf(backend.GetDlgItem(hDlg, kProgressBar)));
+            QElapsedTimer waited;
+            waited.start();
+            while (pBar != nullptr && pBar->value() * 2 < pBar->maximum() &&
+                   waited.elapsed() < kProgressWaitMs) {
+                QApplication::processEvents(QEventLoop::AllEvents, 5);
+                QThread::msleep(2);
+            }
+            bAllSaved &= Save(pWindow, outDir + QStringLiteral("/extract-progress.png"));
+            bAllSaved &=
+                Save(backend.WidgetOf(hMain), outDir + QStringLiteral("/extract-main.png"));
+            backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+            return;
+        }
         if (nIDTemplate != kMainDialog) {
             bAllSaved &= Save(pWindow, outDir + QStringLiteral("/about.png"));
             backend.EndDialog(hDlg, IDOK);
@@ -82,6 +115,8 @@ int main(int argc, char** argv) {
         }
         bAllSaved &= Save(pWindow, outDir + QStringLiteral("/main-search.png"));
         backend.SendMessage(hDlg, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        hMain = hDlg;
+        backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     };
     AfxWinMain();

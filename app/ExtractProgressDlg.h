@@ -1,0 +1,45 @@
+// CExtractProgressDlg: the modal dialog shown while an extraction runs: the song being copied,
+// a bar that moves with the bytes copied, and Cancel. It starts the run's worker and takes its
+// posted reports on the dialog's thread.
+#pragma once
+
+#include <functional>
+
+#include "app/ExtractRun.h"
+#include "songdb/SongTable.h"
+#include "ui/Dialog.h"
+#include "ui/ProgressCtrl.h"
+
+class CExtractProgressDlg : public CDialog {
+public:
+    // Rows are unticked in songTable as their copies succeed; onStarted(N, M) is called as the
+    // copy of song N of M begins (the owner shows it in its notification-area tip).
+    CExtractProgressDlg(CWnd* pOwner, CExtractRun& run, ISongTable& songTable,
+                        std::function<void(int, int)> onStarted);
+
+    BOOL OnInitDialog() override;
+    int GetCopied() const { return m_nCopied; }
+    bool WasCancelled() const { return m_bCancelled; }
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    // Enter does not end the run; only Cancel (also Escape and the close box) does.
+    void OnOK() override;
+    void OnCancel() override;
+    void OnSysCommand(UINT nID, LPARAM lParam);
+
+    LRESULT OnCopyStarted(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCopyBytes(WPARAM wParam, LPARAM lParam);
+    LRESULT OnCopyEnded(WPARAM wParam, LPARAM lParam);
+    LRESULT OnRunDone(WPARAM wParam, LPARAM lParam);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    CExtractRun& m_run;
+    ISongTable& m_songTable;
+    std::function<void(int, int)> m_onStarted;
+    CProgressCtrl m_progress;
+    int m_nCopied = 0;
+    bool m_bCancelled = false;
+};

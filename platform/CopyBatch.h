@@ -1,0 +1,56 @@
+// A batch of copies that are made durable together. While a CCopyBatch lives on a thread, the
+// platform's CopyFileReplacing on that thread copies each file into a temporary file beside its
+// target and stops there; Commit then flushes all of them to disk at once, renames each over its
+// target and flushes the folders. The guarantee of a single copy holds for each (a target is the
+// old file or the whole new one, even after a crash), but the wait for the disk is paid once per
+// batch instead of once per file. A platform that cannot batch copies at once, as before; the
+// batch then stays empty.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+struct SStagedCopy {
+    std::string strTemporary;  // the copy, under a name of the platform's own (native path)
+    std::string strTarget;     // the name it gets on Commit (native path)
+    std::uint64_t bytes = 0;
+    bool bDone = false;  // after Commit: the target holds the copy
+    int nError = 0;      // after a failed Commit: the platform's error code
+};
+
+class CCopyBatch {
+public:
+    // Becomes this thread's batch until destroyed (batches do not nest).
+    CCopyBatch();
+    // Removes the temporary files of copies not committed: their targets stay as they were.
+    ~CCopyBatch();
+    CCopyBatch(const CCopyBatch&) = delete;
+    CCopyBatch& operator=(const CCopyBatch&) = delete;
+
+    // The thread's batch, or nullptr.
+    static CCopyBatch* Current();
+
+    void Add(SStagedCopy staged);
+    std::size_t StagedCount() const { return m_staged.size(); }
+    std::uint64_t StagedBytes() const { return m_nStagedBytes; }
+
+    // Makes every staged copy durable and gives it its name; returns them with their outcome
+    // (in the order staged) and starts an empty batch.
+    std::vector<SStagedCopy> Commit();
+
+private:
+    std::vector<SStagedCopy> m_staged;
+    std::uint64_t m_nStagedBytes = 0;
+};
+
+namespace detail {
+// The platform's part: flush, rename and flush the folders; or remove the temporary files.
+void CommitStagedCopies(std::vector<SStagedCopy>& staged);
+void DiscardStagedCopies(std::vector<SStagedCopy>& staged);
+}  // namespace detail
+
+}  // namespace platform
