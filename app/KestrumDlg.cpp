@@ -377,7 +377,7 @@ void CKestrumDlg::RunExtraction(const WChar* pszFolder) {
     bool bCancelled = false;
     if (nTotal > 0) {
         CExtractRun run(*m_pDatabase, WString(pszFolder), std::move(items));
-        CExtractProgressDlg dlgProgress(this, run, m_listSongs, [this](int nNumber, int nOf) {
+        CExtractProgressDlg dlgProgress(this, run, m_tableSongs, [this](int nNumber, int nOf) {
             const std::string tip =
                 "Kestrum: " + std::to_string(nNumber) + " of " + std::to_string(nOf);
             SetTrayTip(WideFromAscii(tip).c_str());
