@@ -1,6 +1,7 @@
 # Fails unless every Windows executable in FILES imports the system's own DLLs only: the
 # programs carry their runtimes and zlib inside and must start on a bare Windows.
 # cmake -DOBJDUMP=x86_64-w64-mingw32-objdump "-DFILES=a.exe;b.exe" -P CheckImports.cmake
+cmake_minimum_required(VERSION 3.25)
 set(system_dlls advapi32 comctl32 comdlg32 gdi32 kernel32 msvcrt ole32 oleaut32 shell32 shlwapi
     user32 uxtheme version)
 foreach(file ${FILES})

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <span>
 
 #include "songdb/ByteReader.h"

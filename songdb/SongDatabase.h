@@ -121,8 +121,12 @@ private:
         return m_pImage != nullptr ? m_pImage->Bytes() : std::span<const std::uint8_t>();
     }
 
-    // The walk's position (row, track index and record, data object), the Explorer guard's
-    // saved value, the paths and the loaded image; record positions are image offsets.
+    // The walk's place: the row it fills, the index and image offset of the current track and
+    // of its data object being read, how many tracks it has entered, and for each entered track
+    // its record and location object (the export reads them back). The Explorer guard keeps the
+    // key and the value it found, to write that value back at the end. The path last formed and
+    // the size of the file last read are kept for the caller; the loaded image for the walk and
+    // the export.
     int m_nCurrentRow = 0;
     ISongTable& m_songTable;
     platform::ExplorerKey m_hExplorerKey = nullptr;

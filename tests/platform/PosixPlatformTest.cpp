@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <memory>
+#include <span>
 
 #include "TempTree.h"
 #include "platform/CopyBatch.h"
@@ -73,6 +75,35 @@ TEST_F(PosixPlatformTest, EmptyFileReadsIntoEmptyBlock) {
     EXPECT_EQ(bytesRead, 0u);
     m_platform.FreeBlock(block);
     m_platform.CloseFile(file);
+}
+
+// The whole file as one image (mapped), an empty one as an empty image, and never more bytes
+// than the file holds: a mapping past its end would fault when read.
+TEST_F(PosixPlatformTest, ReadWholeFileGivesExactlyTheFileOrNothing) {
+    std::string content(70000, 'm');
+    content.back() = 'z';
+    m_tree.Write("iPod_Control/iTunes/iTunesCDB", content);
+    m_tree.Write("iPod_Control/iTunes/iTunesDB", "");
+    struct SCase {
+        const char16_t* path;
+        std::uint64_t size;
+        bool bGiven;
+    };
+    for (const SCase& c : {SCase{u"K:\\Ipod_Control\\iTunes\\iTunesCDB", 70000, true},
+                           SCase{u"K:\\Ipod_Control\\iTunes\\iTunesCDB", 70001, false},
+                           SCase{u"K:\\Ipod_Control\\iTunes\\iTunesDB", 0, true},
+                           SCase{u"K:\\Ipod_Control\\iTunes\\iTunesDB", 1, false}}) {
+        platform::FileHandle file = m_platform.OpenFileForRead(c.path);
+        ASSERT_NE(file, nullptr);
+        const std::unique_ptr<platform::CFileImage> image = m_platform.ReadWholeFile(file, c.size);
+        // The image outlives the handle.
+        m_platform.CloseFile(file);
+        ASSERT_EQ(image != nullptr, c.bGiven) << c.size;
+        if (image != nullptr) {
+            const std::span<const std::uint8_t> bytes = image->Bytes();
+            EXPECT_EQ(std::string(bytes.begin(), bytes.end()), content.substr(0, c.size));
+        }
+    }
 }
 
 TEST_F(PosixPlatformTest, OpeningFailsForFoldersAndMissingFiles) {

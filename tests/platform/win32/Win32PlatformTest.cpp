@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <ostream>
+#include <span>
+#include <string>
 
 #include "TempFolder.h"
 #include "platform/Platform.h"
@@ -152,6 +155,36 @@ TEST(Win32Platform, EmptyFileOpensReadsAndGetsABlock) {
     EXPECT_EQ(read, 0u);
     os.FreeBlock(block);
     os.CloseFile(file);
+}
+
+// The whole file as one mapped view, an empty one as an empty image, and never more bytes than
+// the file holds.
+TEST(Win32Platform, ReadWholeFileGivesExactlyTheFileOrNothing) {
+    CTempFolder folder;
+    std::string content(70000, 'm');
+    content.back() = 'z';
+    ASSERT_TRUE(test::WriteWholeFile(folder / u"iTunesCDB", content));
+    ASSERT_TRUE(test::WriteWholeFile(folder / u"iTunesDB", ""));
+    platform::IPlatform& os = NativePlatform();
+    struct SCase {
+        const char16_t* name;
+        std::uint64_t size;
+        bool bGiven;
+    };
+    for (const SCase& c : {SCase{u"iTunesCDB", 70000, true}, SCase{u"iTunesCDB", 70001, false},
+                           SCase{u"iTunesDB", 0, true}, SCase{u"iTunesDB", 1, false}}) {
+        const WString path = folder / c.name;
+        platform::FileHandle file = os.OpenFileForRead(path.c_str());
+        ASSERT_NE(file, nullptr);
+        const std::unique_ptr<platform::CFileImage> image = os.ReadWholeFile(file, c.size);
+        // The view outlives the handle.
+        os.CloseFile(file);
+        ASSERT_EQ(image != nullptr, c.bGiven) << c.size;
+        if (image != nullptr) {
+            const std::span<const std::uint8_t> bytes = image->Bytes();
+            EXPECT_EQ(std::string(bytes.begin(), bytes.end()), content.substr(0, c.size));
+        }
+    }
 }
 
 TEST(Win32Platform, MappedDriveReadsFilesOfItsFolder) {
