@@ -50,23 +50,6 @@ bool RegistryResult(LSTATUS status) {
     return true;
 }
 
-// A view of a file mapped read-only; unmapped when the image ends.
-class CMappedImage final : public CFileImage {
-public:
-    CMappedImage(const void* pView, std::size_t size)
-        : CFileImage(std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(pView), size)),
-          m_pView(pView) {}
-    ~CMappedImage() override { ::UnmapViewOfFile(m_pView); }
-    CMappedImage(const CMappedImage&) = delete;
-    CMappedImage& operator=(const CMappedImage&) = delete;
-
-private:
-    const void* m_pView;
-};
-
-// An empty file: Windows maps no empty file.
-class CEmptyImage final : public CFileImage {};
-
 DWORD WINAPI RunThread(LPVOID parameter) {
     const std::unique_ptr<std::function<void()>> routine(
         static_cast<std::function<void()>*>(parameter));
@@ -126,40 +109,9 @@ public:
         }
     }
 
-    // The file is mapped, not copied: a catalogue of tens of megabytes is then read straight
-    // from the system's cache. Where it cannot be mapped, it is read as any platform reads it.
-    std::unique_ptr<CFileImage> ReadWholeFile(FileHandle file, std::uint64_t size) override {
-        std::uint64_t actual = 0;
-        if (file == nullptr || !GetFileSize(file, actual) || size > SIZE_MAX) {
-            return nullptr;
-        }
-        // The view may not reach past the end of the file.
-        if (actual < size) {
-            ::SetLastError(ERROR_HANDLE_EOF);
-            return nullptr;
-        }
-        if (size == 0) {
-            return std::make_unique<CEmptyImage>();
-        }
-        const HANDLE hMapping =
-            ::CreateFileMappingW(file->m_hFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
-        if (hMapping == nullptr) {
-            return IPlatform::ReadWholeFile(file, size);
-        }
-        // The view keeps the mapping object alive after its handle is closed.
-        const void* pView =
-            ::MapViewOfFile(hMapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(size));
-        ::CloseHandle(hMapping);
-        if (pView == nullptr) {
-            return IPlatform::ReadWholeFile(file, size);
-        }
-        try {
-            return std::make_unique<CMappedImage>(pView, static_cast<std::size_t>(size));
-        } catch (...) {
-            ::UnmapViewOfFile(pView);
-            throw;
-        }
-    }
+    // The catalogue is read into memory of our own, not mapped: a player can be pulled out at
+    // any time, and a mapped page of a vanished drive raises an in-page error that would end
+    // the program before the removal message and before the Explorer setting is restored.
 
     void* AllocateBlock(std::size_t size) override {
         // An empty file still gets a block of its own, so that nullptr always means failure.
