@@ -7,7 +7,8 @@ the prefix's dosdevices); the Linux program sees it through KESTRUM_DRIVES under
 letter. `list` and `search` must print the same rows (Windows ends its lines with CR LF).
 `extract --all` must give byte-identical files, except that Windows refuses names holding
 characters it forbids (? * : " < > | and control characters), which POSIX allows, and drops
-the trailing dots and spaces of a name.
+the trailing dots and spaces of a name. With --safe-names and with --name library, names are
+made acceptable everywhere, so both must copy exactly the same files under the same names.
 """
 
 import argparse
@@ -112,6 +113,28 @@ def main():
                 failures.append("%r was copied on Linux only" % name)
         print("%d tracks: %d files on Linux, %d on Windows"
               % (len(tracks), len(linux_files), len(windows_files)))
+
+        for naming in (["--safe-names"], ["--name", "library"]):
+            label = naming[-1]
+            linux_out = os.path.join(work, "linux-" + label)
+            windows_out = os.path.join(work, "windows-" + label)
+            on_linux = linux(["extract", "--all", "--to", linux_out, "--drive", LETTER] + naming)
+            on_windows = windows(["extract", "--all", "--to", windows_path(windows_out),
+                                  "--drive", LETTER] + naming)
+            linux_files, windows_files = read_tree(linux_out), read_tree(windows_out)
+            if on_linux.returncode != on_windows.returncode:
+                failures.append("%s: exit %d on Linux, %d on Windows"
+                                % (label, on_linux.returncode, on_windows.returncode))
+            if linux_files != windows_files:
+                failures.append("%s: the copies differ: Linux only %r, Windows only %r" % (
+                    label, sorted(set(linux_files) - set(windows_files))[:5],
+                    sorted(set(windows_files) - set(linux_files))[:5]))
+            having_file = sum(1 for t in tracks if t.location and t.content is not None)
+            if len(windows_files) != having_file:
+                failures.append("%s: %d songs have a file, %d copied on Windows"
+                                % (label, having_file, len(windows_files)))
+            print("%s: %d files on Linux, %d on Windows"
+                  % (label, len(linux_files), len(windows_files)))
     finally:
         link = os.path.join(prefix, "dosdevices", LETTER.lower() + ":")
         if os.path.islink(link):
