@@ -38,6 +38,7 @@ public:
     int GetRowHeight() const { return m_nRowHeight; }
     BOOL GetCheckAll() const { return m_bCheckAll; }
     bool HasWatcher() const { return m_hWatchThread != nullptr; }
+    const exportname::SNameRule& GetNameRule() const { return m_nameRule; }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -71,4 +72,8 @@ private:
     void ShowDiskSummary(const WChar* pszDrive);
     // Whether the cell text, compared from every start position, holds m_szSearch.
     bool CellMatches(int nRow);
+    // The system menu's "Extract options...": the naming of copies, kept for the user.
+    void OnExtractOptions();
+
+    exportname::SNameRule m_nameRule;
 };

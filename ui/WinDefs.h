@@ -236,6 +236,7 @@ inline constexpr DWORD BS_TYPEMASK = 0x0000000F;
 inline constexpr DWORD BS_LEFT = 0x00000100;
 inline constexpr DWORD ES_LEFT = 0x00000000;
 inline constexpr DWORD ES_AUTOHSCROLL = 0x00000080;
+inline constexpr DWORD ES_READONLY = 0x00000800;
 inline constexpr DWORD SS_LEFT = 0x00000000;
 inline constexpr DWORD SS_CENTER = 0x00000001;
 inline constexpr DWORD SS_RIGHT = 0x00000002;
@@ -263,6 +264,10 @@ inline constexpr UINT LVIS_STATEIMAGEMASK = 0xF000;
 inline constexpr UINT SC_MOVE = 0xF010;
 inline constexpr UINT CBN_SELCHANGE = 1;
 
+// A check box's state.
+inline constexpr int BST_UNCHECKED = 0;
+inline constexpr int BST_CHECKED = 1;
+
 inline constexpr WORD LOWORD(UINT_PTR value) { return static_cast<WORD>(value & 0xFFFF); }
 inline constexpr WORD HIWORD(UINT_PTR value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }
 inline constexpr WPARAM MAKEWPARAM(WORD low, WORD high) {
@@ -286,3 +291,5 @@ inline constexpr std::size_t kNotifyTipLength = 128;
 
 // The system menu's about entry; its low four bits are clear, as system commands need.
 inline constexpr UINT IDM_ABOUTBOX = 0x0010;
+// The system menu's entry for the extract options, beside the about entry.
+inline constexpr UINT IDM_EXTRACTOPTIONS = 0x0020;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/ForwardingPlatform.h"
+#include "platform/MemorySettings.h"
 
 class CScriptedPlatform : public platform::CForwardingPlatform {
 public:
@@ -35,6 +36,19 @@ public:
 
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override;
+    // The program's settings live for the run, whatever store the system has.
+    bool ReadSettingText(const WChar* name, WString& value) override {
+        return m_settings.ReadText(name, value);
+    }
+    bool WriteSettingText(const WChar* name, const WString& value) override {
+        return m_settings.WriteText(name, value);
+    }
+    bool ReadSettingNumber(const WChar* name, std::uint32_t& value) override {
+        return m_settings.ReadNumber(name, value);
+    }
+    bool WriteSettingNumber(const WChar* name, std::uint32_t value) override {
+        return m_settings.WriteNumber(name, value);
+    }
     platform::ThreadHandle StartThread(std::function<void()> routine) override;
     void Sleep(std::uint32_t milliseconds) override;
     [[noreturn]] void ExitProcess(int code) override;
@@ -59,4 +73,5 @@ private:
     int m_nBusy = 0;
     std::list<SSleeper*> m_sleepers;
     std::map<WChar, SDisk> m_disks;
+    platform::CMemorySettings m_settings;
 };

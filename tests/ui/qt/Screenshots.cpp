@@ -1,6 +1,6 @@
 // kestrum_qt_screenshots OUTDIR: runs the real program on the Qt backend and writes pictures of
-// the main dialog (as it starts, and after a search with every row ticked) and of the about
-// box. The player comes from KESTRUM_DRIVES as for the program itself.
+// the main dialog (as it starts, and after a search with every row ticked), of the about box
+// and of the extract options. The player comes from KESTRUM_DRIVES as for the program itself.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +16,8 @@
 namespace {
 
 constexpr UINT kMainDialog = 102;
+constexpr UINT kOptionsDialog = 110;
+constexpr int kNamePreset = 1030;
 constexpr int kSearchText = 1018;
 constexpr int kSearchField = 1019;
 constexpr int kSearchButton = 1017;
@@ -56,6 +58,17 @@ int main(int argc, char** argv) {
     hooks.shellExecute = [](const WString&, const WString&, int) {};
     hooks.dialogShown = [&](HWND hDlg, UINT nIDTemplate) {
         QWidget* pWindow = backend.WidgetOf(hDlg);
+        if (nIDTemplate == kOptionsDialog) {
+            // The library preset, picked as a user would, so that the preview shows a path.
+            if (auto* pCombo = qobject_cast<QComboBox*>(
+                    backend.WidgetOf(backend.GetDlgItem(hDlg, kNamePreset)))) {
+                pCombo->setCurrentIndex(2);
+                emit pCombo->activated(2);
+            }
+            bAllSaved &= Save(pWindow, outDir + QStringLiteral("/options.png"));
+            backend.EndDialog(hDlg, IDCANCEL);
+            return;
+        }
         if (nIDTemplate != kMainDialog) {
             bAllSaved &= Save(pWindow, outDir + QStringLiteral("/about.png"));
             backend.EndDialog(hDlg, IDOK);
@@ -81,6 +94,7 @@ int main(int argc, char** argv) {
         }
         bAllSaved &= Save(pWindow, outDir + QStringLiteral("/main-search.png"));
         backend.SendMessage(hDlg, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        backend.SendMessage(hDlg, WM_SYSCOMMAND, IDM_EXTRACTOPTIONS, 0);
         backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     };
     AfxWinMain();
