@@ -415,7 +415,7 @@ int CKestrumCli::OnExtract() {
         } else {
             const EExportFailure failure = m_pDatabase->GetExportFailure();
             std::string reason = ExportFailureText(failure);
-            if (failure == EExportFailure::kCopyFailed) {
+            if (failure == EExportFailure::kCopyFailed || failure == EExportFailure::kNoFolder) {
                 reason += ": " + platform::Platform().LastErrorText();
             }
             const WString& shown = fileName.empty() ? m_table.Cell(row, kColumnTitle) : fileName;
