@@ -10,6 +10,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/DeviceWatcher.h"
+#include "app/ExtractOptionsDlg.h"
 #include "app/ExtractProgressDlg.h"
 #include "app/ExtractRun.h"
 #include "ui/Backend.h"
@@ -105,7 +106,12 @@ BOOL CKestrumDlg::OnInitDialog() {
             pSysMenu->AppendMenu(MF_SEPARATOR);
             pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, szAbout);
         }
+        WChar szOptions[kMaxPath] = {};
+        if (UiBackend().LoadString(IDS_EXTRACTOPTIONS, szOptions, static_cast<int>(kMaxPath)) > 0) {
+            pSysMenu->AppendMenu(MF_STRING, IDM_EXTRACTOPTIONS, szOptions);
+        }
     }
+    m_nameRule = LoadNameRule();
 
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
@@ -209,6 +215,10 @@ void CKestrumDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
         CAboutDlg dlgAbout;
         dlgAbout.DoModal();
+        return;
+    }
+    if ((nID & 0xFFF0) == IDM_EXTRACTOPTIONS) {
+        OnExtractOptions();
         return;
     }
     CTrayDialog::OnSysCommand(nID, lParam);
@@ -349,6 +359,8 @@ void CKestrumDlg::OnExtract() {
         pExtract->EnableWindow(FALSE);
     }
 
+    // Copies are named by the user's choice of naming.
+    m_pDatabase->SetNameRule(m_nameRule);
     RunExtraction(szPath);
 
     m_listSongs.EnableWindow(TRUE);
@@ -416,5 +428,22 @@ void CKestrumDlg::OnCheckAllNone() {
     m_bCheckAll = !m_bCheckAll;
     for (int i = 0; i < m_listSongs.GetItemCount(); ++i) {
         m_listSongs.SetCheck(i, m_bCheckAll != FALSE);
+    }
+}
+
+void CKestrumDlg::OnExtractOptions() {
+    // The preview names the first ticked song, else the first song.
+    int nPreviewRow = 0;
+    for (int i = 0; i < m_listSongs.GetItemCount(); ++i) {
+        if (m_listSongs.GetCheck(i)) {
+            nPreviewRow = i;
+            break;
+        }
+    }
+    exportname::SNameRule rule = m_nameRule;
+    CExtractOptionsDlg dlgOptions(rule, m_pDatabase, nPreviewRow, this);
+    if (dlgOptions.DoModal() == IDOK) {
+        m_nameRule = rule;
+        SaveNameRule(rule);
     }
 }

@@ -35,6 +35,7 @@ public:
     int GetRowHeight() const { return m_nRowHeight; }
     BOOL GetCheckAll() const { return m_bCheckAll; }
     bool HasWatcher() const { return m_hWatchThread != nullptr; }
+    const exportname::SNameRule& GetNameRule() const { return m_nameRule; }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -84,4 +85,8 @@ private:
     // The notification-area tip: "Kestrum: N of M" during a run, "Kestrum" otherwise.
     void SetTrayTip(const WChar* pszTip);
     void ShowProgressAgain();
+    // The system menu's "Extract options...": the naming of copies, kept for the user.
+    void OnExtractOptions();
+
+    exportname::SNameRule m_nameRule;
 };

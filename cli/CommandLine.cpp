@@ -6,6 +6,8 @@
 #include <set>
 
 #include "KestrumVersion.h"
+#include "platform/Text.h"
+#include "songdb/NameTemplate.h"
 
 namespace cli {
 namespace {
@@ -56,6 +58,27 @@ bool ParseDrive(const std::string& text, char& letter) {
     }
     letter = static_cast<char>(std::toupper(ch));
     return true;
+}
+
+// A preset's name or a template of its own.
+bool ParseNameTemplate(const std::string& text, std::string& nameTemplate, std::string& error) {
+    const WString preset = exportname::PresetTemplate(text);
+    if (!preset.empty()) {
+        nameTemplate = Utf8FromWide(preset);
+        return true;
+    }
+    std::string reason;
+    if (text.find('{') == std::string::npos) {
+        reason = "it names no field";
+    } else if (exportname::CheckTemplate(WideFromUtf8(text), reason)) {
+        nameTemplate = text;
+        return true;
+    }
+    error =
+        "--name wants flat, artist-title, library or a template such as "
+        "\"{artist}/{title}\", not \"" +
+        text + "\": " + reason;
+    return false;
 }
 
 }  // namespace
@@ -217,6 +240,24 @@ bool ParseCommandLine(const std::vector<std::string>& args, SCliOptions& options
             }
             options.eSelection = ESelection::kRows;
             ++nSelections;
+        } else if (name == "--name") {
+            std::string nameTemplate;
+            if (!takeValue(value) || !ParseNameTemplate(value, nameTemplate, error)) {
+                return false;
+            }
+            options.nameTemplate = nameTemplate;
+        } else if (name == "--safe-names") {
+            if (!noValue()) {
+                return false;
+            }
+            options.bSafeNames = true;
+        } else if (name == "--playlist") {
+            if (!takeValue(value)) {
+                return false;
+            }
+            options.strPlaylist = value;
+            options.eSelection = ESelection::kPlaylist;
+            ++nSelections;
         } else if (name == "--match") {
             if (!takeValue(value)) {
                 return false;
@@ -236,6 +277,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, SCliOptions& options
     }
     const std::string& command = positional[0];
     const std::size_t nArguments = positional.size() - 1;
+    const bool bNaming = options.nameTemplate.has_value() || options.bSafeNames;
     if (command == "list") {
         options.eCommand = ECommand::kList;
         if (nArguments != 0) {
@@ -243,7 +285,17 @@ bool ParseCommandLine(const std::vector<std::string>& args, SCliOptions& options
             return false;
         }
         if (bFieldGiven || options.toDir || nSelections != 0) {
-            error = "list takes only --drive and --root";
+            error = "list takes only --drive, --root, --name and --safe-names";
+            return false;
+        }
+    } else if (command == "playlists") {
+        options.eCommand = ECommand::kPlaylists;
+        if (nArguments != 0) {
+            error = "playlists takes no arguments";
+            return false;
+        }
+        if (bFieldGiven || options.toDir || nSelections != 0 || bNaming) {
+            error = "playlists takes only --drive and --root";
             return false;
         }
     } else if (command == "search") {
@@ -253,7 +305,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, SCliOptions& options
             return false;
         }
         if (options.toDir || nSelections != 0) {
-            error = "search takes only --field, --drive and --root";
+            error = "search takes only --field, --drive, --root, --name and --safe-names";
             return false;
         }
         options.strSearch = positional[1];
@@ -268,7 +320,9 @@ bool ParseCommandLine(const std::vector<std::string>& args, SCliOptions& options
             return false;
         }
         if (nSelections != 1) {
-            error = "extract needs exactly one of --all, --rows LIST and --match TEXT";
+            error =
+                "extract needs exactly one of --all, --rows LIST, --match TEXT and "
+                "--playlist NAME";
             return false;
         }
         if (bFieldGiven && options.eSelection != ESelection::kMatch) {
@@ -292,9 +346,11 @@ const char* HelpText() {
     return R"(kestrum-cli: lists, searches and copies the songs of an iPod-class music player.
 
 Usage:
-  kestrum-cli list [PLAYER]
-  kestrum-cli search TEXT [--field title|artist|album] [PLAYER]
-  kestrum-cli extract --to DIR (--all | --rows LIST | --match TEXT [--field F]) [PLAYER]
+  kestrum-cli list [NAMING] [PLAYER]
+  kestrum-cli search TEXT [--field title|artist|album] [NAMING] [PLAYER]
+  kestrum-cli extract --to DIR (--all | --rows LIST | --match TEXT [--field F] |
+                      --playlist NAME|NUMBER) [NAMING] [PLAYER]
+  kestrum-cli playlists [PLAYER]
   kestrum-cli --help
   kestrum-cli --version
 
@@ -310,7 +366,8 @@ mount-point order.
 
 list      One line per song, in the player's order: row number (from 0),
           title, artist, album and the file name an extract of that row
-          creates (title, dot, file type), separated by tabs. In a field,
+          creates (title, dot, file type; with --name, the path below DIR,
+          folders separated by /), separated by tabs. In a field,
           backslash, tab, carriage return and line feed are written as
           \\, \t, \r and \n.
 
@@ -323,8 +380,33 @@ extract   Copies the chosen songs into DIR (created when missing), each named
           after its title and file type. Songs of the same name in one run
           become "Name (2).MP3", "Name (3).MP3"... Titles that would leave DIR
           are refused. --all takes every row, --rows LIST rows such as
-          0,3,7-9, --match TEXT the rows search finds. A progress bar goes
-          to the terminal; a summary line always ends the run.
+          0,3,7-9, --match TEXT the rows search finds, --playlist the songs
+          of a playlist in its order, and writes DIR/NAME.m3u8 listing
+          them. A progress bar goes to the terminal; a summary line always
+          ends the run.
+
+playlists One line per playlist (the library's own hidden one left out):
+          number (from 1, for --playlist), name and number of songs,
+          separated by tabs.
+
+NAMING (by default a copy is named title, dot, type, as stored):
+  --name TEMPLATE|PRESET   where each copy goes below DIR. Fields:
+          {title} {artist} {album} {albumartist} {genre} {composer}
+          {year} {track} {disc}; numbers take a width, {track:02} -> 07.
+          / makes folders. A part in [ ] is left out when its fields are
+          all empty or 0. An empty title, artist or album outside [ ]
+          reads "Unknown Title", "Unknown Artist", "Unknown Album";
+          {albumartist} falls back to the artist. The type suffix is
+          added after the template. Presets:
+            flat          {title} (the default)
+            artist-title  {artist} - {title}
+            library       {albumartist}/{album}/[{disc}-][{track:02} ]{title}
+          e.g. --name library gives "Artist/Album/1-07 Title.MP3".
+  --safe-names  names every disk accepts, also with the default naming
+          (always on with any other template): \ / : * ? " < > | and
+          control characters become _, trailing dots and spaces go,
+          CON, PRN, AUX, NUL, COM1-9 and LPT1-9 get a _, and long titles
+          are shortened to fit 255 characters a name and 259 a path.
 
 Exit status:
   0   done (extract: every chosen song was copied)
@@ -332,7 +414,8 @@ Exit status:
   2   no player found ("Impossible to find an Ipod")
   3   the player's database could not be read ("Error is : N", or
       "An error occurred" when memory ran out)
-  64  bad arguments, or a search text shorter than 3 characters
+  64  bad arguments, a search text shorter than 3 characters, or no such
+      playlist
 )";
 }
 

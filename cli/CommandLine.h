@@ -9,10 +9,10 @@
 
 namespace cli {
 
-enum class ECommand { kNone, kHelp, kVersion, kList, kSearch, kExtract };
+enum class ECommand { kNone, kHelp, kVersion, kList, kSearch, kExtract, kPlaylists };
 
 // Which rows extract copies.
-enum class ESelection { kNone, kAll, kRows, kMatch };
+enum class ESelection { kNone, kAll, kRows, kMatch, kPlaylist };
 
 // An inclusive range of row numbers, "7-9" or "3" (first == last).
 struct SRowRange {
@@ -32,6 +32,11 @@ struct SCliOptions {
     std::optional<std::string> toDir;
     ESelection eSelection = ESelection::kNone;
     std::vector<SRowRange> rows;
+    // extract --playlist: a playlist's name or its number in the playlists command.
+    std::string strPlaylist;
+    // --name as a template (a preset is replaced by its template), UTF-8; --safe-names.
+    std::optional<std::string> nameTemplate;
+    bool bSafeNames = false;
 };
 
 // Parses args (without the program name). False with a one-line reason in error when the

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <new>
@@ -14,7 +15,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
-#include <unordered_set>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -25,7 +26,6 @@
 #include "platform/ForwardingPlatform.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
-#include "songdb/ExportName.h"
 #include "songdb/MemorySongTable.h"
 #include "songdb/SongDatabase.h"
 
@@ -72,29 +72,13 @@ const char* ExportFailureText(EExportFailure failure) {
             return "the title would put the copy outside the destination folder";
         case EExportFailure::kCopyFailed:
             return "the copy failed";
+        case EExportFailure::kNoFolder:
+            return "its folder could not be made";
         case EExportFailure::kNone:
             break;
     }
     return "the copy failed";
 }
-
-// Follows the names an export run hands out, so that the size of each copy can be read back:
-// a name already given in the run gets " (2)", " (3)"... before its type suffix.
-class CRunNames {
-public:
-    WString Claim(WStringView title, WStringView fileName) {
-        const std::size_t titleLength = std::min(title.size(), fileName.size());
-        const WStringView suffix = fileName.substr(titleLength);
-        WString name(fileName);
-        for (unsigned number = 2; !m_keys.insert(exportname::RunKey(name)).second; ++number) {
-            name = exportname::NumberedName(fileName.substr(0, titleLength), suffix, number);
-        }
-        return name;
-    }
-
-private:
-    std::unordered_set<WString> m_keys;
-};
 
 // The platform as the command line uses it: everything goes to the native one, except the
 // Explorer "Hidden" setting. The dialog shows hidden files so that its folder chooser can reach
@@ -133,6 +117,12 @@ private:
     int OnList();
     int OnSearch();
     int OnExtract();
+    int OnPlaylists();
+    // The rows extract copies; false (after a message) when the selection names none.
+    bool ChooseRows(std::vector<int>& rows);
+    const SPlaylist* FindPlaylist(const std::vector<SPlaylist>& playlists) const;
+    bool WritePlaylist(const std::filesystem::path& folder,
+                       const std::unordered_map<int, WString>& names);
     // The search text as the dialog keeps it; nullopt (after "Word size < 3") when too short.
     std::optional<WString> TakeSearchText();
     // Writes the lines of rows to the output, gathered into large writes.
@@ -144,7 +134,16 @@ private:
     std::FILE* m_err;
     CMemorySongTable m_table;
     std::unique_ptr<CSongDatabase> m_pDatabase;
+    // extract --playlist: the playlist's name and songs in its order, repeats included.
+    WString m_strPlaylist;
+    std::vector<int> m_playlistRows;
 };
+
+// A name relative to the destination with '/' between folders, as files and playlists want.
+WString SlashPath(WString name) {
+    std::replace(name.begin(), name.end(), u'\\', u'/');
+    return name;
+}
 
 int CKestrumCli::Run() {
     // A short search text is refused before the player is looked for.
@@ -166,6 +165,8 @@ int CKestrumCli::Run() {
             return OnSearch();
         case ECommand::kExtract:
             return OnExtract();
+        case ECommand::kPlaylists:
+            return OnPlaylists();
         default:
             return kExitUsage;
     }
@@ -214,6 +215,12 @@ int CKestrumCli::FindDevice() {
         for (std::uint32_t i = 0; i < count; ++i) {
             m_pDatabase->NextTrack();
         }
+        exportname::SNameRule rule;
+        if (m_options.nameTemplate) {
+            rule.strTemplate = WideFromUtf8(*m_options.nameTemplate);
+        }
+        rule.bSafe = m_options.bSafeNames;
+        m_pDatabase->SetNameRule(rule);
     } catch (const std::exception&) {
         Write(m_err, "An error occurred\n");
         return kExitBadDatabase;
@@ -226,7 +233,8 @@ WString CKestrumCli::FileNameOf(int row) const {
     if (!m_pDatabase->FormFileName(row, name)) {
         name.clear();
     }
-    return name;
+    // A safe name's folders are the template's; a plain name shows its title as stored.
+    return m_pDatabase->GetNameRule().IsPlain() ? name : SlashPath(name);
 }
 
 void CKestrumCli::WriteRows(const std::vector<int>& rows) const {
@@ -261,15 +269,46 @@ int CKestrumCli::OnSearch() {
     return kExitOk;
 }
 
-int CKestrumCli::OnExtract() {
+int CKestrumCli::OnPlaylists() {
+    int number = 0;
+    for (const SPlaylist& playlist : m_pDatabase->ReadPlaylists()) {
+        if (!playlist.bMaster) {
+            Write(m_out, std::to_string(++number) + "\t" + EscapeField(playlist.strName) + "\t" +
+                             std::to_string(playlist.tracks.size()) + "\n");
+        }
+    }
+    return kExitOk;
+}
+
+// By its exact name first, else by its number in the playlists command.
+const SPlaylist* CKestrumCli::FindPlaylist(const std::vector<SPlaylist>& playlists) const {
+    const WString name = WideFromUtf8(m_options.strPlaylist);
+    std::vector<const SPlaylist*> shown;
+    for (const SPlaylist& playlist : playlists) {
+        if (!playlist.bMaster) {
+            if (playlist.strName == name) {
+                return &playlist;
+            }
+            shown.push_back(&playlist);
+        }
+    }
+    const std::string& text = m_options.strPlaylist;
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+        return nullptr;
+    }
+    const std::size_t number = std::stoul(text);
+    return number >= 1 && number <= shown.size() ? shown[number - 1] : nullptr;
+}
+
+bool CKestrumCli::ChooseRows(std::vector<int>& rows) {
     const int nRows = m_table.GetItemCount();
-    std::vector<int> rows;
     switch (m_options.eSelection) {
         case ESelection::kAll:
             for (int row = 0; row < nRows; ++row) {
                 rows.push_back(row);
             }
-            break;
+            return true;
         case ESelection::kRows: {
             unsigned long outOfRange = 0;
             if (!ExpandRowList(m_options.rows, static_cast<unsigned long>(nRows), rows,
@@ -277,17 +316,77 @@ int CKestrumCli::OnExtract() {
                 Write(m_err, "kestrum-cli: row " + std::to_string(outOfRange) +
                                  " is out of range: the player has " + std::to_string(nRows) +
                                  (nRows == 1 ? " row\n" : " rows\n"));
-                return kExitUsage;
+                return false;
             }
-            break;
+            return true;
         }
         case ESelection::kMatch:
             rows = FindMatchingRows(m_table, m_pDatabase->GetTrackCount(),
                                     SearchPattern(WideFromUtf8(m_options.strSearch)),
                                     m_options.nColumn);
-            break;
+            return true;
+        case ESelection::kPlaylist: {
+            const std::vector<SPlaylist> playlists = m_pDatabase->ReadPlaylists();
+            const SPlaylist* pPlaylist = FindPlaylist(playlists);
+            if (pPlaylist == nullptr) {
+                Write(m_err, "kestrum-cli: the player has no playlist \"" + m_options.strPlaylist +
+                                 "\" (see kestrum-cli playlists)\n");
+                return false;
+            }
+            m_strPlaylist = pPlaylist->strName;
+            m_playlistRows = pPlaylist->tracks;
+            // A song the playlist holds twice is copied once.
+            std::unordered_map<int, bool> seen;
+            for (const int row : m_playlistRows) {
+                if (seen.emplace(row, true).second) {
+                    rows.push_back(row);
+                }
+            }
+            return true;
+        }
         case ESelection::kNone:
-            return kExitUsage;
+            break;
+    }
+    return false;
+}
+
+// DIR/NAME.m3u8: the playlist's songs that were copied, in its order, as paths relative to
+// the folder, each after its length and "artist - title".
+bool CKestrumCli::WritePlaylist(const std::filesystem::path& folder,
+                                const std::unordered_map<int, WString>& names) {
+    const WString fileName = exportname::SafeFileName(m_strPlaylist, u".m3u8");
+    const std::filesystem::path path = folder / PathFromUtf8(Utf8FromWide(fileName));
+    std::string text = "#EXTM3U\n";
+    std::size_t entries = 0;
+    for (const int row : m_playlistRows) {
+        const auto found = names.find(row);
+        if (found == names.end()) {
+            continue;
+        }
+        const std::string entry =
+            FormatPlaylistEntry(m_pDatabase->GetTrackLength(row), m_table.Cell(row, kColumnArtist),
+                                m_table.Cell(row, kColumnTitle), SlashPath(found->second));
+        if (!entry.empty()) {
+            text += entry;
+            ++entries;
+        }
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    file.close();
+    if (!file) {
+        Write(m_err, "kestrum-cli: cannot write " + Utf8FromPath(path) + "\n");
+        return false;
+    }
+    Write(m_err, "Playlist " + Utf8FromPath(path) + ": " + std::to_string(entries) +
+                     (entries == 1 ? " song\n" : " songs\n"));
+    return true;
+}
+
+int CKestrumCli::OnExtract() {
+    std::vector<int> rows;
+    if (!ChooseRows(rows)) {
+        return kExitUsage;
     }
 
     const std::string folder = AbsoluteFolder(*m_options.toDir);
@@ -317,7 +416,8 @@ int CKestrumCli::OnExtract() {
             Write(m_err, "\r\x1b[K");
         }
     };
-    CRunNames runNames;
+    // The name each copy was given, by row, once it is in place: the playlist lists them.
+    std::unordered_map<int, WString> names;
     const auto notExtracted = [&](int row, const WString& fileName, const std::string& reason) {
         const WString& shown = fileName.empty() ? m_table.Cell(row, kColumnTitle) : fileName;
         clearProgress();
@@ -326,15 +426,21 @@ int CKestrumCli::OnExtract() {
     };
     // Copies made so far wait in the batch under temporary names; each keeps its row here.
     platform::CCopyBatch batch;
-    std::vector<std::pair<int, WString>> staged;
+    struct SStaged {
+        int row;
+        WString fileName;
+        WString copyName;
+    };
+    std::vector<SStaged> staged;
     const auto commit = [&]() {
         const std::vector<platform::SStagedCopy> outcome = batch.Commit();
         for (std::size_t k = 0; k < outcome.size() && k < staged.size(); ++k) {
             if (outcome[k].bDone) {
                 ++copied;
                 bytes += outcome[k].bytes;
+                names[staged[k].row] = staged[k].copyName;
             } else {
-                notExtracted(staged[k].first, staged[k].second,
+                notExtracted(staged[k].row, staged[k].fileName,
                              std::string(ExportFailureText(EExportFailure::kCopyFailed)) + ": " +
                                  std::system_category().message(outcome[k].nError));
             }
@@ -348,12 +454,13 @@ int CKestrumCli::OnExtract() {
         const WString fileName = FileNameOf(row);
         const std::size_t nStagedBefore = batch.StagedCount();
         if (m_pDatabase->ExportTrack(row, destination.c_str())) {
-            const WString copyName = runNames.Claim(m_table.Cell(row, kColumnTitle), fileName);
+            const WString copyName = SlashPath(m_pDatabase->GetExportedName());
             if (batch.StagedCount() > nStagedBefore) {
-                staged.emplace_back(row, fileName);
+                staged.push_back(SStaged{row, fileName, copyName});
             } else {
                 // A platform that copies at once: the copy is in place already.
                 ++copied;
+                names[row] = copyName;
                 std::error_code sizeError;
                 const std::uintmax_t size = std::filesystem::file_size(
                     folderPath / PathFromUtf8(Utf8FromWide(copyName)), sizeError);
@@ -364,7 +471,7 @@ int CKestrumCli::OnExtract() {
         } else {
             const EExportFailure failure = m_pDatabase->GetExportFailure();
             std::string reason = ExportFailureText(failure);
-            if (failure == EExportFailure::kCopyFailed) {
+            if (failure == EExportFailure::kCopyFailed || failure == EExportFailure::kNoFolder) {
                 reason += ": " + platform::Platform().LastErrorText();
             }
             notExtracted(row, fileName, reason);
@@ -383,16 +490,21 @@ int CKestrumCli::OnExtract() {
         }
     }
     clearProgress();
+    bool bPlaylistWritten = true;
+    if (m_options.eSelection == ESelection::kPlaylist) {
+        bPlaylistWritten = WritePlaylist(folderPath, names);
+    }
     Write(m_err, FormatSummary(copied, rows.size(), bytes, folder, elapsed()) + "\n");
-    return copied == rows.size() ? kExitOk : kExitSomeFailed;
+    return copied == rows.size() && bPlaylistWritten ? kExitOk : kExitSomeFailed;
 }
 
 void WriteUsage(std::FILE* err, const std::string& reason) {
     Write(err, "kestrum-cli: " + reason +
                    "\n"
-                   "Usage: kestrum-cli list | search TEXT [--field F] | extract --to DIR "
-                   "(--all | --rows LIST | --match TEXT [--field F])\n"
-                   "       [--drive E | --root DIR]\n"
+                   "Usage: kestrum-cli list | playlists | search TEXT [--field F] |\n"
+                   "       extract --to DIR (--all | --rows LIST | --match TEXT [--field F] |\n"
+                   "       --playlist NAME) [--name TEMPLATE] [--safe-names] [--drive E | --root "
+                   "DIR]\n"
                    "Try 'kestrum-cli --help' for more.\n");
 }
 

@@ -97,6 +97,19 @@ std::vector<int> FindMatchingRows(const ISongTable& table, std::uint32_t trackCo
     return matches;
 }
 
+std::string FormatPlaylistEntry(std::uint32_t lengthMs, WStringView artist, WStringView title,
+                                WStringView path) {
+    if (path.find_first_of(u"\r\n") != WStringView::npos) {
+        return {};
+    }
+    WString shown = artist.empty() ? WString(title) : WString(artist) + u" - " + WString(title);
+    std::replace_if(
+        shown.begin(), shown.end(), [](WChar ch) { return ch == u'\r' || ch == u'\n'; }, u' ');
+    const std::string seconds =
+        lengthMs == 0 ? "-1" : std::to_string((static_cast<std::uint64_t>(lengthMs) + 500) / 1000);
+    return "#EXTINF:" + seconds + "," + Utf8FromWide(shown) + "\n" + Utf8FromWide(path) + "\n";
+}
+
 std::string FormatMegabytes(std::uint64_t bytes) {
     // Tenths of a megabyte, rounded to nearest, computed in integers so output is exact.
     const std::uint64_t tenths = (bytes * 10 + (1u << 19)) >> 20;

@@ -37,6 +37,12 @@ WString SearchPattern(WStringView text);
 std::vector<int> FindMatchingRows(const ISongTable& table, std::uint32_t trackCount,
                                   WStringView pattern, int column);
 
+// One song of an M3U8 playlist, two lines: "#EXTINF:SECONDS,ARTIST - TITLE" (seconds rounded,
+// -1 when the length is unknown, line breaks in the texts as spaces) and path. Empty when path
+// holds a line break, which no playlist line can carry.
+std::string FormatPlaylistEntry(std::uint32_t lengthMs, WStringView artist, WStringView title,
+                                WStringView path);
+
 // "512.3 MB" (megabytes of 2^20 bytes, one decimal).
 std::string FormatMegabytes(std::uint64_t bytes);
 

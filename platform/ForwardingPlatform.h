@@ -31,6 +31,19 @@ public:
     bool CopyFileReplacing(const WChar* source, const WChar* target) override {
         return m_inner.CopyFileReplacing(source, target);
     }
+    bool CreateFolder(const WChar* path) override { return m_inner.CreateFolder(path); }
+    bool ReadSettingText(const WChar* name, WString& value) override {
+        return m_inner.ReadSettingText(name, value);
+    }
+    bool WriteSettingText(const WChar* name, const WString& value) override {
+        return m_inner.WriteSettingText(name, value);
+    }
+    bool ReadSettingNumber(const WChar* name, std::uint32_t& value) override {
+        return m_inner.ReadSettingNumber(name, value);
+    }
+    bool WriteSettingNumber(const WChar* name, std::uint32_t value) override {
+        return m_inner.WriteSettingNumber(name, value);
+    }
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override {
         return m_inner.GetDiskSpace(path, freeToCaller, total);

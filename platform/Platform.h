@@ -68,6 +68,9 @@ public:
     // replaces target in one step: an existing target is replaced, never truncated, and a
     // failed copy leaves neither a partial file nor a changed target.
     virtual bool CopyFileReplacing(const WChar* source, const WChar* target) = 0;
+    // Creates the folder path, whose parent must exist. True when path is a folder afterwards,
+    // whether it was made now or was there before.
+    virtual bool CreateFolder(const WChar* path) = 0;
 
     // Space of the volume holding path ("E:" names a drive). Bytes free to this user and total.
     virtual bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
@@ -80,6 +83,14 @@ public:
     virtual bool QueryHidden(ExplorerKey key, std::uint32_t& value, std::uint32_t& size) = 0;
     virtual bool SetHidden(ExplorerKey key, std::uint32_t value, std::uint32_t size) = 0;
     virtual void CloseExplorerKey(ExplorerKey key) = 0;
+
+    // This program's own settings for the current user: on Windows the values under
+    // HKEY_CURRENT_USER\Software\Kestrum. A read is false when the value is absent or of
+    // another kind.
+    virtual bool ReadSettingText(const WChar* name, WString& value) = 0;
+    virtual bool WriteSettingText(const WChar* name, const WString& value) = 0;
+    virtual bool ReadSettingNumber(const WChar* name, std::uint32_t& value) = 0;
+    virtual bool WriteSettingNumber(const WChar* name, std::uint32_t value) = 0;
 
     // Makes drive letter name folder for this process, ahead of the system's own drives.
     virtual void MapDrive(WChar letter, const WString& folder) = 0;

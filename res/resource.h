@@ -9,6 +9,8 @@
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
 #define IDD_KESTRUM_DIALOG 102
+#define IDD_EXTRACTOPTIONS 110
+#define IDS_EXTRACTOPTIONS 111
 #define IDR_MAINICON 129
 #define IDR_TRAYMENU 130
 
@@ -31,6 +33,13 @@
 #define IDC_PROGRESS_TEXT 1050
 #define IDC_PROGRESS_BAR 1051
 
+// Controls of the extract options.
+#define IDC_NAMEPRESET 1030
+#define IDC_NAMETEMPLATE 1031
+#define IDC_SAFENAMES 1032
+#define IDC_NAMEPREVIEW 1033
+
 // Commands. System menu entries keep their low four bits clear, as system commands need.
 #define IDM_ABOUTBOX 0x0010
+#define IDM_EXTRACTOPTIONS 0x0020
 #define ID_TRAY_SHOWWINDOW 32771

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Pictures of the Linux program: builds it, writes the demo player, runs the program offscreen
 # on that player and saves PNGs of the main dialog (at start and after a search with every row
-# ticked), of the about box and of an extraction of every song half-way.
+# ticked), of the about box, of the extract options and of an extraction of every song half-way.
 #   scripts/screenshots-qt.sh [OUTDIR]     (default: build/screenshots-qt)
 set -euo pipefail
 

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Pictures of the Windows program under Wine: cross-builds Kestrum.exe and kestrum-poke.exe,
 # writes the demo player, maps it to drive E: of a Wine prefix of its own, runs Kestrum.exe on a
-# virtual display and saves PNGs of the main dialog and of the about box (opened through the
-# system menu's entry), then closes the program. Then the same dialogs run from a scenario
-# script (kestrum-driver-win32.exe) extract every song, held half-way: pictures of the progress
-# dialog and of the main dialog behind it.
+# virtual display and saves PNGs of the main dialog, of the about box and of the extract options
+# (opened through the system menu's entries), then closes the program. Then the same dialogs run
+# from a scenario script (kestrum-driver-win32.exe) extract every song, held half-way: pictures
+# of the progress dialog and of the main dialog behind it.
 #   scripts/screenshots-win32.sh [OUTDIR]     (default: build/screenshots-win32)
 # Needs MinGW-w64, Wine, xvfb-run and ImageMagick's import and convert.
 set -euo pipefail
@@ -46,6 +46,14 @@ if [ "${1:-}" = "--session" ]; then
     # OK closes the box; Escape and the close box belong to the maker's page button.
     wine "$poke" click "About Kestrum" 1
     wine "$poke" wait-gone "About Kestrum" 30
+
+    wine "$poke" syscommand "$main_caption" 0x20  # the system menu's extract options entry
+    rect=$(wine "$poke" wait "Extract options" 30) || { echo "no extract options" >&2; exit 1; }
+    wine "$poke" pick "Extract options" 1030 2  # the library preset, to show its preview
+    sleep 1
+    shoot "$rect" "$out/kestrum-options.png"
+    wine "$poke" click "Extract options" 2
+    wine "$poke" wait-gone "Extract options" 30
 
     wine "$poke" syscommand "$main_caption" 0xF060  # SC_CLOSE
     wait "$program"
@@ -132,5 +140,5 @@ xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --session "$build" "$out" || status
 "$root/scripts/wine-run.sh" --server -k 2>/dev/null || true
 "$root/scripts/wine-run.sh" --server -w 2>/dev/null || true
 [ $status -eq 0 ] && echo "Screenshots in $out: kestrum-main.png, kestrum-about.png," \
-    "kestrum-extract-progress.png, kestrum-extract-main.png"
+    "kestrum-extract-progress.png, kestrum-extract-main.png, kestrum-options.png"
 exit $status

@@ -9,11 +9,14 @@
 namespace itunesdb {
 
 // Tags compared as one little-endian word against the ASCII bytes in file order.
-inline constexpr std::uint32_t kTagDatabase = 0x6462686D;    // "mhbd"
-inline constexpr std::uint32_t kTagDataset = 0x6473686D;     // "mhsd"
-inline constexpr std::uint32_t kTagTrackList = 0x746C686D;   // "mhlt"
-inline constexpr std::uint32_t kTagTrack = 0x7469686D;       // "mhit"
-inline constexpr std::uint32_t kTagDataObject = 0x646F686D;  // "mhod"
+inline constexpr std::uint32_t kTagDatabase = 0x6462686D;      // "mhbd"
+inline constexpr std::uint32_t kTagDataset = 0x6473686D;       // "mhsd"
+inline constexpr std::uint32_t kTagTrackList = 0x746C686D;     // "mhlt"
+inline constexpr std::uint32_t kTagTrack = 0x7469686D;         // "mhit"
+inline constexpr std::uint32_t kTagDataObject = 0x646F686D;    // "mhod"
+inline constexpr std::uint32_t kTagPlaylistList = 0x706C686D;  // "mhlp"
+inline constexpr std::uint32_t kTagPlaylist = 0x7079686D;      // "mhyp"
+inline constexpr std::uint32_t kTagPlaylistItem = 0x7069686D;  // "mhip"
 
 // Fields shared by every record.
 inline constexpr std::size_t kOffTag = 0;
@@ -32,11 +35,27 @@ inline constexpr std::size_t kOffCompressedFlag = 0xA8;
 inline constexpr std::size_t kMinCompressedHeaderLength = kOffCompressedFlag + 1;
 inline constexpr std::uint8_t kCompressedFlagZlib = 1;
 
+// Dataset record: 1 tracks, 2 playlists, 3 the same playlists with podcasts grouped.
+inline constexpr std::size_t kOffDatasetType = 12;
+inline constexpr std::uint32_t kDatasetPlaylists = 2;
+inline constexpr std::uint32_t kDatasetPodcastPlaylists = 3;
+
 // Track record.
 inline constexpr std::size_t kOffDataObjectCount = 12;
+// The id playlist items name the track by.
+inline constexpr std::size_t kOffTrackId = 16;
 // Four ASCII characters stored last-first: byte 27 is the first character.
 inline constexpr std::size_t kOffFileType = 24;
 inline constexpr std::size_t kFileTypeLength = 4;
+inline constexpr std::size_t kOffLengthMs = 0x28;
+inline constexpr std::size_t kOffTrackNumber = 0x2C;
+inline constexpr std::size_t kOffYear = 0x34;
+inline constexpr std::size_t kOffDiscNumber = 0x5C;
+
+// Playlist record: the master playlist (the whole library) has 1 in this byte.
+inline constexpr std::size_t kOffPlaylistHidden = 0x14;
+// Playlist item record: the track id of its song.
+inline constexpr std::size_t kOffItemTrackId = 0x18;
 
 // Data object record.
 inline constexpr std::size_t kOffObjectType = 12;
@@ -48,6 +67,11 @@ enum EObjectType : std::uint32_t {
     kTypeLocation = 2,
     kTypeAlbum = 3,
     kTypeArtist = 4,
+    kTypeGenre = 5,
+    kTypeComposer = 12,
+    kTypeAlbumArtist = 22,
+    // In a playlist, type 1 is its name.
+    kTypePlaylistName = 1,
 };
 
 }  // namespace itunesdb

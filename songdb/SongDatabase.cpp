@@ -433,6 +433,20 @@ bool CSongDatabase::ReadLocation(int index, WString& location) const {
     return true;
 }
 
+// The text of a string data object up to its first zero character; empty when the string
+// would leave the object or parentEnd.
+WString CSongDatabase::ObjectText(std::size_t object, std::size_t parentEnd) const {
+    const std::size_t objectEnd = RecordEnd(object, parentEnd);
+    const std::size_t start = object + kOffString;
+    const std::uint32_t dwLength = ImageU32(object + kOffStringLength);
+    WString text;
+    if (start <= objectEnd && dwLength <= objectEnd - start) {
+        DecodeUtf16(Image().subspan(start, dwLength), text);
+        text.resize(std::min(text.size(), text.find(u'\0')));
+    }
+    return text;
+}
+
 // "%c:" and the location with its colons as backslashes; the drive keeps its colon.
 bool CSongDatabase::FormSourcePath(const WString& location, WChar* pszSource) const {
     WString source(1, m_chDrive);
@@ -455,9 +469,14 @@ bool CSongDatabase::FormNameParts(int index, WString& title, WString& suffix) co
         return false;
     }
     title.assign(szTitle, static_cast<std::size_t>(nLength));
+    suffix = FormSuffix(index);
+    return title.size() + suffix.size() < kMaxPath;
+}
 
+// The type suffix of a walked track: its file type, else its stored file's extension.
+WString CSongDatabase::FormSuffix(int index) const {
     const std::size_t track = m_tracks[static_cast<std::size_t>(index)];
-    suffix.clear();
+    WString suffix;
     if (kTrackFieldsWithType <= RecordEnd(track, Image().size()) - track) {
         suffix =
             exportname::TypeSuffix(Image().subspan(track + kOffFileType).first<kFileTypeLength>());
@@ -470,10 +489,30 @@ bool CSongDatabase::FormNameParts(int index, WString& title, WString& suffix) co
             suffix = exportname::LocationExtension(location);
         }
     }
-    return title.size() + suffix.size() < kMaxPath;
+    return suffix;
+}
+
+bool CSongDatabase::FormSafeParts(int index, WStringView tmpl,
+                                  exportname::SNameParts& parts) const {
+    exportname::STrackTags tags;
+    if (!GetTrackTags(index, tags)) {
+        return false;
+    }
+    parts = exportname::ExpandTemplate(tmpl, tags, FormSuffix(index));
+    return true;
 }
 
 bool CSongDatabase::FormFileName(int index, WString& name) const {
+    return FormFileName(index, m_nameRule, name);
+}
+
+bool CSongDatabase::FormFileName(int index, const exportname::SNameRule& rule,
+                                 WString& name) const {
+    if (!rule.IsPlain()) {
+        exportname::SNameParts parts;
+        return FormSafeParts(index, rule.strTemplate, parts) &&
+               exportname::FitName(parts, u"", kMaxPath - 1, name);
+    }
     WString title;
     WString suffix;
     if (!FormNameParts(index, title, suffix)) {
@@ -484,6 +523,65 @@ bool CSongDatabase::FormFileName(int index, WString& name) const {
 }
 
 void CSongDatabase::BeginExportRun() { m_runNames.clear(); }
+
+// The title and type as stored; within one run a name already given gets " (n)".
+bool CSongDatabase::ExportPlain(int index, const WString& folder, WString& name, WString& key) {
+    WString title;
+    WString suffix;
+    if (!FormNameParts(index, title, suffix)) {
+        m_eExportFailure = EExportFailure::kPathTooLong;
+        return false;
+    }
+    name = title + suffix;
+    if (exportname::LeavesFolder(name)) {
+        m_eExportFailure = EExportFailure::kLeavesFolder;
+        return false;
+    }
+    key = exportname::RunKey(folder + name);
+    for (unsigned number = 2; m_runNames.count(key) != 0; ++number) {
+        name = exportname::NumberedName(title, suffix, number);
+        key = exportname::RunKey(folder + name);
+    }
+    return true;
+}
+
+// A safe name from the rule's template, shortened in its title part to fit the path; the
+// folders it names are made.
+bool CSongDatabase::ExportSafe(int index, const WString& folder, WString& name, WString& key) {
+    exportname::SNameParts parts;
+    if (!FormSafeParts(index, m_nameRule.strTemplate, parts)) {
+        m_eExportFailure = EExportFailure::kNoTrack;
+        return false;
+    }
+    const std::size_t room = folder.size() < kMaxPath - 1 ? kMaxPath - 1 - folder.size() : 0;
+    bool bFits = exportname::FitName(parts, u"", room, name);
+    key = exportname::RunKey(folder + name);
+    for (unsigned number = 2; bFits && m_runNames.count(key) != 0; ++number) {
+        bFits = exportname::FitName(parts, exportname::RunNumber(number), room, name);
+        key = exportname::RunKey(folder + name);
+    }
+    if (!bFits) {
+        m_eExportFailure = EExportFailure::kPathTooLong;
+        return false;
+    }
+    if (!MakeFolders(folder, parts.strFolders)) {
+        m_eExportFailure = EExportFailure::kNoFolder;
+        return false;
+    }
+    return true;
+}
+
+// Makes each folder of relative ("A\B\") below folder, outermost first.
+bool CSongDatabase::MakeFolders(const WString& folder, const WString& relative) {
+    for (std::size_t end = relative.find(u'\\'); end != WString::npos;
+         end = relative.find(u'\\', end + 1)) {
+        const WString path = folder + relative.substr(0, end);
+        if (!platform::Platform().CreateFolder(path.c_str())) {
+            return false;
+        }
+    }
+    return true;
+}
 
 bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
     const auto fail = [this](EExportFailure failure) {
@@ -504,21 +602,13 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
     if (!FormSourcePath(location, szSource)) {
         return fail(EExportFailure::kPathTooLong);
     }
-    WString title;
-    WString suffix;
-    if (!FormNameParts(index, title, suffix)) {
-        return fail(EExportFailure::kPathTooLong);
-    }
     const WString folder = pszFolder != nullptr ? WString(pszFolder) : WString();
-    WString name = title + suffix;
-    if (exportname::LeavesFolder(name)) {
-        return fail(EExportFailure::kLeavesFolder);
-    }
-    // Within one run a name already given is not given again: the later track gets " (n)".
-    WString key = exportname::RunKey(folder + name);
-    for (unsigned number = 2; m_runNames.count(key) != 0; ++number) {
-        name = exportname::NumberedName(title, suffix, number);
-        key = exportname::RunKey(folder + name);
+    WString name;
+    WString key;
+    const bool bNamed = m_nameRule.IsPlain() ? ExportPlain(index, folder, name, key)
+                                             : ExportSafe(index, folder, name, key);
+    if (!bNamed) {
+        return false;
     }
     WChar szTarget[kMaxPath] = {};
     if (!WCopyBounded(szTarget, kMaxPath, folder + name)) {
@@ -528,6 +618,7 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
         return fail(EExportFailure::kCopyFailed);
     }
     m_runNames.insert(std::move(key));
+    m_strExportedName = std::move(name);
     m_eExportFailure = EExportFailure::kNone;
     return true;
 }

@@ -8,11 +8,13 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/Platform.h"
 #include "platform/Text.h"
+#include "songdb/NameTemplate.h"
 #include "songdb/SongTable.h"
 
 // The song database's last error: why the last load or walk step stopped. The numbers are what
@@ -37,6 +39,15 @@ enum class EExportFailure {
     kPathTooLong,   // source or destination would exceed the 260-character paths
     kLeavesFolder,  // the title would climb out of the destination folder
     kCopyFailed,    // the platform's copy failed (see platform LastErrorText)
+    kNoFolder,      // a folder of a templated name could not be made (see LastErrorText)
+};
+
+// A playlist of the database: its name and its songs as track indexes, in playlist order. An
+// item naming no walked track is left out.
+struct SPlaylist {
+    WString strName;
+    bool bMaster = false;  // the hidden playlist that holds the whole library
+    std::vector<int> tracks;
 };
 
 // The user's Explorer "Hidden" value as found at construction, so that it can be written back
@@ -83,7 +94,25 @@ public:
     // The file name ExportTrack would give track index, before any run numbering: title, dot
     // and type. False when the track has none (no such track or no room).
     bool FormFileName(int index, WString& name) const;
+    // The same under rule instead of the database's own (a preview of a choice not yet made).
+    bool FormFileName(int index, const exportname::SNameRule& rule, WString& name) const;
     EExportFailure GetExportFailure() const { return m_eExportFailure; }
+    // How ExportTrack and FormFileName name copies; title and type unchanged by default.
+    void SetNameRule(const exportname::SNameRule& rule) { m_nameRule = rule; }
+    const exportname::SNameRule& GetNameRule() const { return m_nameRule; }
+    // The name, relative to the folder, the last successful ExportTrack gave its copy, run
+    // numbering included. Safe names separate their folders with '\'.
+    const WString& GetExportedName() const { return m_strExportedName; }
+
+    // The fields of walked track index a template can name: title, artist and album as the
+    // song table holds them, the others from the track's record. False for no walked track.
+    bool GetTrackTags(int index, exportname::STrackTags& tags) const;
+    // The track's length in milliseconds; 0 when unknown.
+    std::uint32_t GetTrackLength(int index) const;
+    // Every playlist of the loaded database, the master included, in file order. Empty when it
+    // holds none or they cannot be read; the songs stay usable either way. May throw
+    // std::bad_alloc.
+    std::vector<SPlaylist> ReadPlaylists() const;
 
     // Upper-cases text in place, then compares the first n characters of pattern and text.
     static bool MatchPrefix(const WChar* pszPattern, WChar* pszText, int n);
@@ -113,6 +142,17 @@ private:
     bool ReadLocation(int index, WString& location) const;
     bool FormSourcePath(const WString& location, WChar* pszSource) const;
     bool FormNameParts(int index, WString& title, WString& suffix) const;
+    WString FormSuffix(int index) const;
+    bool FormSafeParts(int index, WStringView tmpl, exportname::SNameParts& parts) const;
+    bool ExportPlain(int index, const WString& folder, WString& name, WString& key);
+    bool ExportSafe(int index, const WString& folder, WString& name, WString& key);
+    bool MakeFolders(const WString& folder, const WString& relative);
+    std::uint32_t TrackField(std::size_t track, std::size_t offset) const;
+    WString TrackString(std::size_t track, std::uint32_t type) const;
+    WString ObjectText(std::size_t object, std::size_t parentEnd) const;
+    std::size_t FindPlaylistDataset() const;
+    void ReadPlaylist(std::size_t playlist, std::size_t end,
+                      const std::unordered_map<std::uint32_t, int>& ids, SPlaylist& entry) const;
     std::uint32_t ImageU32(std::size_t offset) const;
     bool ImageHas(std::size_t offset, std::size_t count) const;
     std::size_t RecordEnd(std::size_t record, std::size_t parentEnd) const;
@@ -160,4 +200,6 @@ private:
     // A track's total length led out of the image: no further track can be entered.
     bool m_bWalkEnded = false;
     EExportFailure m_eExportFailure = EExportFailure::kNone;
+    exportname::SNameRule m_nameRule;
+    WString m_strExportedName;
 };

@@ -73,6 +73,15 @@ void WriteTrack(std::vector<std::uint8_t>& image, const STrackEntry& track, std:
         image[start + 27 - i] = static_cast<std::uint8_t>(type[i]);
     }
     PutU32(image, start + 36, track.dwFileSize);
+    const std::pair<std::size_t, std::uint32_t> numbers[] = {{0x28, track.dwLengthMs},
+                                                             {0x2C, track.dwTrackNumber},
+                                                             {0x34, track.dwYear},
+                                                             {0x5C, track.dwDiscNumber}};
+    for (const auto& [offset, value] : numbers) {
+        if (offset + 4 <= track.dwHeaderLength) {
+            PutU32(image, start + offset, value);
+        }
+    }
     std::vector<std::size_t>& objectOffsets = layout.objects.emplace_back();
     for (const SDataObjectEntry& object : objects) {
         objectOffsets.push_back(WriteDataObject(image, object));
@@ -93,6 +102,24 @@ void WriteEmptyDataset(std::vector<std::uint8_t>& image, std::uint32_t type, con
                        SDatabaseLayout& layout) {
     const std::size_t start = BeginDataset(image, type, layout);
     BeginRecord(image, listTag, kListHeaderLength);
+    EndRecord(image, start);
+}
+
+void WritePlaylist(std::vector<std::uint8_t>& image, const SPlaylistEntry& playlist,
+                   SDatabaseLayout& layout) {
+    constexpr std::uint32_t kPlaylistHeaderLength = 0x6C;
+    constexpr std::uint32_t kItemHeaderLength = 0x4C;
+    const std::size_t start = BeginRecord(image, "mhyp", kPlaylistHeaderLength);
+    layout.playlists.push_back(start);
+    PutU32(image, start + 12, 1);
+    PutU32(image, start + 16, static_cast<std::uint32_t>(playlist.trackIds.size()));
+    image[start + 0x14] = playlist.bMaster ? 1 : 0;
+    WriteDataObject(image, SDataObjectEntry{1, playlist.strName, std::nullopt});
+    for (const std::uint32_t id : playlist.trackIds) {
+        const std::size_t item = BeginRecord(image, "mhip", kItemHeaderLength);
+        PutU32(image, item + 0x18, id);
+        EndRecord(image, item);
+    }
     EndRecord(image, start);
 }
 
@@ -142,7 +169,13 @@ std::vector<std::uint8_t> WriteItunesDb(const SDatabaseContent& content, SDataba
     EndRecord(image, dataset);
 
     if (content.bPlaylistDataset) {
-        WriteEmptyDataset(image, 2, "mhlp", layout);
+        const std::size_t playlists = BeginDataset(image, content.dwPlaylistDatasetType, layout);
+        const std::size_t playlistList = BeginRecord(image, "mhlp", kListHeaderLength);
+        PutU32(image, playlistList + 8, static_cast<std::uint32_t>(content.playlists.size()));
+        for (const SPlaylistEntry& playlist : content.playlists) {
+            WritePlaylist(image, playlist, layout);
+        }
+        EndRecord(image, playlists);
     }
 
     EndRecord(image, database);

@@ -50,8 +50,22 @@ struct STrackEntry {
     std::uint32_t dwTrackId = 0;
     // Written at 36 (file size in bytes), informative only.
     std::uint32_t dwFileSize = 0;
+    // Written at 0x28 (length in ms), 0x2C (track number), 0x34 (year) and 0x5C (disc number)
+    // when the header reaches them.
+    std::uint32_t dwLengthMs = 0;
+    std::uint32_t dwTrackNumber = 0;
+    std::uint32_t dwYear = 0;
+    std::uint32_t dwDiscNumber = 0;
     // Overrides the data-object count at 12 (default: the objects written).
     std::optional<std::uint32_t> dataObjectCount;
+};
+
+// One playlist ("mhyp"): header 0x6C with the hidden flag at 0x14, the name as a type 1 data
+// object, then one item ("mhip", header 0x4C) per track id, the id at 0x18.
+struct SPlaylistEntry {
+    WString strName;
+    bool bMaster = false;
+    std::vector<std::uint32_t> trackIds;
 };
 
 struct SDatabaseContent {
@@ -59,8 +73,10 @@ struct SDatabaseContent {
     // An albums dataset (type 4, empty album list "mhla") before the track dataset, as real
     // files have it.
     bool bAlbumsDataset = true;
-    // An empty playlist dataset (type 2, "mhlp") after the track dataset.
+    // A playlist dataset ("mhlp" with playlists) after the track dataset.
     bool bPlaylistDataset = false;
+    std::uint32_t dwPlaylistDatasetType = 2;
+    std::vector<SPlaylistEntry> playlists;
     // Overrides the track count of the track list (default: tracks.size()).
     std::optional<std::uint32_t> trackCount;
     std::uint32_t dwVersion = 0x19;  // database version at 16, informative only
@@ -73,6 +89,7 @@ struct SDatabaseLayout {
     std::size_t trackList = 0;                      // offset of "mhlt"
     std::vector<std::size_t> tracks;                // offset of each "mhit"
     std::vector<std::vector<std::size_t>> objects;  // per track, offset of each "mhod"
+    std::vector<std::size_t> playlists;             // offset of each "mhyp"
 };
 
 // Record header lengths as real files have them.

@@ -99,6 +99,10 @@ public:
     virtual int ComboGetCurSel(HWND hCombo) = 0;
     virtual int ComboSetCurSel(HWND hCombo, int nIndex) = 0;
 
+    // Check box: BST_UNCHECKED (0) or BST_CHECKED (1).
+    virtual int ButtonGetCheck(HWND hButton) = 0;
+    virtual void ButtonSetCheck(HWND hButton, int nCheck) = 0;
+
     // Menus.
     virtual HMENU LoadMenu(UINT nIDResource) = 0;
     virtual HMENU GetSubMenu(HMENU hMenu, int nPos) = 0;

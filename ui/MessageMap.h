@@ -66,3 +66,5 @@ public:                                            \
     {WM_COMMAND, BN_CLICKED, id, PfnHandler{static_cast<PfnVoid>(&ThisClass::memberFxn)}},
 #define ON_EN_CHANGE(id, memberFxn) \
     {WM_COMMAND, EN_CHANGE, id, PfnHandler{static_cast<PfnVoid>(&ThisClass::memberFxn)}},
+#define ON_CBN_SELCHANGE(id, memberFxn) \
+    {WM_COMMAND, CBN_SELCHANGE, id, PfnHandler{static_cast<PfnVoid>(&ThisClass::memberFxn)}},

@@ -245,6 +245,7 @@ inline constexpr DWORD BS_TYPEMASK = 0x0000000F;
 inline constexpr DWORD BS_LEFT = 0x00000100;
 inline constexpr DWORD ES_LEFT = 0x00000000;
 inline constexpr DWORD ES_AUTOHSCROLL = 0x00000080;
+inline constexpr DWORD ES_READONLY = 0x00000800;
 inline constexpr DWORD SS_LEFT = 0x00000000;
 inline constexpr DWORD SS_CENTER = 0x00000001;
 inline constexpr DWORD SS_RIGHT = 0x00000002;
@@ -271,6 +272,10 @@ inline constexpr UINT LVIS_STATEIMAGEMASK = 0xF000;
 // Further system commands and notifications the backends produce.
 inline constexpr UINT SC_MOVE = 0xF010;
 inline constexpr UINT CBN_SELCHANGE = 1;
+
+// A check box's state.
+inline constexpr int BST_UNCHECKED = 0;
+inline constexpr int BST_CHECKED = 1;
 
 inline constexpr WORD LOWORD(UINT_PTR value) { return static_cast<WORD>(value & 0xFFFF); }
 inline constexpr WORD HIWORD(UINT_PTR value) { return static_cast<WORD>((value >> 16) & 0xFFFF); }

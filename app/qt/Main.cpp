@@ -5,6 +5,8 @@
 
 #include "KestrumVersion.h"
 #include "app/KestrumApp.h"
+#include "app/qt/SettingsPlatform.h"
+#include "platform/Platform.h"
 #include "ui/qt/AppIcon.h"
 #include "ui/qt/QtBackend.h"
 
@@ -29,9 +31,14 @@ int main(int argc, char** argv) {
     if (AfxGetApp() != &theApp) {
         return 1;
     }
+    // Installed before any thread starts; the removal watcher may end the process with it in
+    // place, which needs no teardown.
+    qtapp::CSettingsPlatform settingsPlatform(platform::NativePlatform());
+    platform::InstallPlatform(&settingsPlatform);
     qtui::CQtBackend backend;
     SetUiBackend(&backend);
     const int nExitCode = AfxWinMain();
     SetUiBackend(nullptr);
+    platform::InstallPlatform(nullptr);
     return nExitCode;
 }

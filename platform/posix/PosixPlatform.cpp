@@ -15,6 +15,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/MemorySettings.h"
 #include "platform/Platform.h"
 #include "platform/posix/DriveTable.h"
 #include "platform/posix/ExplorerSetting.h"
@@ -209,6 +210,23 @@ public:
         return CopyReplacing(from, to) || Fail(false);
     }
 
+    bool CreateFolder(const WChar* path) override {
+        std::string native;
+        if (!MapPath(path, native)) {
+            return false;
+        }
+        if (mkdir(native.c_str(), 0777) == 0) {
+            return true;
+        }
+        const int error = errno;
+        struct stat info {};
+        if (error == EEXIST && stat(native.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            return true;
+        }
+        errno = error;
+        return Fail(false);
+    }
+
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override {
         std::string native;
@@ -238,6 +256,21 @@ public:
     }
 
     void CloseExplorerKey(ExplorerKey key) override { CloseHiddenSetting(key); }
+
+    // Off Windows the desktop front end keeps its settings with its toolkit (it installs a
+    // platform over this one that does); everything else keeps them for the run.
+    bool ReadSettingText(const WChar* name, WString& value) override {
+        return m_settings.ReadText(name, value);
+    }
+    bool WriteSettingText(const WChar* name, const WString& value) override {
+        return m_settings.WriteText(name, value);
+    }
+    bool ReadSettingNumber(const WChar* name, std::uint32_t& value) override {
+        return m_settings.ReadNumber(name, value);
+    }
+    bool WriteSettingNumber(const WChar* name, std::uint32_t value) override {
+        return m_settings.WriteNumber(name, value);
+    }
 
     void MapDrive(WChar letter, const WString& folder) override {
         const char driveLetter = DriveLetterFrom(letter);
@@ -290,6 +323,7 @@ private:
     }
 
     CDriveTable m_drives;
+    CMemorySettings m_settings;
 };
 
 }  // namespace

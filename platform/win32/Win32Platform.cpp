@@ -40,6 +40,8 @@ constexpr const wchar_t* kHiddenValue = L"Hidden";
 // KEY_READ | KEY_WRITE: the guard reads the value and may write it back.
 constexpr REGSAM kExplorerAccess = 0x2001F;
 constexpr std::uint32_t kValueBytes = 4;
+// The program's own settings.
+constexpr const wchar_t* kSettingsKey = L"Software\\Kestrum";
 
 // Registry calls return their error instead of leaving it as the thread's last error.
 bool RegistryResult(LSTATUS status) {
@@ -123,6 +125,21 @@ public:
         if (block != nullptr) {
             ::VirtualFree(block, 0, MEM_RELEASE);
         }
+    }
+
+    bool CreateFolder(const WChar* path) override {
+        const WString folder = m_drives.Resolve(path);
+        if (::CreateDirectoryW(Api(folder), nullptr) != FALSE) {
+            return true;
+        }
+        const DWORD dwError = ::GetLastError();
+        const DWORD dwAttributes = ::GetFileAttributesW(Api(folder));
+        if (dwError == ERROR_ALREADY_EXISTS && dwAttributes != INVALID_FILE_ATTRIBUTES &&
+            (dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return true;
+        }
+        ::SetLastError(dwError);
+        return false;
     }
 
     bool CopyFileReplacing(const WChar* source, const WChar* target) override {
@@ -238,6 +255,47 @@ public:
             ::RegCloseKey(key->m_hKey);
             delete key;
         }
+    }
+
+    bool ReadSettingText(const WChar* name, WString& value) override {
+        DWORD dwBytes = 0;
+        if (!RegistryResult(::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, Api(name),
+                                           RRF_RT_REG_SZ, nullptr, nullptr, &dwBytes))) {
+            return false;
+        }
+        std::wstring text(dwBytes / sizeof(wchar_t) + 1, L'\0');
+        dwBytes = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+        if (!RegistryResult(::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, Api(name),
+                                           RRF_RT_REG_SZ, nullptr, text.data(), &dwBytes))) {
+            return false;
+        }
+        // The size counts the terminating zero, which RegGetValueW always writes.
+        text.resize(dwBytes / sizeof(wchar_t) > 0 ? dwBytes / sizeof(wchar_t) - 1 : 0);
+        value.assign(text.begin(), text.end());
+        return true;
+    }
+
+    bool WriteSettingText(const WChar* name, const WString& value) override {
+        const DWORD dwBytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
+        return RegistryResult(::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, Api(name), REG_SZ,
+                                                value.c_str(), dwBytes));
+    }
+
+    bool ReadSettingNumber(const WChar* name, std::uint32_t& value) override {
+        DWORD dwValue = 0;
+        DWORD dwBytes = sizeof dwValue;
+        if (!RegistryResult(::RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, Api(name),
+                                           RRF_RT_REG_DWORD, nullptr, &dwValue, &dwBytes))) {
+            return false;
+        }
+        value = dwValue;
+        return true;
+    }
+
+    bool WriteSettingNumber(const WChar* name, std::uint32_t value) override {
+        const DWORD dwValue = value;
+        return RegistryResult(::RegSetKeyValueW(HKEY_CURRENT_USER, kSettingsKey, Api(name),
+                                                REG_DWORD, &dwValue, sizeof dwValue));
     }
 
     void MapDrive(WChar letter, const WString& folder) override { m_drives.Map(letter, folder); }

@@ -35,6 +35,11 @@ public:
     void* AllocateBlock(std::size_t) override { return nullptr; }
     void FreeBlock(void*) override {}
     bool CopyFileReplacing(const WChar*, const WChar*) override { return false; }
+    bool CreateFolder(const WChar*) override { return false; }
+    bool ReadSettingText(const WChar*, WString&) override { return false; }
+    bool WriteSettingText(const WChar*, const WString&) override { return false; }
+    bool ReadSettingNumber(const WChar*, std::uint32_t&) override { return false; }
+    bool WriteSettingNumber(const WChar*, std::uint32_t) override { return false; }
     bool GetDiskSpace(const WChar*, std::uint64_t&, std::uint64_t&) override { return false; }
     platform::ExplorerKey OpenExplorerKey() override {
         return reinterpret_cast<platform::ExplorerKey>(&nOpens);

@@ -75,6 +75,21 @@ const SParseCase kParseCases[] = {
      ESelection::kNone},
     {{"extract", "--to", "o", "--all=yes"}, false, ECommand::kNone, ESelection::kNone},
     {{"extract", "--to", "o", "--rows", "3-1"}, false, ECommand::kNone, ESelection::kNone},
+    {{"playlists"}, true, ECommand::kPlaylists, ESelection::kNone},
+    {{"playlists", "x"}, false, ECommand::kNone, ESelection::kNone},
+    {{"playlists", "--name", "library"}, false, ECommand::kNone, ESelection::kNone},
+    {{"list", "--name", "library", "--safe-names"}, true, ECommand::kList, ESelection::kNone},
+    {{"extract", "--to", "o", "--playlist", "Road", "--name={artist}/{title}"},
+     true,
+     ECommand::kExtract,
+     ESelection::kPlaylist},
+    {{"extract", "--to", "o", "--playlist", "1", "--all"},
+     false,
+     ECommand::kNone,
+     ESelection::kNone},
+    {{"list", "--name", "tree"}, false, ECommand::kNone, ESelection::kNone},
+    {{"list", "--name", "{artist}/{nope}"}, false, ECommand::kNone, ESelection::kNone},
+    {{"list", "--safe-names=yes"}, false, ECommand::kNone, ESelection::kNone},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, CommandLineParse, testing::ValuesIn(kParseCases));
@@ -89,6 +104,16 @@ TEST(CommandLine, KeepsDriveRootFieldAndFolder) {
     EXPECT_EQ(options.toDir, "/out dir");
     EXPECT_EQ(options.strSearch, "Café");
     EXPECT_EQ(options.nColumn, kColumnArtist);
+}
+
+TEST(CommandLine, ReplacesAPresetByItsTemplate) {
+    cli::SCliOptions options;
+    std::string error;
+    ASSERT_TRUE(cli::ParseCommandLine({"list", "--name", "artist-title"}, options, error));
+    EXPECT_EQ(options.nameTemplate, "{artist} - {title}");
+    EXPECT_FALSE(options.bSafeNames);
+    ASSERT_TRUE(cli::ParseCommandLine({"list", "--name", "[{year} ]{title}"}, options, error));
+    EXPECT_EQ(options.nameTemplate, "[{year} ]{title}");
 }
 
 struct SRowListCase {

@@ -6,14 +6,17 @@ The player comes from the independent writer and is mapped to a Wine drive lette
 the prefix's dosdevices); the Linux program sees it through KESTRUM_DRIVES under the same
 letter. `list` and `search` must print the same rows (Windows ends its lines with CR LF).
 `extract --all` must give byte-identical files, except that Windows refuses names holding
-characters it forbids (? * : " < > | and control characters), which POSIX allows, and drops
-the trailing dots and spaces of a name. Then the same catalogue is compressed into iTunesCDB
-beside an empty iTunesDB, as later nanos keep it: both programs must list and search it
-exactly as they did the plain one.
+characters it forbids (? * : " < > | and control characters) and the device names it keeps
+(CON, AUX, LPT1...), which POSIX allows, and drops the trailing dots and spaces of a name. With
+--safe-names and with --name library, names are made acceptable everywhere, so both must copy
+exactly the same files under the same names. Then the same catalogue is compressed into
+iTunesCDB beside an empty iTunesDB, as later nanos keep it: both programs must list and search
+it exactly as they did the plain one.
 """
 
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -25,6 +28,19 @@ import compress_catalogue  # noqa: E402
 import independent_writer  # noqa: E402
 
 WINDOWS_FORBIDDEN = set('?*:"<>|') | {chr(c) for c in range(1, 32)}
+# Device names Windows keeps for itself, with or without an extension.
+WINDOWS_RESERVED = {"CON", "PRN", "AUX", "NUL"} | {"COM%d" % d for d in range(1, 10)} | {
+    "LPT%d" % d for d in range(1, 10)}
+
+
+def windows_refuses(name):
+    """True when Windows cannot store a file of this name, which POSIX can, or the name is the
+    " (2)" of one it cannot store (on Windows the first never took the name)."""
+    if WINDOWS_FORBIDDEN & set(name):
+        return True
+    unnumbered = re.sub(r" \(\d+\)(?=\.[^./]*$|$)", "", name)
+    return any(part.split(".")[0].rstrip(" ").upper() in WINDOWS_RESERVED
+               for part in unnumbered.split("/"))
 LETTER = "M"
 
 
@@ -115,11 +131,34 @@ def main():
             if linux_files.get(name) != content:
                 failures.append("%r: the Windows copy differs from the Linux one" % name)
         for name in sorted(set(linux_files) - set(windows_files)):
-            if not WINDOWS_FORBIDDEN & set(name):
+            if not windows_refuses(name):
                 failures.append("%r was copied on Linux only" % name)
         print("%d tracks: %d files on Linux, %d on Windows"
               % (len(tracks), len(linux_files), len(windows_files)))
 
+        for naming in (["--safe-names"], ["--name", "library"]):
+            label = naming[-1]
+            # Paths of the same length ("Z:" comes in front on Windows), so that a title
+            # shortened to fit the path is shortened alike.
+            linux_out = os.path.join(work, "on-linux-" + label)
+            windows_out = os.path.join(work, "on-win-" + label)
+            on_linux = linux(["extract", "--all", "--to", linux_out, "--drive", LETTER] + naming)
+            on_windows = windows(["extract", "--all", "--to", windows_path(windows_out),
+                                  "--drive", LETTER] + naming)
+            linux_files, windows_files = read_tree(linux_out), read_tree(windows_out)
+            if on_linux.returncode != on_windows.returncode:
+                failures.append("%s: exit %d on Linux, %d on Windows"
+                                % (label, on_linux.returncode, on_windows.returncode))
+            if linux_files != windows_files:
+                failures.append("%s: the copies differ: Linux only %r, Windows only %r" % (
+                    label, sorted(set(linux_files) - set(windows_files))[:5],
+                    sorted(set(windows_files) - set(linux_files))[:5]))
+            having_file = sum(1 for t in tracks if t.location and t.content is not None)
+            if len(windows_files) != having_file:
+                failures.append("%s: %d songs have a file, %d copied on Windows"
+                                % (label, having_file, len(windows_files)))
+            print("%s: %d files on Linux, %d on Windows"
+                  % (label, len(linux_files), len(windows_files)))
         itunes = os.path.join(player, "iPod_Control", "iTunes")
         with open(os.path.join(itunes, "iTunesDB"), "rb") as f:
             compressed = compress_catalogue.compress_catalogue(f.read())

@@ -50,5 +50,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         db.FormFileName(row, name);
         db.ExportTrack(row, u"C:\\Out\\");
     }
+    // The same tracks under a templated, safe name, and the playlists.
+    db.SetNameRule(
+        exportname::SNameRule{u"{albumartist}/{album}/[{disc}-][{track:02} ]{title}"
+                              u"[ {genre}][ {composer}][ {year}]",
+                              true});
+    for (int row = 0; row < table.GetItemCount(); ++row) {
+        db.ExportTrack(row, u"C:\\Out\\");
+    }
+    for (const SPlaylist& playlist : db.ReadPlaylists()) {
+        for (const int track : playlist.tracks) {
+            if (track < 0 || track >= table.GetItemCount()) {
+                __builtin_trap();
+            }
+        }
+    }
     return 0;
 }

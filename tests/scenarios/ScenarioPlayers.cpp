@@ -96,6 +96,8 @@ bool WritePlayer(const fs::path& root, const SSong (&songs)[N],
         track.album = WideFromUtf8(song.album);
         const std::string fileName = song.fileName != nullptr ? song.fileName : "GONE.mp3";
         track.location = WideFromUtf8(":iPod_Control:Music:F00:" + fileName);
+        // Each song is the next track of its album, for names made from templates.
+        track.dwTrackNumber = static_cast<std::uint32_t>(content.tracks.size() % 4 + 1);
         content.tracks.push_back(track);
         if (song.fileName != nullptr &&
             !WriteBytes(root / "iPod_Control" / "Music" / "F00" / fileName,

@@ -217,4 +217,49 @@ TEST(ExportTrack, MissingSourceFailsTheCopy) {
     EXPECT_FALSE(player.os.HasFile(u"C:\\Out\\Song.MP3"));
 }
 
+TEST(ExportTrack, TemplatedNamesMakeTheirFoldersAndAreNumbered) {
+    std::vector<STrackEntry> tracks = {Track(u"Intro", u":a:1.mp3"), Track(u"Intro", u":a:2.mp3"),
+                                       Track(u"What?", u":a:3.mp3")};
+    for (STrackEntry& track : tracks) {
+        track.artist = u"AC/DC";
+        track.album = u"Live";
+        track.dwTrackNumber = 7;
+    }
+    CExportPlayer player(tracks);
+    player.db->SetNameRule(exportname::SNameRule{exportname::PresetTemplate("library"), false});
+    const std::vector<WString> expected = {u"AC_DC\\Live\\07 Intro.MP3",
+                                           u"AC_DC\\Live\\07 Intro (2).MP3",
+                                           u"AC_DC\\Live\\07 What_.MP3"};
+    player.db->BeginExportRun();
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(player.db->ExportTrack(i, kFolder)) << i;
+        EXPECT_EQ(player.LastTarget(), kFolder + expected[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(player.db->GetExportedName(), expected[static_cast<std::size_t>(i)]);
+    }
+    EXPECT_EQ(player.os.folders[0], u"C:\\Out\\AC_DC");
+    EXPECT_EQ(player.os.folders[1], u"C:\\Out\\AC_DC\\Live");
+    // A folder that cannot be made fails the song, and takes no name.
+    player.os.bFailFolder = true;
+    EXPECT_FALSE(player.db->ExportTrack(0, kFolder));
+    EXPECT_EQ(player.db->GetExportFailure(), EExportFailure::kNoFolder);
+    EXPECT_EQ(player.os.copies.size(), 3u);
+}
+
+TEST(ExportTrack, SafeNamesShortenWhatPlainNamesRefuse) {
+    const std::vector<WString> titles = {WString(600, u'c'), u"../x", u"C:x"};
+    for (const WString& title : titles) {
+        CExportPlayer player({Track(title, u":a:1.mp3")});
+        player.db->SetNameRule(exportname::SNameRule{WString(exportname::kFlatTemplate), true});
+        ASSERT_TRUE(player.db->ExportTrack(0, kFolder)) << Utf8FromWide(title);
+        const WString target = player.LastTarget();
+        EXPECT_LE(target.size(), kMaxPath - 1);
+        EXPECT_TRUE(target.ends_with(u".MP3"));
+        // Everything after the folder is one name: nothing climbs or makes a folder.
+        EXPECT_EQ(target.find_first_of(u"\\/:", 7), WString::npos) << Utf8FromWide(target);
+        WString listed;
+        ASSERT_TRUE(player.db->FormFileName(0, listed));
+        EXPECT_TRUE(target.ends_with(listed) || listed.size() > target.size() - 7);
+    }
+}
+
 }  // namespace

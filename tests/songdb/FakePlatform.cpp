@@ -145,6 +145,11 @@ bool CFakePlatform::CopyFileReplacing(const WChar* source, const WChar* target) 
     return true;
 }
 
+bool CFakePlatform::CreateFolder(const WChar* path) {
+    folders.emplace_back(path);
+    return !bFailFolder;
+}
+
 bool CFakePlatform::GetDiskSpace(const WChar*, std::uint64_t& freeToCaller, std::uint64_t& total) {
     freeToCaller = 0;
     total = 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/MemorySettings.h"
 #include "platform/Platform.h"
 
 namespace fake {
@@ -64,6 +65,8 @@ public:
     int nFilesOpen = 0;
     int nBlocksHeld = 0;
     std::vector<std::pair<WString, WString>> copies;  // successful (source, target)
+    std::vector<WString> folders;                     // every CreateFolder asked for
+    bool bFailFolder = false;
 
     FileHandle OpenFileForRead(const WChar* path) override;
     bool GetFileSize(FileHandle file, std::uint64_t& size) override;
@@ -73,6 +76,19 @@ public:
     void* AllocateBlock(std::size_t size) override;
     void FreeBlock(void* block) override;
     bool CopyFileReplacing(const WChar* source, const WChar* target) override;
+    bool CreateFolder(const WChar* path) override;
+    bool ReadSettingText(const WChar* name, WString& value) override {
+        return m_settings.ReadText(name, value);
+    }
+    bool WriteSettingText(const WChar* name, const WString& value) override {
+        return m_settings.WriteText(name, value);
+    }
+    bool ReadSettingNumber(const WChar* name, std::uint32_t& value) override {
+        return m_settings.ReadNumber(name, value);
+    }
+    bool WriteSettingNumber(const WChar* name, std::uint32_t value) override {
+        return m_settings.WriteNumber(name, value);
+    }
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override;
     ExplorerKey OpenExplorerKey() override;
@@ -101,6 +117,7 @@ private:
     std::map<std::uintptr_t, SOpenFile> m_open;
     std::uintptr_t m_nextHandle = 1;
     CFakePlatform* m_pOuter = nullptr;
+    platform::CMemorySettings m_settings;
 };
 
 }  // namespace fake

@@ -96,4 +96,32 @@ TEST(Samples, EveryRowAndExportNameMatchesTheListing) {
     }
 }
 
+// Every sample has its master playlist holding the whole library; the one with playlists of
+// its own shows them with their song counts.
+TEST(Samples, PlaylistsHoldTheLibraryAndTheUsersLists) {
+    const std::vector<fs::path> samples = Samples();
+    if (samples.empty()) {
+        GTEST_SKIP() << "no samples in " << KESTRUM_SAMPLES_DIR;
+    }
+    for (const fs::path& sample : samples) {
+        SCOPED_TRACE(sample.filename().string());
+        songdbtest::CLoadedPlayer player(ReadBytes(sample));
+        ASSERT_TRUE(player.bLoaded);
+        const std::vector<SPlaylist> playlists = player.db->ReadPlaylists();
+        ASSERT_FALSE(playlists.empty());
+        EXPECT_TRUE(playlists[0].bMaster);
+        EXPECT_EQ(static_cast<int>(playlists[0].tracks.size()), player.table.GetItemCount());
+        std::vector<std::string> others;
+        for (std::size_t i = 1; i < playlists.size(); ++i) {
+            EXPECT_FALSE(playlists[i].bMaster);
+            others.push_back(Utf8FromWide(playlists[i].strName) + " " +
+                             std::to_string(playlists[i].tracks.size()));
+        }
+        if (sample.filename() == "itunes-v6b-1172tracks.iTunesDB") {
+            EXPECT_EQ(others, std::vector<std::string>(
+                                  {"festa matrimonio 215", "On-The-Go 1 1", "On-The-Go 2 0"}));
+        }
+    }
+}
+
 }  // namespace

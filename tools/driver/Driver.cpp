@@ -25,6 +25,9 @@ namespace fs = std::filesystem;
 constexpr int kMainControls[] = {IDOK,           IDC_SONGLIST,    IDC_SEARCH,
                                  IDC_SEARCHTEXT, IDC_SEARCHFIELD, IDC_CHECKALL};
 
+// The extract options' controls in the order "show" reports them.
+constexpr int kOptionsControls[] = {IDOK, IDC_NAMEPRESET, IDC_NAMETEMPLATE, IDC_SAFENAMES};
+
 std::mutex g_printMutex;
 
 std::string Quote(const WString& text) { return "\"" + Utf8FromWide(text) + "\""; }
@@ -275,9 +278,13 @@ void CDriver::ListFiles(const std::string& path) {
         Print("no folder " + path);
         return;
     }
+    // Files in subfolders too, by their path below the folder.
     std::vector<std::string> names;
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
-        const std::u8string name = entry.path().filename().u8string();
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, error)) {
+        if (entry.is_directory(error)) {
+            continue;
+        }
+        const std::u8string name = entry.path().lexically_relative(folder).generic_u8string();
         names.emplace_back(name.begin(), name.end());
     }
     std::sort(names.begin(), names.end());
@@ -361,9 +368,48 @@ void CDriver::Show(bool bRows) {
                   " selected" + (selected.empty() ? std::string(" none") : selected));
         }
     }
+    if (dialog.nTemplateId == IDD_EXTRACTOPTIONS) {
+        ShowExtractOptions();
+    }
     Print("focus " + m_ui.Focus());
     WString tip;
     Print(m_ui.TrayTip(tip) ? "icon shown " + Quote(tip) : std::string("icon none"));
+}
+
+bool CDriver::OnOptions() {
+    SDriverDialog dialog;
+    return m_ui.TopDialog(dialog) && dialog.nTemplateId == IDD_EXTRACTOPTIONS;
+}
+
+void CDriver::ShowExtractOptions() {
+    SDriverControl control;
+    std::string enabled = "enabled";
+    std::string disabled = "disabled";
+    for (int nId : kOptionsControls) {
+        const bool bEnabled = m_ui.Control(nId, control) && control.bEnabled;
+        (bEnabled ? enabled : disabled) += " " + std::to_string(nId);
+    }
+    Print(enabled);
+    if (disabled != "disabled") {
+        Print(disabled);
+    }
+    if (m_ui.Control(IDC_NAMEPRESET, control)) {
+        std::string line = "combo " + std::to_string(IDC_NAMEPRESET);
+        for (std::size_t i = 0; i < control.items.size(); ++i) {
+            line += " " + Quote(control.items[i]) +
+                    (static_cast<int>(i) == control.nCurSel ? "(selected)" : "");
+        }
+        Print(line);
+    }
+    if (m_ui.Control(IDC_NAMETEMPLATE, control)) {
+        Print("edit " + std::to_string(IDC_NAMETEMPLATE) + " " + Quote(control.text));
+    }
+    if (m_ui.Control(IDC_SAFENAMES, control)) {
+        Print("check " + std::to_string(IDC_SAFENAMES) + (control.bChecked ? " on" : " off"));
+    }
+    if (m_ui.Control(IDC_NAMEPREVIEW, control)) {
+        Print("preview " + std::to_string(IDC_NAMEPREVIEW) + " " + Quote(control.text));
+    }
 }
 
 bool CDriver::Execute(const std::string& line) {
@@ -498,9 +544,9 @@ bool CDriver::Execute(const std::string& line) {
         }
         bDone = m_ui.Click(static_cast<int>(number));
     } else if (verb == "type") {
-        bDone = m_ui.Type(IDC_SEARCHTEXT, WideFromUtf8(rest));
+        bDone = m_ui.Type(OnOptions() ? IDC_NAMETEMPLATE : IDC_SEARCHTEXT, WideFromUtf8(rest));
     } else if (verb == "pick") {
-        bDone = m_ui.Pick(IDC_SEARCHFIELD, WideFromUtf8(arg));
+        bDone = m_ui.Pick(OnOptions() ? IDC_NAMEPRESET : IDC_SEARCHFIELD, WideFromUtf8(arg));
     } else if (verb == "tick" || verb == "untick" || verb == "select") {
         if (!ParseNumber(arg, number)) {
             Fail(verb + " ROW");
@@ -520,6 +566,8 @@ bool CDriver::Execute(const std::string& line) {
         bDone = m_ui.Restore();
     } else if (verb == "about") {
         bDone = m_ui.SysCommand(IDM_ABOUTBOX);
+    } else if (verb == "options") {
+        bDone = m_ui.SysCommand(IDM_EXTRACTOPTIONS);
     } else if (verb == "icon") {
         // The icon may go away during the action itself (a double click restores the window
         // before the last button-up), so whether it was there decides.

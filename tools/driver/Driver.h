@@ -38,6 +38,9 @@ private:
     void Print(const std::string& line);
 
     void Show(bool bRows);
+    // The extract options' controls, for show; whether that dialog is on top.
+    void ShowExtractOptions();
+    bool OnOptions();
     void PrintExplorer();
     void ListFiles(const std::string& path);
     std::string Absolute(const std::string& path) const;

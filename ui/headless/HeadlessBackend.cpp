@@ -962,6 +962,18 @@ int CHeadlessBackend::ComboAddString(HWND hCombo, const WChar* pszText) {
     return static_cast<int>(nPos);
 }
 
+int CHeadlessBackend::ButtonGetCheck(HWND hButton) {
+    const SHeadlessWindow* pButton = Find(hButton);
+    return pButton != nullptr && pButton->className == "Button" ? pButton->nCheck : BST_UNCHECKED;
+}
+
+void CHeadlessBackend::ButtonSetCheck(HWND hButton, int nCheck) {
+    SHeadlessWindow* pButton = Find(hButton);
+    if (pButton != nullptr && pButton->className == "Button") {
+        pButton->nCheck = nCheck;
+    }
+}
+
 int CHeadlessBackend::ComboGetCurSel(HWND hCombo) {
     const SHeadlessWindow* pCombo = FindCombo(hCombo);
     return pCombo != nullptr ? pCombo->nCurSel : CB_ERR;
@@ -1345,7 +1357,8 @@ bool CHeadlessBackend::Click(int nId) {
 bool CHeadlessBackend::SetEditText(int nId, const WString& text) {
     DismissPopup();
     SHeadlessWindow* pControl = TopControl(nId);
-    if (pControl == nullptr || pControl->className != "Edit" || !CanTakeInput(pControl)) {
+    if (pControl == nullptr || pControl->className != "Edit" || !CanTakeInput(pControl) ||
+        (pControl->dwStyle & ES_READONLY) != 0) {
         return false;
     }
     m_hFocus = pControl->hWnd;

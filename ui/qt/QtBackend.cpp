@@ -1511,6 +1511,19 @@ int CQtBackend::ComboGetCurSel(HWND hCombo) {
     return pCombo != nullptr ? pCombo->currentIndex() : CB_ERR;
 }
 
+int CQtBackend::ButtonGetCheck(HWND hButton) {
+    auto* pCheck = m_pImpl->Control<QCheckBox>(hButton, EKind::kCheckBox);
+    return pCheck != nullptr && pCheck->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+}
+
+void CQtBackend::ButtonSetCheck(HWND hButton, int nCheck) {
+    if (auto* pCheck = m_pImpl->Control<QCheckBox>(hButton, EKind::kCheckBox)) {
+        // The program's own change: no click is reported, as with BM_SETCHECK.
+        const QSignalBlocker blocker(pCheck);
+        pCheck->setChecked(nCheck == BST_CHECKED);
+    }
+}
+
 int CQtBackend::ComboSetCurSel(HWND hCombo, int nIndex) {
     auto* pCombo = m_pImpl->Control<QComboBox>(hCombo, EKind::kCombo);
     if (pCombo == nullptr) {

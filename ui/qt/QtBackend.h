@@ -121,6 +121,8 @@ public:
     int ComboAddString(HWND hCombo, const WChar* pszText) override;
     int ComboGetCurSel(HWND hCombo) override;
     int ComboSetCurSel(HWND hCombo, int nIndex) override;
+    int ButtonGetCheck(HWND hButton) override;
+    void ButtonSetCheck(HWND hButton, int nCheck) override;
 
     HMENU LoadMenu(UINT nIDResource) override;
     HMENU GetSubMenu(HMENU hMenu, int nPos) override;

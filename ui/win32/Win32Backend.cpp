@@ -613,6 +613,14 @@ int CWin32Backend::ComboSetCurSel(HWND hCombo, int nIndex) {
     return static_cast<int>(::SendMessageW(hCombo, CB_SETCURSEL, static_cast<WPARAM>(nIndex), 0));
 }
 
+int CWin32Backend::ButtonGetCheck(HWND hButton) {
+    return static_cast<int>(::SendMessageW(hButton, BM_GETCHECK, 0, 0));
+}
+
+void CWin32Backend::ButtonSetCheck(HWND hButton, int nCheck) {
+    ::SendMessageW(hButton, BM_SETCHECK, static_cast<WPARAM>(nCheck), 0);
+}
+
 HMENU CWin32Backend::LoadMenu(UINT nIDResource) {
     return ::LoadMenuW(Instance(), ResourceId(nIDResource));
 }

@@ -138,6 +138,31 @@ TEST_F(ExplorerKeyTest, MissingKeyFailsTheOpen) {
     EXPECT_EQ(NativePlatform().OpenExplorerKey(), nullptr);
 }
 
+// The program's settings under HKCU\Software\Kestrum: what one run writes, the next reads;
+// a value of the other kind reads as absent. The key is left as the test found it.
+TEST(Win32Platform, SettingsSurviveInTheUsersKey) {
+    HKEY hKey = nullptr;
+    const bool bExisted = ::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Kestrum", 0, KEY_READ,
+                                          &hKey) == ERROR_SUCCESS;
+    if (bExisted) {
+        ::RegCloseKey(hKey);
+        GTEST_SKIP() << "this user has Kestrum settings; they are not touched by a test";
+    }
+    platform::IPlatform& os = NativePlatform();
+    const WString tmpl = u"{albumartist}/[{disc}-]{title} \u266B";
+    EXPECT_TRUE(os.WriteSettingText(u"NameTemplate", tmpl));
+    EXPECT_TRUE(os.WriteSettingNumber(u"SafeNames", 1));
+    WString text;
+    std::uint32_t value = 0;
+    EXPECT_TRUE(os.ReadSettingText(u"NameTemplate", text));
+    EXPECT_EQ(text, tmpl);
+    EXPECT_TRUE(os.ReadSettingNumber(u"SafeNames", value));
+    EXPECT_EQ(value, 1u);
+    EXPECT_FALSE(os.ReadSettingNumber(u"NameTemplate", value));
+    EXPECT_FALSE(os.ReadSettingText(u"Missing", text));
+    ::RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Kestrum");
+}
+
 TEST(Win32Platform, EmptyFileOpensReadsAndGetsABlock) {
     CTempFolder folder;
     const WString path = folder / u"SysInfo";

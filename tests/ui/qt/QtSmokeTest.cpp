@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -353,8 +354,11 @@ TEST_F(QtSmoke, ListsSearchesTicksExtractsMinimisesAndCloses) {
 
         // The about entry of the window's menu, reached with a right click on the background.
         m_backend.Hooks().answerPopupMenu = [&](const std::vector<qtui::SPopupItem>& items) {
-            EXPECT_EQ(items.back().strText, u"&About Kestrum...");
-            return items.back().nId;
+            const auto about = std::find_if(items.begin(), items.end(), [](const auto& item) {
+                return item.strText == u"&About Kestrum...";
+            });
+            EXPECT_NE(about, items.end());
+            return about != items.end() ? about->nId : UINT{0};
         };
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2),
                                     pWindow->mapToGlobal(QPoint(2, 2)));

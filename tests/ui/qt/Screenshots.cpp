@@ -1,7 +1,7 @@
 // kestrum_qt_screenshots OUTDIR: runs the real program on the Qt backend and writes pictures of
 // the main dialog (as it starts, and after a search with every row ticked), of the about box,
-// and of an extraction of every song half-way (its progress dialog over the main dialog). The
-// player comes from KESTRUM_DRIVES as for the program itself.
+// of the extract options, and of an extraction of every song half-way (its progress dialog over
+// the main dialog). The player comes from KESTRUM_DRIVES as for the program itself.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -26,6 +26,8 @@ constexpr UINT kProgressDialog = 120;
 constexpr int kProgressBar = 1051;
 // How long the run may take to get half-way before its picture is taken anyway.
 constexpr qint64 kProgressWaitMs = 30000;
+constexpr UINT kOptionsDialog = 110;
+constexpr int kNamePreset = 1030;
 constexpr int kSearchText = 1018;
 constexpr int kSearchField = 1019;
 constexpr int kSearchButton = 1017;
@@ -72,6 +74,17 @@ int main(int argc, char** argv) {
     HWND hMain = nullptr;
     hooks.dialogShown = [&](HWND hDlg, UINT nIDTemplate) {
         QWidget* pWindow = backend.WidgetOf(hDlg);
+        if (nIDTemplate == kOptionsDialog) {
+            // The library preset, picked as a user would, so that the preview shows a path.
+            if (auto* pCombo = qobject_cast<QComboBox*>(
+                    backend.WidgetOf(backend.GetDlgItem(hDlg, kNamePreset)))) {
+                pCombo->setCurrentIndex(2);
+                emit pCombo->activated(2);
+            }
+            bAllSaved &= Save(pWindow, outDir + QStringLiteral("/options.png"));
+            backend.EndDialog(hDlg, IDCANCEL);
+            return;
+        }
         if (nIDTemplate == kProgressDialog) {
             // Half-way: the worker waits after each song until its report has been taken, so
             // the run moves on only as this loop lets it.
@@ -115,6 +128,7 @@ int main(int argc, char** argv) {
         }
         bAllSaved &= Save(pWindow, outDir + QStringLiteral("/main-search.png"));
         backend.SendMessage(hDlg, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        backend.SendMessage(hDlg, WM_SYSCOMMAND, IDM_EXTRACTOPTIONS, 0);
         hMain = hDlg;
         backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

@@ -132,6 +132,7 @@ int TimeStart(const wchar_t* pszExe, double seconds) {
 int Usage() {
     std::fputs(
         "usage: kestrum-poke wait|wait-gone|rect|syscommand|click|state CAPTION [ARG]\n"
+        "       kestrum-poke pick CAPTION COMBO INDEX\n"
         "       kestrum-poke tray-point\n"
         "       kestrum-poke time-start EXE [SECONDS]\n",
         stderr);
@@ -208,6 +209,15 @@ int wmain(int argc, wchar_t** argv) {
     const auto nId = static_cast<UINT>(std::wcstoul(argv[3], nullptr, 0));
     if (strCommand == L"syscommand") {
         return ::PostMessageW(hWnd, WM_SYSCOMMAND, nId, 0) != FALSE ? 0 : 1;
+    }
+    if (strCommand == L"pick" && argc > 4) {
+        // As a user's pick: the selection, then the notification the list sends for it.
+        HWND hCombo = ::GetDlgItem(hWnd, static_cast<int>(nId));
+        ::SendMessageW(hCombo, CB_SETCURSEL, std::wcstoul(argv[4], nullptr, 0), 0);
+        return ::PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(static_cast<WORD>(nId), CBN_SELCHANGE),
+                              reinterpret_cast<LPARAM>(hCombo)) != FALSE
+                   ? 0
+                   : 1;
     }
     if (strCommand == L"click") {
         return ::PostMessageW(
