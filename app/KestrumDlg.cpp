@@ -279,27 +279,14 @@ void CKestrumDlg::OnCancel() {
 }
 
 bool CKestrumDlg::CellMatches(int nRow) {
-    // A longer cell is compared on its first 259 characters.
-    WChar szText[kMaxPath] = {};
-    m_listSongs.GetItemText(nRow, m_nSearchColumn, szText, static_cast<int>(kMaxPath));
-    const int nLength = static_cast<int>(WLength(szText));
-    if (nLength < m_nSearchLength || nLength == 0) {
-        return false;
-    }
-    // Every start position is tried, even those with fewer characters left than the search
-    // text: the cell's terminating zero then ends the comparison as a difference.
-    for (int p = 0; p < nLength; ++p) {
-        if (CSongDatabase::MatchPrefix(m_szSearch, szText + p, m_nSearchLength)) {
-            return true;
-        }
-    }
-    return false;
+    return SongCellMatches(m_tableSongs, nRow, m_nSearchColumn, m_szSearch, m_nSearchLength);
 }
 
 void CKestrumDlg::OnSearch() {
     if (m_nSearchNext == 0) {
-        m_nSearchLength = GetDlgItemText(IDC_SEARCHTEXT, m_szSearch, kSearchMaxLength + 1);
-        if (m_nSearchLength < kSearchMinLength) {
+        m_nSearchLength =
+            GetDlgItemText(IDC_SEARCHTEXT, m_szSearch, static_cast<int>(kSearchMaxLength) + 1);
+        if (m_nSearchLength < static_cast<int>(kSearchMinLength)) {
             MessageBox(u"Word size < 3", u"Warning");
             m_nSearchNext = 0;
             return;

@@ -10,13 +10,10 @@
 #include "platform/Text.h"
 #include "res/resource.h"
 #include "songdb/SongDatabase.h"
+#include "songdb/SongSearch.h"
 #include "traydlg/TrayDialog.h"
 #include "ui/ComboBox.h"
 #include "ui/ListCtrl.h"
-
-// The search text is at most this many characters; shorter ones are refused.
-inline constexpr int kSearchMaxLength = 79;
-inline constexpr int kSearchMinLength = 3;
 
 class CKestrumDlg : public CTrayDialog {
 public:

@@ -174,7 +174,7 @@ int CKestrumCli::Run() {
 
 std::optional<WString> CKestrumCli::TakeSearchText() {
     WString pattern = SearchPattern(WideFromUtf8(m_options.strSearch));
-    if (pattern.size() < kMinSearchLength) {
+    if (pattern.size() < kSearchMinLength) {
         Write(m_err, "Word size < 3\n");
         return std::nullopt;
     }

@@ -63,17 +63,17 @@ void AppendRowLine(std::string& out, int row, WStringView title, WStringView art
 }
 
 WString SearchPattern(WStringView text) {
-    return WString(text.substr(0, std::min(text.size(), kMaxSearchLength)));
+    return WString(text.substr(0, std::min(text.size(), kSearchMaxLength)));
 }
 
 std::vector<int> FindMatchingRows(const ISongTable& table, std::uint32_t trackCount,
                                   WStringView pattern, int column) {
     std::vector<int> matches;
     // The dialog's buffers: 80 characters for the text, 260 for a cell.
-    WChar szSearch[kMaxSearchLength + 1] = {};
-    WCopyBounded(szSearch, kMaxSearchLength + 1, pattern);
+    WChar szSearch[kSearchMaxLength + 1] = {};
+    WCopyBounded(szSearch, kSearchMaxLength + 1, pattern);
     const int nSearchLength = static_cast<int>(WLength(szSearch));
-    if (static_cast<std::size_t>(nSearchLength) < kMinSearchLength) {
+    if (static_cast<std::size_t>(nSearchLength) < kSearchMinLength) {
         return matches;
     }
     UpperCaseAscii(szSearch);
@@ -81,17 +81,8 @@ std::vector<int> FindMatchingRows(const ISongTable& table, std::uint32_t trackCo
     // Rows are addressed by int; a track count beyond that range cannot have rows for all.
     const std::uint32_t nRows = std::min<std::uint32_t>(trackCount, 0x7FFFFFFF);
     for (std::uint32_t i = 0; i < nRows; ++i) {
-        WChar szText[kMaxPath] = {};
-        const int nLength =
-            table.GetItemText(static_cast<int>(i), column, szText, static_cast<int>(kMaxPath));
-        if (nLength == 0 || nLength < nSearchLength) {
-            continue;
-        }
-        for (int p = 0; p < nLength; ++p) {
-            if (CSongDatabase::MatchPrefix(szSearch, szText + p, nSearchLength)) {
-                matches.push_back(static_cast<int>(i));
-                break;
-            }
+        if (SongCellMatches(table, static_cast<int>(i), column, szSearch, nSearchLength)) {
+            matches.push_back(static_cast<int>(i));
         }
     }
     return matches;

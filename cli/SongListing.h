@@ -7,14 +7,10 @@
 #include <vector>
 
 #include "platform/Text.h"
+#include "songdb/SongSearch.h"
 #include "songdb/SongTable.h"
 
 namespace cli {
-
-// The dialog keeps at most this many characters of the search text.
-inline constexpr std::size_t kMaxSearchLength = 79;
-// Shorter search texts are refused with "Word size < 3".
-inline constexpr std::size_t kMinSearchLength = 3;
 
 // A field with backslash, tab, carriage return and line feed written as \\, \t, \r and \n, so
 // that every row stays one line of five fields.
