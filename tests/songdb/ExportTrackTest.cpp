@@ -117,6 +117,48 @@ TEST(ExportTrack, NamesWindowsTrimsToTheSameFileAreNumbered) {
     }
 }
 
+// Locations as odd players store them: of an odd byte length the last byte is dropped (unlike
+// a title's, it is never half a path character), for the file and its extension alike; a stored
+// name ending in a dot has no extension to lend.
+TEST(ExportTrack, OddLocationsNameAndFindTheirFiles) {
+    struct SCase {
+        const char* name;
+        std::vector<std::uint8_t> location;
+        WString source;    // the file the copy is made from
+        WString fileName;  // the copy's name
+    };
+    const auto utf16 = [](const std::string& text) {
+        std::vector<std::uint8_t> bytes;
+        for (const char ch : text) {
+            bytes.push_back(static_cast<std::uint8_t>(ch));
+            bytes.push_back(0);
+        }
+        return bytes;
+    };
+    std::vector<std::uint8_t> odd = utf16(":a:SONG.mp");
+    odd.push_back('3');
+    const SCase cases[] = {
+        {"OddByteLength", odd, u"E:\\a\\SONG.mp", u"Song.mp"},
+        {"NameEndingInADot", utf16(":a:SONG."), u"E:\\a\\SONG.", u"Song"},
+    };
+    for (const SCase& row : cases) {
+        SCOPED_TRACE(row.name);
+        STrackEntry track;
+        track.strFileType = "    ";
+        track.objects =
+            std::vector<dbwriter::SDataObjectEntry>{{dbwriter::kObjectTitle, u"Song", std::nullopt},
+                                                    {dbwriter::kObjectLocation, {}, row.location}};
+        CLoadedPlayer player(songdbtest::Database({track}));
+        player.os.AddFile(row.source, {0x49, 0x44, 0x33});
+        WString name;
+        ASSERT_TRUE(player.db->FormFileName(0, name));
+        EXPECT_EQ(name, row.fileName);
+        ASSERT_TRUE(player.db->ExportTrack(0, kFolder));
+        ASSERT_FALSE(player.os.copies.empty());
+        EXPECT_EQ(player.os.copies.back().first, row.source);
+    }
+}
+
 TEST(ExportTrack, FailedCopyDoesNotTakeTheName) {
     CExportPlayer player({Track(u"Song", u":a:1.mp3"), Track(u"Song", u":a:2.mp3")});
     player.os.bFailCopy = true;
