@@ -314,10 +314,14 @@ TEST_F(QtSmoke, ListsSearchesTicksExtractsMinimisesAndCloses) {
         EXPECT_FALSE(menus[0][0].bDefault);
         EXPECT_TRUE(menus[1][0].bDefault);
 
-        // The about entry of the window's menu, reached with a right click on the background.
+        // The about entry of the window's menu, reached with a right click on the background,
+        // with the extract options after it.
         m_backend.Hooks().answerPopupMenu = [&](const std::vector<qtui::SPopupItem>& items) {
-            EXPECT_EQ(items.back().strText, u"&About Kestrum...");
-            return items.back().nId;
+            EXPECT_GE(items.size(), 2u);
+            EXPECT_EQ(items.back().strText, u"Extract options...");
+            const qtui::SPopupItem& about = items[items.size() - 2];
+            EXPECT_EQ(about.strText, u"&About Kestrum...");
+            return about.nId;
         };
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2),
                                     pWindow->mapToGlobal(QPoint(2, 2)));
