@@ -13,7 +13,6 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QThread>
-#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -352,13 +351,14 @@ TEST_F(QtSmoke, ListsSearchesTicksExtractsMinimisesAndCloses) {
         EXPECT_FALSE(menus[0][0].bDefault);
         EXPECT_TRUE(menus[1][0].bDefault);
 
-        // The about entry of the window's menu, reached with a right click on the background.
+        // The about entry of the window's menu, reached with a right click on the background,
+        // with the extract options after it.
         m_backend.Hooks().answerPopupMenu = [&](const std::vector<qtui::SPopupItem>& items) {
-            const auto about = std::find_if(items.begin(), items.end(), [](const auto& item) {
-                return item.strText == u"&About Kestrum...";
-            });
-            EXPECT_NE(about, items.end());
-            return about != items.end() ? about->nId : UINT{0};
+            EXPECT_GE(items.size(), 2u);
+            EXPECT_EQ(items.back().strText, u"Extract options...");
+            const qtui::SPopupItem& about = items[items.size() - 2];
+            EXPECT_EQ(about.strText, u"&About Kestrum...");
+            return about.nId;
         };
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2),
                                     pWindow->mapToGlobal(QPoint(2, 2)));

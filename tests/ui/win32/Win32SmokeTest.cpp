@@ -359,14 +359,18 @@ TEST_F(Win32Smoke, MinimiseHidesIntoTheNotificationAreaAndComesBack) {
 TEST_F(Win32Smoke, AboutBoxOpensFromTheSystemMenuAndOkClosesIt) {
     HMENU hSystem = ::GetSystemMenu(m_hDlg, FALSE);
     ASSERT_NE(hSystem, nullptr);
+    // A separator, the about entry, then the extract options.
     const int nItems = ::GetMenuItemCount(hSystem);
-    ASSERT_GE(nItems, 2);
+    ASSERT_GE(nItems, 3);
     wchar_t szItem[64] = {};
-    ::GetMenuStringW(hSystem, static_cast<UINT>(nItems - 1), szItem, 64, MF_BYPOSITION);
+    ::GetMenuStringW(hSystem, static_cast<UINT>(nItems - 2), szItem, 64, MF_BYPOSITION);
     EXPECT_STREQ(szItem, L"&About Kestrum...");
-    EXPECT_EQ(::GetMenuItemID(hSystem, nItems - 1), 0x0010u);
-    EXPECT_NE(::GetMenuState(hSystem, static_cast<UINT>(nItems - 2), MF_BYPOSITION) & MF_SEPARATOR,
+    EXPECT_EQ(::GetMenuItemID(hSystem, nItems - 2), 0x0010u);
+    EXPECT_NE(::GetMenuState(hSystem, static_cast<UINT>(nItems - 3), MF_BYPOSITION) & MF_SEPARATOR,
               0u);
+    ::GetMenuStringW(hSystem, static_cast<UINT>(nItems - 1), szItem, 64, MF_BYPOSITION);
+    EXPECT_STREQ(szItem, L"Extract options...");
+    EXPECT_EQ(::GetMenuItemID(hSystem, nItems - 1), 0x0020u);
 
     ::PostMessageW(m_hDlg, WM_SYSCOMMAND, 0x0010, 0);
     HWND hAbout = nullptr;
