@@ -100,7 +100,9 @@ check_deb() {
         echo "kestrum-cli list: $(wc -l <<<"$listed") songs"
     fi
     # The histories name the packaged version first.
-    zcat "$tree/usr/share/doc/kestrum/changelog.gz" | head -n1 | grep -qF "($version)" ||
+    local changelog
+    changelog=$(zcat "$tree/usr/share/doc/kestrum/changelog.gz")
+    grep -qF "($version)" <<<"${changelog%%$'\n'*}" ||
         fail "the changelog's first entry is not $version"
     grep -qF "<release version=\"$version\"" "$tree/usr/share/metainfo/$appstream_id.metainfo.xml" ||
         fail "the metainfo has no release $version"
@@ -155,8 +157,11 @@ check_zip() {
     # The version record carries the release.
     local major minor patch
     IFS=. read -r major minor patch <<<"$version"
-    x86_64-w64-mingw32-windres -i "$dir/Kestrum.exe" -J coff -O rc 2>/dev/null |
-        grep -q "FILEVERSION $major, $minor, $patch, 0" ||
+    # Read whole before searching: grep -q stops at the first match, and the writer's SIGPIPE
+    # would then fail the pipeline.
+    local resources
+    resources=$(x86_64-w64-mingw32-windres -i "$dir/Kestrum.exe" -J coff -O rc 2>/dev/null)
+    grep -q "FILEVERSION $major, $minor, $patch, 0" <<<"$resources" ||
         fail "Kestrum.exe's version record is not $version"
 
     expect_output "kestrum-cli $version" scripts/wine-run.sh \
