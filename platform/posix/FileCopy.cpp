@@ -13,6 +13,7 @@
 #include <set>
 
 #include "platform/CopyProgress.h"
+#include "platform/posix/FolderListings.h"
 
 namespace platform::posix {
 namespace {
@@ -45,14 +46,6 @@ bool FailWith(int error) {
     return false;
 }
 
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // Creates a new file named ".kestrum-" and a unique suffix in folder.
 int CreateTemporary(const std::string& folder, std::string& name) {
     static std::atomic<std::uint64_t> s_counter{0};
@@ -62,7 +55,7 @@ int CreateTemporary(const std::string& folder, std::string& name) {
         const std::uint64_t unique =
             (seed ^ (static_cast<std::uint64_t>(getpid()) << 32)) + s_counter.fetch_add(1);
         name = (folder == "/" ? std::string() : folder) + "/.kestrum-" + std::to_string(unique);
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, kCopyMode);
+        const int fd = CreateNewFile(name, O_WRONLY | O_CLOEXEC, kCopyMode);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
@@ -207,7 +200,7 @@ bool CopyToTemporary(const std::string& source, const std::string& target,
         error = errno;
     }
     if (!bDone) {
-        unlink(temporary.c_str());
+        RemoveEntry(temporary);
         return FailWith(error);
     }
     return true;
@@ -234,9 +227,9 @@ bool CopyReplacing(const std::string& source, const std::string& target,
     if (!CopyToTemporary(source, target, copyContent, true, temporary, bytes)) {
         return false;
     }
-    if (rename(temporary.c_str(), target.c_str()) != 0) {
+    if (RenameEntry(temporary, target) != 0) {
         const int error = errno;
-        unlink(temporary.c_str());
+        RemoveEntry(temporary);
         return FailWith(error);
     }
     FlushFolder(FolderOf(target));
@@ -267,12 +260,12 @@ void CommitStaged(std::vector<SStagedCopy>& staged) {
         }
     }
     for (SStagedCopy& copy : staged) {
-        if (error == 0 && rename(copy.strTemporary.c_str(), copy.strTarget.c_str()) == 0) {
+        if (error == 0 && RenameEntry(copy.strTemporary, copy.strTarget) == 0) {
             copy.bDone = true;
             continue;
         }
         copy.nError = error != 0 ? error : errno;
-        unlink(copy.strTemporary.c_str());
+        RemoveEntry(copy.strTemporary);
     }
     for (const std::string& folder : folders) {
         FlushFolder(folder);
@@ -281,7 +274,7 @@ void CommitStaged(std::vector<SStagedCopy>& staged) {
 
 void DiscardStaged(std::vector<SStagedCopy>& staged) {
     for (const SStagedCopy& copy : staged) {
-        unlink(copy.strTemporary.c_str());
+        RemoveEntry(copy.strTemporary);
     }
     staged.clear();
 }

@@ -1,57 +1,23 @@
 // Maps Windows-form paths onto the native file system, matching names without regard to case.
 #include "platform/posix/PathMapper.h"
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <memory>
 #include <vector>
+
+#include "platform/posix/FolderListings.h"
 
 namespace platform::posix {
 namespace {
 
 bool IsSeparator(WChar c) { return c == u'\\' || c == u'/'; }
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringAsciiCase(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != 0; ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return i == a.size() && b[i] == 0;
-}
-
 std::string Joined(const std::string& folder, const std::string& name) {
     if (folder.empty()) {
         return name;
     }
     return folder.back() == '/' ? folder + name : folder + '/' + name;
-}
-
-struct DirCloser {
-    void operator()(DIR* dir) const { closedir(dir); }
-};
-
-// The entry of folder that equals name but for ASCII case. Where several do (possible on a
-// case-sensitive file system), the smallest wins so that the choice does not depend on the
-// order of the folder's entries.
-bool FindIgnoringCase(const std::string& folder, const std::string& name, std::string& found) {
-    const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.empty() ? "." : folder.c_str()));
-    if (!dir) {
-        return false;
-    }
-    bool bFound = false;
-    while (const dirent* entry = readdir(dir.get())) {
-        if (EqualsIgnoringAsciiCase(name, entry->d_name) && (!bFound || found > entry->d_name)) {
-            found = entry->d_name;
-            bFound = true;
-        }
-    }
-    return bFound;
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "platform/posix/DriveTable.h"
 #include "platform/posix/ExplorerSetting.h"
 #include "platform/posix/FileCopy.h"
+#include "platform/posix/FolderListings.h"
 #include "platform/posix/PathMapper.h"
 
 namespace platform {
@@ -215,7 +216,7 @@ public:
         if (!MapPath(path, native)) {
             return false;
         }
-        if (mkdir(native.c_str(), 0777) == 0) {
+        if (MakeFolder(native, 0777) == 0) {
             return true;
         }
         const int error = errno;

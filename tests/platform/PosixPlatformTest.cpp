@@ -276,6 +276,30 @@ TEST_F(PosixPlatformTest, BatchedCopiesTakeTheirNamesOnlyOnCommit) {
     }
 }
 
+// Copies into one folder find its names in any case, as on Windows, whether this program made
+// them in an earlier batch or another program did; a copy under another case replaces the file.
+TEST_F(PosixPlatformTest, BatchedCopiesReplaceNamesInAnyCase) {
+    m_tree.Write("player/a.mp3", "a");
+    m_tree.Write("player/b.mp3", "b");
+    m_tree.MakeFolder("out");
+    const auto copyInBatch = [&](const char* source, const char* target) {
+        platform::CCopyBatch batch;
+        EXPECT_TRUE(Copy(source, target));
+        return batch.Commit().at(0).bDone;
+    };
+    EXPECT_TRUE(copyInBatch("K:\\player\\a.mp3", "K:\\out\\Song.mp3"));
+    EXPECT_TRUE(copyInBatch("K:\\player\\b.mp3", "K:\\out\\SONG.MP3"));
+    m_tree.Write("out/Other.mp3", "old");
+    // Another program's change moves the folder's time; set it apart from the batches' own.
+    const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, m_tree.Path("out").c_str(), past, 0), 0);
+    EXPECT_TRUE(copyInBatch("K:\\player\\a.mp3", "K:\\out\\other.MP3"));
+    EXPECT_EQ(m_tree.Names(), (std::vector<std::string>{"out", "out/Other.mp3", "out/Song.mp3",
+                                                        "player", "player/a.mp3", "player/b.mp3"}));
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "b");
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Other.mp3")), "a");
+}
+
 // Pseudo files report no size yet have content; the copy must not come out empty.
 TEST_F(PosixPlatformTest, CopyOfFileReportingNoSizeKeepsContent) {
     m_tree.MakeFolder("out");

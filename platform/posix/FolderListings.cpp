@@ -1,0 +1,228 @@
+// Keeps the listings of the folders a copy batch writes into, so that each is read once.
+#include "platform/posix/FolderListings.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <unordered_map>
+
+#include "platform/CopyBatch.h"
+
+namespace platform::posix {
+namespace {
+
+// Enough for a run that files songs into one folder per artist or album.
+constexpr std::size_t kMaxKeptListings = 256;
+
+char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string Lowered(std::string name) {
+    for (char& c : name) {
+        c = AsciiLower(c);
+    }
+    return name;
+}
+
+std::string NameOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string ListableFolder(const std::string& folder) { return folder.empty() ? "." : folder; }
+
+// A change to a folder's entries moves its modification time; a new folder under the same
+// name is another inode.
+struct SStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    timespec modified{};
+
+    bool operator==(const SStamp& other) const {
+        return device == other.device && inode == other.inode &&
+               modified.tv_sec == other.modified.tv_sec &&
+               modified.tv_nsec == other.modified.tv_nsec;
+    }
+};
+
+bool StampOf(const std::string& folder, SStamp& stamp) {
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return false;
+    }
+    stamp = {info.st_dev, info.st_ino, info.st_mtim};
+    return true;
+}
+
+// A folder's entries by their name in lower case.
+using NamesByLowered = std::map<std::string, std::set<std::string>>;
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+bool ReadNames(const std::string& folder, NamesByLowered& names) {
+    const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+    if (!dir) {
+        return false;
+    }
+    while (const dirent* entry = readdir(dir.get())) {
+        names[Lowered(entry->d_name)].insert(entry->d_name);
+    }
+    return true;
+}
+
+bool FindIn(const NamesByLowered& names, const std::string& name, std::string& found) {
+    const auto match = names.find(Lowered(name));
+    if (match == names.end() || match->second.empty()) {
+        return false;
+    }
+    found = *match->second.begin();
+    return true;
+}
+
+class CKeptListings {
+public:
+    bool Find(const std::string& folder, const std::string& name, std::string& found) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        SStamp stamp;
+        if (!StampOf(folder, stamp)) {
+            return false;
+        }
+        if (const auto kept = m_kept.find(folder);
+            kept != m_kept.end() && kept->second.stamp == stamp) {
+            return FindIn(kept->second.names, name, found);
+        }
+        // Stamped before reading: a change made while reading leaves a stale stamp, and the
+        // next look reads the folder again.
+        SKept listing{stamp, {}};
+        if (!ReadNames(folder, listing.names)) {
+            m_kept.erase(folder);
+            return false;
+        }
+        const bool bFound = FindIn(listing.names, name, found);
+        if (m_kept.size() >= kMaxKeptListings) {
+            m_kept.clear();
+        }
+        m_kept[folder] = std::move(listing);
+        return bFound;
+    }
+
+    // Runs call, which may remove the entry removed and add the entry added (paths; empty for
+    // none), and tells the kept listings of their folders what it did.
+    template <typename Call>
+    int Changing(const std::string& removed, const std::string& added, Call call) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_kept.empty()) {
+            return call();
+        }
+        const std::string removedFrom = removed.empty() ? std::string() : FolderOf(removed);
+        const std::string addedTo = added.empty() ? std::string() : FolderOf(added);
+        const bool bRemovedKept = IsCurrent(removedFrom);
+        const bool bAddedKept = IsCurrent(addedTo);
+        const int result = call();
+        if (result < 0) {
+            return result;
+        }
+        const int error = errno;
+        if (bRemovedKept) {
+            Forget(removedFrom, NameOf(removed));
+        }
+        if (bAddedKept) {
+            m_kept[addedTo].names[Lowered(NameOf(added))].insert(NameOf(added));
+        }
+        Restamp(removedFrom);
+        Restamp(addedTo);
+        errno = error;
+        return result;
+    }
+
+private:
+    struct SKept {
+        SStamp stamp;
+        NamesByLowered names;
+    };
+
+    // Whether folder's kept listing (if any) still lists it; a stale one is dropped.
+    bool IsCurrent(const std::string& folder) {
+        const auto kept = m_kept.find(folder);
+        if (kept == m_kept.end()) {
+            return false;
+        }
+        SStamp stamp;
+        if (StampOf(folder, stamp) && stamp == kept->second.stamp) {
+            return true;
+        }
+        m_kept.erase(kept);
+        return false;
+    }
+
+    void Forget(const std::string& folder, const std::string& name) {
+        const auto kept = m_kept.find(folder);
+        if (kept == m_kept.end()) {
+            return;
+        }
+        const auto lowered = kept->second.names.find(Lowered(name));
+        if (lowered != kept->second.names.end()) {
+            lowered->second.erase(name);
+        }
+    }
+
+    void Restamp(const std::string& folder) {
+        const auto kept = m_kept.find(folder);
+        if (kept != m_kept.end() && !StampOf(folder, kept->second.stamp)) {
+            m_kept.erase(kept);
+        }
+    }
+
+    std::mutex m_mutex;
+    std::unordered_map<std::string, SKept> m_kept;
+};
+
+CKeptListings& KeptListings() {
+    static CKeptListings s_listings;
+    return s_listings;
+}
+
+}  // namespace
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool FindIgnoringCase(const std::string& folder, const std::string& name, std::string& found) {
+    if (CCopyBatch::Current() != nullptr) {
+        return KeptListings().Find(ListableFolder(folder), name, found);
+    }
+    NamesByLowered names;
+    return ReadNames(ListableFolder(folder), names) && FindIn(names, name, found);
+}
+
+int CreateNewFile(const std::string& path, int flags, mode_t mode) {
+    return KeptListings().Changing(
+        std::string(), path, [&] { return open(path.c_str(), flags | O_CREAT | O_EXCL, mode); });
+}
+
+int MakeFolder(const std::string& path, mode_t mode) {
+    return KeptListings().Changing(std::string(), path, [&] { return mkdir(path.c_str(), mode); });
+}
+
+int RenameEntry(const std::string& from, const std::string& to) {
+    return KeptListings().Changing(from, to, [&] { return rename(from.c_str(), to.c_str()); });
+}
+
+int RemoveEntry(const std::string& path) {
+    return KeptListings().Changing(path, std::string(), [&] { return unlink(path.c_str()); });
+}
+
+}  // namespace platform::posix

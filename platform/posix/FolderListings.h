@@ -1,0 +1,33 @@
+// Case-blind name lookups in a folder, and the calls that change folders while a copy batch runs.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace platform::posix {
+
+// The folder part of a native path ("." for a bare name).
+std::string FolderOf(const std::string& path);
+
+// Finds the entry of folder that equals name but for ASCII case; where several do (possible on
+// a case-sensitive file system), the smallest wins, so that the choice does not depend on the
+// order of the folder's entries.
+//
+// Copying thousands of songs into one folder looks up every new name this way, and reading
+// the folder for each would make the run's time grow with the square of its size. So while a
+// copy batch lives on the calling thread, a folder's listing is kept and used again as long as
+// the folder's identity and modification time stay as they were, and the calls below keep it
+// true across the changes this program makes itself. A name another program gives the folder
+// within the same clock tick as one of those changes is not seen until the folder changes
+// again; the copy then takes its name as written. Outside a batch the folder is read each time.
+bool FindIgnoringCase(const std::string& folder, const std::string& name, std::string& found);
+
+// open(path, flags | O_CREAT | O_EXCL, mode), mkdir, rename and unlink, each telling a kept
+// listing of the folders it changes what changed. Same results and errno as the plain calls.
+int CreateNewFile(const std::string& path, int flags, mode_t mode);
+int MakeFolder(const std::string& path, mode_t mode);
+int RenameEntry(const std::string& from, const std::string& to);
+int RemoveEntry(const std::string& path);
+
+}  // namespace platform::posix
