@@ -1,8 +1,10 @@
 // The native platform on real files: reading, the replacing copy, and disk space of a drive.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -179,15 +181,36 @@ TEST_F(PosixPlatformTest, FailedCopyLeavesExistingTargetAlone) {
     ExpectNoTemporaryFiles();
 }
 
-TEST_F(PosixPlatformTest, CopyIntoReadOnlyFolderFails) {
-    if (geteuid() == 0) {
-        GTEST_SKIP() << "root writes into read-only folders";
+// Root writes anywhere while it may override permissions; this gives that up for the rest of
+// the process.
+void GiveUpPermissionOverride() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct caps[_LINUX_CAPABILITY_U32S_3]{};
+    if (syscall(SYS_capget, &header, caps) == 0) {
+        for (__user_cap_data_struct& set : caps) {
+            set.effective = 0;
+        }
+        syscall(SYS_capset, &header, caps);
     }
+}
+
+// A folder the user may not write to, copied into one song at a time and in a batch; as root
+// too, in a child process that has given up overriding permissions.
+TEST_F(PosixPlatformTest, CopyIntoReadOnlyFolderFails) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     m_tree.Write("player/a.mp3", "new");
     m_tree.Write("out/Song.mp3", "old");
     ASSERT_EQ(chmod(m_tree.Path("out").c_str(), 0555), 0);
-    EXPECT_FALSE(Copy("K:\\player\\a.mp3", "K:\\out\\Song.mp3"));
-    EXPECT_FALSE(Copy("K:\\player\\a.mp3", "K:\\out\\Other.mp3"));
+    const auto copyAll = [&] {
+        GiveUpPermissionOverride();
+        bool bAllFailed = !Copy("K:\\player\\a.mp3", "K:\\out\\Song.mp3") &&
+                          !Copy("K:\\player\\a.mp3", "K:\\out\\Other.mp3");
+        platform::CCopyBatch batch;
+        bAllFailed = bAllFailed && !Copy("K:\\player\\a.mp3", "K:\\out\\Song.mp3") &&
+                     batch.StagedCount() == 0;
+        std::_Exit(bAllFailed ? 0 : 1);
+    };
+    EXPECT_EXIT(copyAll(), testing::ExitedWithCode(0), "");
     ASSERT_EQ(chmod(m_tree.Path("out").c_str(), 0755), 0);
     EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "old");
     EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/Other.mp3")));
