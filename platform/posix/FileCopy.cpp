@@ -20,6 +20,8 @@ namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 constexpr int kNameAttempts = 100;
+// A copy at least this large has its writing started as soon as it is made.
+constexpr std::uint64_t kEarlyWritebackSize = std::uint64_t{1} << 20;
 // Copies are files for the user to keep; the umask narrows this further.
 constexpr mode_t kCopyMode = 0644;
 
@@ -49,11 +51,12 @@ bool FailWith(int error) {
 // Creates a new file named ".kestrum-" and a unique suffix in folder.
 int CreateTemporary(const std::string& folder, std::string& name) {
     static std::atomic<std::uint64_t> s_counter{0};
+    // Only a seed: a name taken all the same is passed over.
+    static const auto s_process = static_cast<std::uint64_t>(getpid());
     const auto seed =
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::uint64_t unique =
-            (seed ^ (static_cast<std::uint64_t>(getpid()) << 32)) + s_counter.fetch_add(1);
+        const std::uint64_t unique = (seed ^ (s_process << 32)) + s_counter.fetch_add(1);
         name = (folder == "/" ? std::string() : folder) + "/.kestrum-" + std::to_string(unique);
         const int fd = CreateNewFile(name, O_WRONLY | O_CLOEXEC, kCopyMode);
         if (fd >= 0 || errno != EEXIST) {
@@ -181,19 +184,17 @@ bool CopyToTemporary(const std::string& source, const std::string& target,
         // system that cannot store it does not fail the copy.
         const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
         futimens(to.Get(), times);
+        bytes = SizeOf(to.Get());
         if (bFlush) {
             bDone = fsync(to.Get()) == 0;
-        } else {
+        } else if (bytes >= kEarlyWritebackSize) {
             // The disk starts on it now, so that the batch's one flush has less left to wait
-            // for; only a hint, its result does not matter.
+            // for; only a hint, its result does not matter. Small files are left to that flush,
+            // which writes them together rather than one request each.
             sync_file_range(to.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
         }
     }
     int error = bDone ? 0 : errno;
-    struct stat copyInfo {};
-    if (bDone && fstat(to.Get(), &copyInfo) == 0) {
-        bytes = static_cast<std::uint64_t>(copyInfo.st_size);
-    }
     // A failed close can be the first report of a failed write (on network file systems).
     if (!to.Close() && bDone) {
         bDone = false;

@@ -124,8 +124,9 @@ public:
         }
         const std::string removedFrom = removed.empty() ? std::string() : FolderOf(removed);
         const std::string addedTo = added.empty() ? std::string() : FolderOf(added);
+        const bool bOneFolder = removedFrom == addedTo;
         const bool bRemovedKept = IsCurrent(removedFrom);
-        const bool bAddedKept = IsCurrent(addedTo);
+        const bool bAddedKept = bOneFolder ? bRemovedKept : IsCurrent(addedTo);
         const int result = call();
         if (result < 0) {
             return result;
@@ -138,7 +139,9 @@ public:
             m_kept[addedTo].names[Lowered(NameOf(added))].insert(NameOf(added));
         }
         Restamp(removedFrom);
-        Restamp(addedTo);
+        if (!bOneFolder) {
+            Restamp(addedTo);
+        }
         errno = error;
         return result;
     }

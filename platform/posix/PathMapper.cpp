@@ -52,6 +52,9 @@ bool NativePathFrom(WStringView path, const CDriveTable& drives, std::string& na
     // Most paths are written as they exist (every song's source; a copy's folder): one look at
     // the whole path, or at its folder, then spares a look at every folder on the way.
     std::size_t nFirst = 0;
+    // The component already looked at and found missing as written (its errno kept), if any.
+    std::size_t nKnownMissing = components.size();
+    int knownError = 0;
     if (!components.empty()) {
         std::string folder = resolved;
         for (std::size_t i = 0; i + 1 < components.size(); ++i) {
@@ -63,9 +66,11 @@ bool NativePathFrom(WStringView path, const CDriveTable& drives, std::string& na
             native = whole;
             return true;
         }
+        knownError = errno;
         if (components.size() > 1 && lstat(folder.c_str(), &info) == 0) {
             resolved = std::move(folder);
             nFirst = components.size() - 1;
+            nKnownMissing = nFirst;
         }
     }
 
@@ -75,7 +80,10 @@ bool NativePathFrom(WStringView path, const CDriveTable& drives, std::string& na
         std::string candidate = Joined(resolved, component);
         if (bResolving) {
             struct stat info {};
-            if (lstat(candidate.c_str(), &info) != 0) {
+            if (i == nKnownMissing) {
+                errno = knownError;
+            }
+            if (i == nKnownMissing || lstat(candidate.c_str(), &info) != 0) {
                 std::string match;
                 if (errno == ENOENT && FindIgnoringCase(resolved, component, match)) {
                     candidate = Joined(resolved, match);
