@@ -18,4 +18,4 @@ trap 'rm -rf "$player"' EXIT
 
 mkdir -p "$out"
 QT_QPA_PLATFORM=offscreen GSETTINGS_BACKEND=memory KESTRUM_DRIVES="E=$player" \
-    "$build/tests/ui/qt/kestrum_qt_screenshots" "$out"
+    "$build/tools/screenshots/kestrum_qt_screenshots" "$out"

@@ -27,7 +27,7 @@ shoot() {
 if [ "${1:-}" = "--session" ]; then
     build=$2
     out=$3
-    poke="$build/tests/ui/win32/kestrum-poke.exe"
+    poke="$build/tools/screenshots/kestrum-poke.exe"
     wine "$build/app/win32/Kestrum.exe" &
     program=$!
     rect=$(wine "$poke" wait "$main_caption" 60) || {
