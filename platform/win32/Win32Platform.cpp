@@ -40,6 +40,14 @@ constexpr const wchar_t* kHiddenValue = L"Hidden";
 // KEY_READ | KEY_WRITE: the guard reads the value and may write it back.
 constexpr REGSAM kExplorerAccess = 0x2001F;
 constexpr std::uint32_t kValueBytes = 4;
+
+// The registry keeps a DWORD's bytes in little-endian order.
+void PutLittleEndian(std::uint32_t value, BYTE (&bytes)[kValueBytes]) {
+    for (std::uint32_t i = 0; i < kValueBytes; ++i) {
+        bytes[i] = static_cast<BYTE>(value >> (8 * i));
+    }
+}
+
 // The program's own settings.
 constexpr const wchar_t* kSettingsKey = L"Software\\Kestrum";
 
@@ -220,9 +228,7 @@ public:
         // The value lands in its four bytes as a little-endian DWORD would; a shorter value
         // leaves the remaining bytes as they were.
         BYTE bytes[kValueBytes];
-        for (std::uint32_t i = 0; i < kValueBytes; ++i) {
-            bytes[i] = static_cast<BYTE>(value >> (8 * i));
-        }
+        PutLittleEndian(value, bytes);
         DWORD room = size < kValueBytes ? size : kValueBytes;
         if (!RegistryResult(
                 ::RegQueryValueExW(key->m_hKey, kHiddenValue, nullptr, nullptr, bytes, &room))) {
@@ -242,9 +248,7 @@ public:
             return false;
         }
         BYTE bytes[kValueBytes];
-        for (std::uint32_t i = 0; i < kValueBytes; ++i) {
-            bytes[i] = static_cast<BYTE>(value >> (8 * i));
-        }
+        PutLittleEndian(value, bytes);
         const DWORD count = size < kValueBytes ? size : kValueBytes;
         return RegistryResult(
             ::RegSetValueExW(key->m_hKey, kHiddenValue, 0, REG_DWORD, bytes, count));
