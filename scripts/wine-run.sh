@@ -8,28 +8,29 @@ set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 
-find_wine() {
-    # 64-bit executables only: prefer the 64-bit loader, which needs no 32-bit Wine.
-    for candidate in /usr/lib/wine/wine64 "$(command -v wine64 || true)" \
-                     "$(command -v wine || true)"; do
+# The first executable of the candidates given; else says what is missing and exits 127.
+first_executable() {
+    missing="$1"
+    shift
+    for candidate in "$@"; do
         if [ -n "$candidate" ] && [ -x "$candidate" ]; then
             echo "$candidate"
             return 0
         fi
     done
-    echo "wine-run.sh: no Wine found (install the packages wine and wine64)" >&2
+    echo "wine-run.sh: $missing" >&2
     exit 127
 }
 
+find_wine() {
+    # 64-bit executables only: prefer the 64-bit loader, which needs no 32-bit Wine.
+    first_executable "no Wine found (install the packages wine and wine64)" \
+        /usr/lib/wine/wine64 "$(command -v wine64 || true)" "$(command -v wine || true)"
+}
+
 find_server() {
-    for candidate in /usr/lib/wine/wineserver64 "$(command -v wineserver || true)"; do
-        if [ -n "$candidate" ] && [ -x "$candidate" ]; then
-            echo "$candidate"
-            return 0
-        fi
-    done
-    echo "wine-run.sh: no wineserver found" >&2
-    exit 127
+    first_executable "no wineserver found" \
+        /usr/lib/wine/wineserver64 "$(command -v wineserver || true)"
 }
 
 # Starting Wine's server and its system processes (services, explorer, device drivers) costs
