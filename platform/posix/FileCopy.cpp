@@ -260,6 +260,7 @@ void CommitStaged(std::vector<SStagedCopy>& staged) {
             break;
         }
     }
+    CFolderChangeRun renames;
     for (SStagedCopy& copy : staged) {
         if (error == 0 && RenameEntry(copy.strTemporary, copy.strTarget) == 0) {
             copy.bDone = true;

@@ -125,8 +125,8 @@ public:
         const std::string removedFrom = removed.empty() ? std::string() : FolderOf(removed);
         const std::string addedTo = added.empty() ? std::string() : FolderOf(added);
         const bool bOneFolder = removedFrom == addedTo;
-        const bool bRemovedKept = IsCurrent(removedFrom);
-        const bool bAddedKept = bOneFolder ? bRemovedKept : IsCurrent(addedTo);
+        const bool bRemovedKept = IsCurrentForChange(removedFrom);
+        const bool bAddedKept = bOneFolder ? bRemovedKept : IsCurrentForChange(addedTo);
         const int result = call();
         if (result < 0) {
             return result;
@@ -138,12 +138,31 @@ public:
         if (bAddedKept) {
             m_kept[addedTo].names[Lowered(NameOf(added))].insert(NameOf(added));
         }
-        Restamp(removedFrom);
-        if (!bOneFolder) {
-            Restamp(addedTo);
+        if (t_pRun == nullptr) {
+            Restamp(removedFrom);
+            if (!bOneFolder) {
+                Restamp(addedTo);
+            }
         }
         errno = error;
         return result;
+    }
+
+    // The changes this thread makes from now until EndRun check each folder's listing once,
+    // before the first, and stamp it once, after the last.
+    void BeginRun(std::map<std::string, bool>& checked) { t_pRun = &checked; }
+
+    void EndRun() {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        for (const auto& [folder, bKept] : *t_pRun) {
+            if (bKept) {
+                Restamp(folder);
+            } else {
+                // Read by another thread in the meantime, it may lack this run's later changes.
+                m_kept.erase(folder);
+            }
+        }
+        t_pRun = nullptr;
     }
 
 private:
@@ -151,6 +170,19 @@ private:
         SStamp stamp;
         NamesByLowered names;
     };
+
+    // Within a run, a folder is checked at its first change only.
+    bool IsCurrentForChange(const std::string& folder) {
+        if (t_pRun == nullptr || folder.empty()) {
+            return IsCurrent(folder);
+        }
+        if (const auto checked = t_pRun->find(folder); checked != t_pRun->end()) {
+            return checked->second && m_kept.count(folder) != 0;
+        }
+        const bool bCurrent = IsCurrent(folder);
+        t_pRun->emplace(folder, bCurrent);
+        return bCurrent;
+    }
 
     // Whether folder's kept listing (if any) still lists it; a stale one is dropped.
     bool IsCurrent(const std::string& folder) {
@@ -186,7 +218,11 @@ private:
 
     std::mutex m_mutex;
     std::unordered_map<std::string, SKept> m_kept;
+    // The folders of this thread's run of changes, and whether each had a current listing.
+    static thread_local std::map<std::string, bool>* t_pRun;
 };
+
+thread_local std::map<std::string, bool>* CKeptListings::t_pRun = nullptr;
 
 CKeptListings& KeptListings() {
     static CKeptListings s_listings;
@@ -202,6 +238,10 @@ std::string FolderOf(const std::string& path) {
     }
     return slash == 0 ? "/" : path.substr(0, slash);
 }
+
+CFolderChangeRun::CFolderChangeRun() { KeptListings().BeginRun(m_checked); }
+
+CFolderChangeRun::~CFolderChangeRun() { KeptListings().EndRun(); }
 
 bool FindIgnoringCase(const std::string& folder, const std::string& name, std::string& found) {
     if (CCopyBatch::Current() != nullptr) {

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 
 namespace platform::posix {
@@ -29,5 +30,19 @@ int CreateNewFile(const std::string& path, int flags, mode_t mode);
 int MakeFolder(const std::string& path, mode_t mode);
 int RenameEntry(const std::string& from, const std::string& to);
 int RemoveEntry(const std::string& path);
+
+// While one lives, the calls above on this thread check a folder's kept listing before their
+// first change to it and stamp it after the last, not around every change: for a run of changes
+// made one straight after another, such as the renames that end a batch. Runs do not nest.
+class CFolderChangeRun {
+public:
+    CFolderChangeRun();
+    ~CFolderChangeRun();
+    CFolderChangeRun(const CFolderChangeRun&) = delete;
+    CFolderChangeRun& operator=(const CFolderChangeRun&) = delete;
+
+private:
+    std::map<std::string, bool> m_checked;
+};
 
 }  // namespace platform::posix
