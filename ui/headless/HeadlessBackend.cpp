@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "ui/Dialog.h"
+#include "ui/ScriptEnd.h"
 
 namespace {
 
@@ -300,7 +301,7 @@ INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND
             pDialog->bOpened = true;
             Emit(MakeEvent(EUiEvent::kDialogOpened, pDialog->nTemplateId, pDialog->text));
         }
-        bool bCloseSent = false;
+        CScriptEnd scriptEnd;
         while (!Find(hDlg)->bEnded) {
             // Posted messages first, as a message loop takes what is queued before waiting.
             if (DeliverPosted()) {
@@ -310,18 +311,8 @@ INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND
             if (bMore || Find(hDlg)->bEnded) {
                 continue;
             }
-            // The script is over: close the dialog as its close box would. A dialog that ends
-            // only once its work has wound down gets one more round for that; then it is ended.
             DismissPopup();
-            if (!bCloseSent) {
-                bCloseSent = true;
-                SendCommand(hDlg, IDCANCEL, BN_CLICKED, GetDlgItem(hDlg, IDCANCEL));
-                continue;
-            }
-            if (SHeadlessWindow* pStill = Find(hDlg); !pStill->bEnded) {
-                pStill->bEnded = true;
-                pStill->nResult = IDCANCEL;
-            }
+            scriptEnd.CloseDialog(*this, hDlg);
         }
         nResult = Find(hDlg)->nResult;
     }

@@ -22,8 +22,8 @@
 // HasPosted, the answer queues, SetEventSink and Events(), which may be used from any thread (the
 // removal watcher's message box comes from its own thread).
 //
-// When the pump returns false (the script has ended), the top dialog is closed as by its close
-// box, as WM_COMMAND IDCANCEL; a dialog that still does not end is ended with IDCANCEL.
+// When the pump returns false (the script has ended), the top dialog is closed as CScriptEnd
+// (ui/ScriptEnd.h) says.
 #pragma once
 
 #include <cstdint>
