@@ -68,6 +68,22 @@ bool ParseLetter(const std::string& text, WChar& letter) {
     return true;
 }
 
+// The word for a change of a dialog window's state.
+std::string WindowChangeName(EUiEvent kind) {
+    constexpr std::pair<EUiEvent, const char*> kNames[] = {
+        {EUiEvent::kWindowShown, "shown"},
+        {EUiEvent::kWindowHidden, "hidden"},
+        {EUiEvent::kWindowMinimised, "minimised"},
+        {EUiEvent::kWindowRestored, "restored"},
+    };
+    for (const auto& [nameKind, pszName] : kNames) {
+        if (nameKind == kind) {
+            return pszName;
+        }
+    }
+    return {};
+}
+
 const char* ChoiceName(INT_PTR choice) {
     switch (static_cast<EFolderChoice>(choice)) {
         case EFolderChoice::kCancelled:
@@ -191,16 +207,10 @@ void CDriver::OnUiEvent(const SUiEvent& event) {
             Print("dialog " + id + " closed " + std::to_string(event.nResult));
             break;
         case EUiEvent::kWindowShown:
-            Print("window " + id + " shown");
-            break;
         case EUiEvent::kWindowHidden:
-            Print("window " + id + " hidden");
-            break;
         case EUiEvent::kWindowMinimised:
-            Print("window " + id + " minimised");
-            break;
         case EUiEvent::kWindowRestored:
-            Print("window " + id + " restored");
+            Print("window " + id + " " + WindowChangeName(event.kind));
             break;
         case EUiEvent::kMessageBox:
             Print("message " + Quote(event.caption) + " " + Quote(event.text));

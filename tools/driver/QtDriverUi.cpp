@@ -203,7 +203,7 @@ public:
         }
         const SRunningDialog& top = m_dialogs.back();
         dialog.nTemplateId = static_cast<int>(top.nIDTemplate);
-        dialog.caption = Text(top.hDlg);
+        dialog.caption = WindowText(top.hDlg);
         dialog.bVisible = m_backend.IsWindowVisible(top.hDlg) != FALSE;
         dialog.bMinimised = m_backend.IsIconic(top.hDlg) != FALSE;
         return true;
@@ -219,7 +219,7 @@ public:
             return false;
         }
         control = SDriverControl();
-        control.text = Text(hControl);
+        control.text = WindowText(hControl);
         control.bEnabled = m_backend.IsWindowEnabled(hControl) != FALSE;
         if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget)) {
             control.bChecked = pButton->isChecked();
@@ -261,36 +261,18 @@ public:
 private:
     void InstallHooks() {
         qtui::SQtTestHooks& hooks = m_backend.Hooks();
-        // The name the program has on Windows, where its executable is Kestrum.exe.
-        hooks.appName = u"Kestrum";
+        InstallReportingHooks(hooks);
         // A notification area stands in for the one offscreen lacks; the icon's activations
         // come from the script.
         hooks.trayAvailable = true;
-        hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {
-            OnDialogShown(hDlg, nIDTemplate, Text(hDlg));
-        };
-        hooks.dialogEnding = [this](HWND hDlg) { OnDialogEnding(hDlg); };
-        hooks.dialogClosed = [this](HWND hDlg, UINT nIDTemplate, INT_PTR nResult) {
-            OnDialogClosed(hDlg, nIDTemplate, nResult);
-        };
         hooks.windowChanged = [this](HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized) {
             OnWindowChanged(m_windowStates[hDlg], nIDTemplate, bVisible, bMinimized);
-        };
-        hooks.trayChanged = [this](DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip) {
-            OnTrayChanged(dwMessage, hWnd, uID, tip);
-        };
-        hooks.answerMessageBox = [this](HWND hOwner, const WString& text, const WString& caption,
-                                        UINT nType) {
-            return AnswerMessageBox(hOwner, text, caption, nType);
         };
         hooks.answerFolder = [this](const WString& title, WString& path) {
             return AnswerFolder(title, path);
         };
         hooks.answerPopupMenu = [this](const std::vector<qtui::SPopupItem>& items) {
             return AnswerPopup(items);
-        };
-        hooks.shellExecute = [this](const WString& verb, const WString& file, int nShowCmd) {
-            ReportShellExecute(verb, file, nShowCmd);
         };
     }
 
@@ -369,12 +351,6 @@ private:
             return nullptr;
         }
         return pView;
-    }
-
-    WString Text(HWND hWnd) {
-        WChar szText[kMaxPath] = {};
-        m_backend.GetWindowText(hWnd, szText, static_cast<int>(kMaxPath));
-        return szText;
     }
 
     std::unique_ptr<QApplication> m_pApp;

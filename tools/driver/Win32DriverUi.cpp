@@ -280,25 +280,10 @@ public:
 private:
     void InstallHooks() {
         SWin32TestHooks& hooks = m_backend.Hooks();
-        // The name the program has, whose executable is Kestrum.exe.
-        hooks.appName = u"Kestrum";
-        hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {
-            OnDialogShown(hDlg, nIDTemplate, Text(hDlg));
-        };
-        hooks.dialogEnding = [this](HWND hDlg) { OnDialogEnding(hDlg); };
-        hooks.dialogClosed = [this](HWND hDlg, UINT nIDTemplate, INT_PTR nResult) {
-            OnDialogClosed(hDlg, nIDTemplate, nResult);
-        };
+        InstallReportingHooks(hooks);
         hooks.windowChanged = [this](HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized) {
             OnWindowChanged(m_windowStates.try_emplace(hDlg, true, false).first->second,
                             nIDTemplate, bVisible, bMinimized);
-        };
-        hooks.trayChanged = [this](DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip) {
-            OnTrayChanged(dwMessage, hWnd, uID, tip);
-        };
-        hooks.answerMessageBox = [this](HWND hOwner, const WString& text, const WString& caption,
-                                        UINT nType) {
-            return AnswerMessageBox(hOwner, text, caption, nType);
         };
         hooks.answerFolder = [this](const WString& title, WString& path) {
             const EFolderChoice choice = AnswerFolder(title, path);
@@ -308,9 +293,6 @@ private:
         };
         hooks.answerPopupMenu = [this](HMENU hMenu, HWND hOwner) {
             return AnswerPopup(hMenu, hOwner);
-        };
-        hooks.shellExecute = [this](const WString& verb, const WString& file, int nShowCmd) {
-            ReportShellExecute(verb, file, nShowCmd);
         };
     }
 

@@ -89,6 +89,38 @@ protected:
     // A key press as the dialog on top gets it from the keyboard.
     virtual void SendKey(EKey key) = 0;
 
+    // The reports both backends' test hooks make under the same names; each driver adds those
+    // that differ (window states, folders, pop-up menus).
+    template <typename THooks>
+    void InstallReportingHooks(THooks& hooks) {
+        // The name the program has on Windows, where its executable is Kestrum.exe.
+        hooks.appName = u"Kestrum";
+        hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {
+            OnDialogShown(hDlg, nIDTemplate);
+        };
+        hooks.dialogEnding = [this](HWND hDlg) { OnDialogEnding(hDlg); };
+        hooks.dialogClosed = [this](HWND hDlg, UINT nIDTemplate, INT_PTR nResult) {
+            OnDialogClosed(hDlg, nIDTemplate, nResult);
+        };
+        hooks.trayChanged = [this](DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip) {
+            OnTrayChanged(dwMessage, hWnd, uID, tip);
+        };
+        hooks.answerMessageBox = [this](HWND hOwner, const WString& text, const WString& caption,
+                                        UINT nType) {
+            return AnswerMessageBox(hOwner, text, caption, nType);
+        };
+        hooks.shellExecute = [this](const WString& verb, const WString& file, int nShowCmd) {
+            ReportShellExecute(verb, file, nShowCmd);
+        };
+    }
+
+    // A window's text as the backend gives it (up to kMaxPath characters).
+    static WString WindowText(HWND hWnd) {
+        WChar szText[kMaxPath] = {};
+        UiBackend().GetWindowText(hWnd, szText, static_cast<int>(kMaxPath));
+        return szText;
+    }
+
     HWND TopDialogWindow() const { return m_dialogs.empty() ? nullptr : m_dialogs.back().hDlg; }
 
     HWND ControlWindow(int nId) const {
@@ -208,11 +240,11 @@ protected:
     }
 
     // A dialog the backend has shown: reported, then driven until it ends.
-    void OnDialogShown(HWND hDlg, UINT nIDTemplate, const WString& caption) {
+    void OnDialogShown(HWND hDlg, UINT nIDTemplate) {
         m_dialogs.push_back(SRunningDialog{hDlg, nIDTemplate});
         m_windowStates[hDlg] = {true, false};
         SUiEvent event = MakeEvent(EUiEvent::kDialogOpened, nIDTemplate);
-        event.text = caption;
+        event.text = WindowText(hDlg);
         Emit(event);
         DriveDialog(hDlg);
     }
