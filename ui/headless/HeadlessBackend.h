@@ -37,6 +37,7 @@
 
 #include "platform/Text.h"
 #include "ui/Backend.h"
+#include "ui/MenuModel.h"
 #include "ui/ResourceTables.h"
 #include "ui/UiEvents.h"
 #include "ui/WinDefs.h"
@@ -86,19 +87,6 @@ struct SHeadlessWindow {
     bool bOpened = false;  // set-up done and shown: changes are now reported
     bool bEnded = false;
     INT_PTR nResult = 0;
-};
-
-struct SHeadlessMenuItem {
-    WString text;  // empty for a separator
-    UINT nId = 0;
-    bool bSeparator = false;
-    HMENU hSubMenu = nullptr;
-};
-
-struct SHeadlessMenu {
-    HMENU hMenu = nullptr;
-    std::vector<SHeadlessMenuItem> items;
-    int nDefaultPos = -1;
 };
 
 struct SHeadlessTrayIcon {
@@ -202,7 +190,7 @@ public:
     const SHeadlessWindow* Window(HWND hWnd) const;
     // A control of the top dialog.
     const SHeadlessWindow* Control(int nId) const;
-    const SHeadlessMenu* Menu(HMENU hMenu) const;
+    const SMenu* Menu(HMENU hMenu) const;
     // The notification-area icon, nullptr when none is shown.
     const SHeadlessTrayIcon* TrayIcon() const;
     const SHeadlessPopup* OpenPopup() const;
@@ -287,14 +275,11 @@ private:
     const SHeadlessWindow* Find(HWND hWnd) const;
     SHeadlessWindow* FindList(HWND hWnd);
     SHeadlessWindow* FindCombo(HWND hWnd);
-    SHeadlessMenu* FindMenu(HMENU hMenu);
     SHeadlessWindow* TopDialogWindow();
     SHeadlessWindow* TopControl(int nId);
     // The first control of a dialog, in template order, that is a visible, enabled tab stop.
     HWND FirstTabStop(HWND hDlg) const;
     HWND NewWindow(std::unique_ptr<SHeadlessWindow> pWindow);
-    HMENU NewMenu();
-    HMENU BuildMenu(const SMenuTemplate& menu, int nParent);
     HMENU MakeSystemMenu(const SHeadlessWindow& dialog);
     void DestroyDialogWindows(HWND hDlg);
     void DestroyMenuTree(HMENU hMenu);
@@ -308,7 +293,7 @@ private:
 
     std::uintptr_t m_nNextHandle = 0x1000;
     std::map<std::uintptr_t, std::unique_ptr<SHeadlessWindow>> m_windows;
-    std::map<std::uintptr_t, SHeadlessMenu> m_menus;
+    CMenuModel m_menus{[this] { return m_nNextHandle++; }};
     std::map<UINT, HICON> m_icons;
     std::vector<HWND> m_modalStack;
     std::vector<SHeadlessTrayIcon> m_trayIcons;
