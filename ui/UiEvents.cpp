@@ -5,10 +5,6 @@
 
 namespace {
 
-constexpr int kIdAbort = 3;
-constexpr int kIdRetry = 4;
-constexpr int kIdYes = 6;
-constexpr int kIdNo = 7;
 constexpr UINT kMessageBoxIconMask = 0x00F0;
 
 std::string Quoted(const WString& text) { return "\"" + Utf8FromWide(text) + "\""; }
@@ -19,13 +15,13 @@ std::string ResultName(INT_PTR nResult) {
             return "OK";
         case IDCANCEL:
             return "Cancel";
-        case kIdAbort:
+        case IDABORT:
             return "Abort";
-        case kIdRetry:
+        case IDRETRY:
             return "Retry";
-        case kIdYes:
+        case IDYES:
             return "Yes";
-        case kIdNo:
+        case IDNO:
             return "No";
         default:
             return std::to_string(nResult);

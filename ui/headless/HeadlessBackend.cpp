@@ -11,9 +11,6 @@
 
 namespace {
 
-constexpr int kIdAbort = 3;
-constexpr int kIdRetry = 4;
-constexpr int kIdYes = 6;
 constexpr UINT kMessageBoxTypeMask = 0x000F;
 
 // The screen the dialogs are placed on, in pixels.
@@ -975,14 +972,14 @@ int CHeadlessBackend::MessageBox(HWND hOwner, const WChar* pszText, const WChar*
         // Unscripted, the user presses the first button.
         switch (nType & kMessageBoxTypeMask) {
             case 2:  // MB_ABORTRETRYIGNORE
-                nAnswer = kIdAbort;
+                nAnswer = IDABORT;
                 break;
             case 3:  // MB_YESNOCANCEL
             case 4:  // MB_YESNO
-                nAnswer = kIdYes;
+                nAnswer = IDYES;
                 break;
             case 5:  // MB_RETRYCANCEL
-                nAnswer = kIdRetry;
+                nAnswer = IDRETRY;
                 break;
             default:
                 nAnswer = IDOK;
