@@ -50,7 +50,7 @@ private:
 
     static const std::vector<SVerb>& Verbs();
 
-    // One line, before the program starts (false: the line was not understood).
+    // One line (false: no such verb, or a user action while the program does not run).
     bool Execute(const std::string& line);
     // The backend's pump: the next line inside the dialog's modal loop.
     bool Pump();
