@@ -129,6 +129,10 @@ inline constexpr UINT SC_RESTORE = 0xF120;
 
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
+inline constexpr int IDABORT = 3;
+inline constexpr int IDRETRY = 4;
+inline constexpr int IDYES = 6;
+inline constexpr int IDNO = 7;
 
 // Message boxes.
 inline constexpr UINT MB_OK = 0x0000;

@@ -5,6 +5,7 @@
 #include "HeadlessFixture.h"
 #include "res/resource.h"
 #include "ui/Menu.h"
+#include "ui/MenuModel.h"
 #include "ui/WinApp.h"
 
 namespace {
@@ -44,6 +45,39 @@ TEST_F(FrameworkTest, LoadingAnUnknownMenuFails) {
     CMenu menu;
     EXPECT_FALSE(menu.LoadMenu(999));
     EXPECT_EQ(menu.m_hMenu, nullptr);
+}
+
+// The in-memory and Qt backends' menus pick the default item alike: by position any entry, by
+// command only a command, never a separator or a pop-up (whose ids are 0).
+TEST(MenuModel, DefaultItemByCommandSkipsSeparatorsAndPopUps) {
+    struct SCase {
+        UINT nItem;
+        bool bByPosition;
+        bool bAccepted;
+        int nDefaultPos;  // after the call; the separator at 1 was the default before
+    };
+    const SCase cases[] = {
+        {9, false, true, 2},
+        {0, false, false, 1},
+        {0, true, true, 0},
+        {3, true, false, 1},
+        {static_cast<UINT>(-1), false, true, -1},
+    };
+    for (const SCase& c : cases) {
+        std::uintptr_t nNext = 0x100;
+        CMenuModel menus([&nNext] { return nNext++; });
+        HMENU hMenu = menus.Load(IDR_TRAYMENU);  // a pop-up at 0
+        ASSERT_TRUE(menus.Append(hMenu, MF_SEPARATOR, 0, nullptr));
+        ASSERT_TRUE(menus.Append(hMenu, MF_STRING, 9, u"Quit"));
+        ASSERT_TRUE(menus.SetDefaultItem(hMenu, 1, true));
+
+        EXPECT_EQ(menus.SetDefaultItem(hMenu, c.nItem, c.bByPosition), c.bAccepted) << c.nItem;
+        const std::vector<SUiMenuLine> lines = menus.Lines(hMenu);
+        ASSERT_EQ(lines.size(), 3u);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(lines[i].bDefault, static_cast<int>(i) == c.nDefaultPos) << c.nItem;
+        }
+    }
 }
 
 class CRunApp : public CWinApp {

@@ -196,7 +196,7 @@ TEST_F(HeadlessBackendTest, SystemMenuTakesAppendedEntries) {
         ASSERT_NE(pSystemMenu, nullptr);
         pSystemMenu->AppendMenu(MF_SEPARATOR);
         pSystemMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, u"&About Kestrum...");
-        const SHeadlessMenu* pMenu = m_ui.Menu(pSystemMenu->m_hMenu);
+        const SMenu* pMenu = m_ui.Menu(pSystemMenu->m_hMenu);
         ASSERT_NE(pMenu, nullptr);
         EXPECT_EQ(pMenu->items.back().text, u"&About Kestrum...");
         EXPECT_TRUE(pMenu->items[pMenu->items.size() - 2].bSeparator);

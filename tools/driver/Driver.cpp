@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <span>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -65,6 +66,22 @@ bool ParseLetter(const std::string& text, WChar& letter) {
     }
     letter = static_cast<WChar>(std::toupper(static_cast<unsigned char>(text[0])));
     return true;
+}
+
+// The word for a change of a dialog window's state.
+std::string WindowChangeName(EUiEvent kind) {
+    constexpr std::pair<EUiEvent, const char*> kNames[] = {
+        {EUiEvent::kWindowShown, "shown"},
+        {EUiEvent::kWindowHidden, "hidden"},
+        {EUiEvent::kWindowMinimised, "minimised"},
+        {EUiEvent::kWindowRestored, "restored"},
+    };
+    for (const auto& [nameKind, pszName] : kNames) {
+        if (nameKind == kind) {
+            return pszName;
+        }
+    }
+    return {};
 }
 
 const char* ChoiceName(INT_PTR choice) {
@@ -190,16 +207,10 @@ void CDriver::OnUiEvent(const SUiEvent& event) {
             Print("dialog " + id + " closed " + std::to_string(event.nResult));
             break;
         case EUiEvent::kWindowShown:
-            Print("window " + id + " shown");
-            break;
         case EUiEvent::kWindowHidden:
-            Print("window " + id + " hidden");
-            break;
         case EUiEvent::kWindowMinimised:
-            Print("window " + id + " minimised");
-            break;
         case EUiEvent::kWindowRestored:
-            Print("window " + id + " restored");
+            Print("window " + id + " " + WindowChangeName(event.kind));
             break;
         case EUiEvent::kMessageBox:
             Print("message " + Quote(event.caption) + " " + Quote(event.text));
@@ -316,32 +327,14 @@ void CDriver::Show(bool bRows) {
             summary += " " + std::to_string(nId) + "=" + Quote(bFound ? control.text : u"");
         }
         Print(summary);
-        std::string enabled = "enabled";
-        std::string disabled = "disabled";
-        for (int nId : kMainControls) {
-            const bool bEnabled = m_ui.Control(nId, control) && control.bEnabled;
-            (bEnabled ? enabled : disabled) += " " + std::to_string(nId);
-        }
-        Print(enabled);
-        if (disabled != "disabled") {
-            Print(disabled);
-        }
+        PrintEnabled(kMainControls);
         if (m_ui.Control(IDC_SEARCH, control)) {
             Print("button " + std::to_string(IDC_SEARCH) + " " + Quote(control.text));
         }
         if (m_ui.Control(IDC_SEARCHTEXT, control)) {
             Print("edit " + std::to_string(IDC_SEARCHTEXT) + " " + Quote(control.text));
         }
-        if (m_ui.Control(IDC_SEARCHFIELD, control)) {
-            std::string line = "combo " + std::to_string(IDC_SEARCHFIELD);
-            for (std::size_t i = 0; i < control.items.size(); ++i) {
-                line += " " + Quote(control.items[i]);
-                if (static_cast<int>(i) == control.nCurSel) {
-                    line += "(selected)";
-                }
-            }
-            Print(line);
-        }
+        PrintCombo(IDC_SEARCHFIELD);
         if (m_ui.Control(IDC_CHECKALL, control)) {
             Print("check " + std::to_string(IDC_CHECKALL) + (control.bChecked ? " on" : " off"));
         }
@@ -376,16 +369,11 @@ void CDriver::Show(bool bRows) {
     Print(m_ui.TrayTip(tip) ? "icon shown " + Quote(tip) : std::string("icon none"));
 }
 
-bool CDriver::OnOptions() {
-    SDriverDialog dialog;
-    return m_ui.TopDialog(dialog) && dialog.nTemplateId == IDD_EXTRACTOPTIONS;
-}
-
-void CDriver::ShowExtractOptions() {
+void CDriver::PrintEnabled(std::span<const int> controls) {
     SDriverControl control;
     std::string enabled = "enabled";
     std::string disabled = "disabled";
-    for (int nId : kOptionsControls) {
+    for (int nId : controls) {
         const bool bEnabled = m_ui.Control(nId, control) && control.bEnabled;
         (bEnabled ? enabled : disabled) += " " + std::to_string(nId);
     }
@@ -393,14 +381,32 @@ void CDriver::ShowExtractOptions() {
     if (disabled != "disabled") {
         Print(disabled);
     }
-    if (m_ui.Control(IDC_NAMEPRESET, control)) {
-        std::string line = "combo " + std::to_string(IDC_NAMEPRESET);
-        for (std::size_t i = 0; i < control.items.size(); ++i) {
-            line += " " + Quote(control.items[i]) +
-                    (static_cast<int>(i) == control.nCurSel ? "(selected)" : "");
-        }
-        Print(line);
+}
+
+void CDriver::PrintCombo(int nId) {
+    SDriverControl control;
+    if (!m_ui.Control(nId, control)) {
+        return;
     }
+    std::string line = "combo " + std::to_string(nId);
+    for (std::size_t i = 0; i < control.items.size(); ++i) {
+        line += " " + Quote(control.items[i]);
+        if (static_cast<int>(i) == control.nCurSel) {
+            line += "(selected)";
+        }
+    }
+    Print(line);
+}
+
+bool CDriver::OnOptions() {
+    SDriverDialog dialog;
+    return m_ui.TopDialog(dialog) && dialog.nTemplateId == IDD_EXTRACTOPTIONS;
+}
+
+void CDriver::ShowExtractOptions() {
+    PrintEnabled(kOptionsControls);
+    PrintCombo(IDC_NAMEPRESET);
+    SDriverControl control;
     if (m_ui.Control(IDC_NAMETEMPLATE, control)) {
         Print("edit " + std::to_string(IDC_NAMETEMPLATE) + " " + Quote(control.text));
     }
@@ -412,192 +418,277 @@ void CDriver::ShowExtractOptions() {
     }
 }
 
+// ---- The script's verbs --------------------------------------------------------------------
+
+namespace {
+
+using EOutcome = CDriver::EOutcome;
+
+EOutcome DoneIf(bool bDone) { return bDone ? EOutcome::kDone : EOutcome::kNotPossible; }
+
+}  // namespace
+
+// Lines that work at any time come first, then the user actions, which only work while the
+// program runs. The usage is what a malformed line of the verb is answered with.
+const std::vector<CDriver::SVerb>& CDriver::Verbs() {
+    using E = EOutcome;
+    static const std::vector<SVerb> verbs = {
+        {"map", "plug", "map LETTER FOLDER", false,
+         [](CDriver& d, const SArgs& a) { return d.OnMap(a.arg); }},
+        {"unplug", "", "unplug LETTER", false,
+         [](CDriver& d, const SArgs& a) { return d.OnUnplug(a.arg); }},
+        {"disk", "", "disk LETTER FREE TOTAL | disk LETTER fail", false,
+         [](CDriver& d, const SArgs& a) { return d.OnDisk(a.arg); }},
+        {"explorer", "", "explorer [show|hide]", false,
+         [](CDriver& d, const SArgs& a) { return d.OnExplorer(a.arg); }},
+        {"mkdir", "", "", false,
+         [](CDriver& d, const SArgs& a) {
+             std::error_code error;
+             fs::create_directories(fs::u8path(d.Absolute(a.arg)), error);
+             return E::kDone;
+         }},
+        {"files", "", "", false,
+         [](CDriver& d, const SArgs& a) {
+             d.ListFiles(a.arg);
+             return E::kDone;
+         }},
+        {"wait", "", "wait MILLISECONDS", false,
+         [](CDriver& d, const SArgs& a) { return d.OnWait(a.arg); }},
+        {"answer", "", "answer ok|cancel|NUMBER", false,
+         [](CDriver& d, const SArgs& a) { return d.OnAnswer(a.arg); }},
+        {"cancel", "", "cancel after COUNT", false,
+         [](CDriver& d, const SArgs& a) { return d.OnAfterCopies(a.arg, d.m_nCancelAfter); }},
+        {"pause", "", "pause after COUNT", false,
+         [](CDriver& d, const SArgs& a) { return d.OnAfterCopies(a.arg, d.m_nPauseAfter); }},
+        {"resume", "", "", false,
+         [](CDriver& d, const SArgs&) {
+             d.m_platform.ReleaseHeld();
+             d.m_ui.AwaitIdle(d.m_platform);
+             return E::kDone;
+         }},
+        {"folder", "", "folder PATH|cancel|nopath", false,
+         [](CDriver& d, const SArgs& a) { return d.OnFolder(a.arg); }},
+
+        {"show", "", "show [brief]", true,
+         [](CDriver& d, const SArgs& a) {
+             if (!a.arg.empty() && a.arg != "brief") {
+                 return E::kMalformed;
+             }
+             d.Show(a.arg.empty());
+             return E::kDone;
+         }},
+        {"click", "", "click ID", true,
+         [](CDriver& d, const SArgs& a) {
+             long long nId = 0;
+             return ParseNumber(a.arg, nId) ? DoneIf(d.m_ui.Click(static_cast<int>(nId)))
+                                            : E::kMalformed;
+         }},
+        {"type", "", "", true,
+         [](CDriver& d, const SArgs& a) {
+             // The rest of the line as it stands: spaces typed at either end count.
+             return DoneIf(d.m_ui.Type(d.OnOptions() ? IDC_NAMETEMPLATE : IDC_SEARCHTEXT,
+                                       WideFromUtf8(a.rest)));
+         }},
+        {"pick", "", "", true,
+         [](CDriver& d, const SArgs& a) {
+             return DoneIf(d.m_ui.Pick(d.OnOptions() ? IDC_NAMEPRESET : IDC_SEARCHFIELD,
+                                       WideFromUtf8(a.arg)));
+         }},
+        {"tick", "", "tick ROW", true,
+         [](CDriver& d, const SArgs& a) { return d.OnRow(a.arg, ERowClick::kTick); }},
+        {"untick", "", "untick ROW", true,
+         [](CDriver& d, const SArgs& a) { return d.OnRow(a.arg, ERowClick::kUntick); }},
+        {"select", "", "select ROW", true,
+         [](CDriver& d, const SArgs& a) { return d.OnRow(a.arg, ERowClick::kSelect); }},
+        {"enter", "", "", true,
+         [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.PressEnter()); }},
+        {"escape", "", "", true,
+         [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.PressEscape()); }},
+        {"close", "closebox", "", true,
+         [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.CloseBox()); }},
+        {"minimise", "", "", true,
+         [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.Minimise()); }},
+        {"restore", "", "", true,
+         [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.Restore()); }},
+        {"about", "", "", true,
+         [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.SysCommand(IDM_ABOUTBOX)); }},
+        {"options", "", "", true,
+         [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.SysCommand(IDM_EXTRACTOPTIONS)); }},
+        {"icon", "", "icon dblclick|rclick|click|move", true,
+         [](CDriver& d, const SArgs& a) { return d.OnIcon(a.arg); }},
+        {"menu", "", "menu ID|dismiss", true,
+         [](CDriver& d, const SArgs& a) { return d.OnMenu(a.arg); }},
+    };
+    return verbs;
+}
+
 bool CDriver::Execute(const std::string& line) {
     const auto [verb, rest] = SplitVerb(line);
-    const std::string arg = Trim(rest);
-    long long number = 0;
-    WChar letter = 0;
-
-    // Lines that work at any time.
-    if (verb == "map" || verb == "plug") {
-        const auto [drive, folder] = SplitVerb(arg);
-        if (!ParseLetter(drive, letter) || Trim(folder).empty()) {
-            Fail("map LETTER FOLDER");
-        }
-        platform::Platform().MapDrive(letter, WideFromUtf8(Absolute(Trim(folder))));
-        return true;
-    }
-    if (verb == "unplug") {
-        if (!ParseLetter(arg, letter)) {
-            Fail("unplug LETTER");
-        }
-        // A folder that does not exist: the drive's files can no longer be opened.
-        platform::Platform().MapDrive(letter, WideFromUtf8(Absolute(".unplugged/" + arg)));
-        return true;
-    }
-    if (verb == "disk") {
-        std::istringstream words(arg);
-        std::string drive, freeText, totalText;
-        words >> drive >> freeText >> totalText;
-        long long freeBytes = 0;
-        long long totalBytes = 0;
-        if (!ParseLetter(drive, letter)) {
-            Fail("disk LETTER FREE TOTAL | disk LETTER fail");
-        }
-        if (freeText == "fail") {
-            m_platform.SetDiskSpaceFails(letter);
-        } else if (ParseNumber(freeText, freeBytes) && ParseNumber(totalText, totalBytes) &&
-                   freeBytes >= 0 && totalBytes >= 0) {
-            m_platform.SetDiskSpace(letter, static_cast<std::uint64_t>(freeBytes),
-                                    static_cast<std::uint64_t>(totalBytes));
-        } else {
-            Fail("disk LETTER FREE TOTAL | disk LETTER fail");
-        }
-        return true;
-    }
-    if (verb == "explorer") {
-        if (arg.empty()) {
-            PrintExplorer();
-            return true;
-        }
-        if (arg != "show" && arg != "hide") {
-            Fail("explorer [show|hide]");
-        }
-        platform::IPlatform& os = platform::Platform();
-        platform::ExplorerKey key = os.OpenExplorerKey();
-        if (key != nullptr) {
-            os.SetHidden(key, arg == "show" ? 1 : 2, 4);
-            os.CloseExplorerKey(key);
-        }
-        return true;
-    }
-    if (verb == "mkdir") {
-        std::error_code error;
-        fs::create_directories(fs::u8path(Absolute(arg)), error);
-        return true;
-    }
-    if (verb == "files") {
-        ListFiles(arg);
-        return true;
-    }
-    if (verb == "wait") {
-        if (!ParseNumber(arg, number) || number < 0) {
-            Fail("wait MILLISECONDS");
-        }
-        m_platform.MoveClock(static_cast<std::uint64_t>(number));
-        m_ui.AwaitIdle(m_platform);
-        return true;
-    }
-    if (verb == "answer") {
-        int nAnswer = IDOK;
-        if (arg == "ok") {
-            nAnswer = IDOK;
-        } else if (arg == "cancel") {
-            nAnswer = IDCANCEL;
-        } else if (ParseNumber(arg, number)) {
-            nAnswer = static_cast<int>(number);
-        } else {
-            Fail("answer ok|cancel|NUMBER");
-        }
-        m_ui.QueueMessageBoxAnswer(nAnswer);
-        return true;
-    }
-    if (verb == "cancel" || verb == "pause") {
-        const auto [after, count] = SplitVerb(arg);
-        if (after != "after" || !ParseNumber(Trim(count), number) || number < 1) {
-            Fail(verb + " after COUNT");
-        }
-        (verb == "cancel" ? m_nCancelAfter : m_nPauseAfter) = number;
-        return true;
-    }
-    if (verb == "resume") {
-        m_platform.ReleaseHeld();
-        m_ui.AwaitIdle(m_platform);
-        return true;
-    }
-    if (verb == "folder") {
-        if (arg == "cancel") {
-            m_ui.QueueFolderChoice(EFolderChoice::kCancelled, {});
-        } else if (arg == "nopath") {
-            m_ui.QueueFolderChoice(EFolderChoice::kNoPath, {});
-        } else if (!arg.empty()) {
-            m_ui.QueueFolderChoice(EFolderChoice::kChosen, WideFromUtf8(Absolute(arg)));
-        } else {
-            Fail("folder PATH|cancel|nopath");
-        }
-        return true;
-    }
-
-    // User actions: only while the program runs.
-    if (!m_bRunning) {
+    const std::vector<SVerb>& verbs = Verbs();
+    const auto it = std::find_if(verbs.begin(), verbs.end(), [&verb = verb](const SVerb& entry) {
+        return verb == entry.pszName || (*entry.pszAlias != 0 && verb == entry.pszAlias);
+    });
+    if (it == verbs.end() || (it->bUserAction && !m_bRunning)) {
         return false;
     }
-    bool bDone = true;
-    if (verb == "show") {
-        if (!arg.empty() && arg != "brief") {
-            Fail("show [brief]");
-        }
-        Show(arg.empty());
-    } else if (verb == "click") {
-        if (!ParseNumber(arg, number)) {
-            Fail("click ID");
-        }
-        bDone = m_ui.Click(static_cast<int>(number));
-    } else if (verb == "type") {
-        bDone = m_ui.Type(OnOptions() ? IDC_NAMETEMPLATE : IDC_SEARCHTEXT, WideFromUtf8(rest));
-    } else if (verb == "pick") {
-        bDone = m_ui.Pick(OnOptions() ? IDC_NAMEPRESET : IDC_SEARCHFIELD, WideFromUtf8(arg));
-    } else if (verb == "tick" || verb == "untick" || verb == "select") {
-        if (!ParseNumber(arg, number)) {
-            Fail(verb + " ROW");
-        }
-        const int nRow = static_cast<int>(number);
-        bDone = verb == "select" ? m_ui.SelectRow(IDC_SONGLIST, nRow)
-                                 : m_ui.TickRow(IDC_SONGLIST, nRow, verb == "tick");
-    } else if (verb == "enter") {
-        bDone = m_ui.PressEnter();
-    } else if (verb == "escape") {
-        bDone = m_ui.PressEscape();
-    } else if (verb == "close" || verb == "closebox") {
-        bDone = m_ui.CloseBox();
-    } else if (verb == "minimise") {
-        bDone = m_ui.Minimise();
-    } else if (verb == "restore") {
-        bDone = m_ui.Restore();
-    } else if (verb == "about") {
-        bDone = m_ui.SysCommand(IDM_ABOUTBOX);
-    } else if (verb == "options") {
-        bDone = m_ui.SysCommand(IDM_EXTRACTOPTIONS);
-    } else if (verb == "icon") {
-        // The icon may go away during the action itself (a double click restores the window
-        // before the last button-up), so whether it was there decides.
-        WString tip;
-        const bool bIconThere = m_ui.TrayTip(tip);
-        if (arg == "dblclick") {
-            m_ui.TrayDoubleClick();
-        } else if (arg == "rclick") {
-            m_ui.TrayRightClick();
-        } else if (arg == "click") {
-            m_ui.TrayClick();
-        } else if (arg == "move") {
-            m_ui.TrayMove();
-        } else {
-            Fail("icon dblclick|rclick|click|move");
-        }
-        bDone = bIconThere;
-    } else if (verb == "menu") {
-        if (arg == "dismiss") {
-            m_ui.DismissPopup();
-        } else if (ParseNumber(arg, number)) {
-            bDone = m_ui.ChooseMenuCommand(static_cast<UINT>(number));
-        } else {
-            Fail("menu ID|dismiss");
-        }
-    } else {
-        return false;
-    }
-    if (!bDone) {
-        Print("not possible: " + line);
+    switch (it->pAction(*this, SArgs{Trim(rest), rest})) {
+        case EOutcome::kDone:
+            break;
+        case EOutcome::kNotPossible:
+            Print("not possible: " + line);
+            break;
+        case EOutcome::kMalformed:
+            Fail(it->pszUsage);
     }
     return true;
+}
+
+CDriver::EOutcome CDriver::OnMap(const std::string& arg) {
+    const auto [drive, folder] = SplitVerb(arg);
+    WChar letter = 0;
+    if (!ParseLetter(drive, letter) || Trim(folder).empty()) {
+        return EOutcome::kMalformed;
+    }
+    platform::Platform().MapDrive(letter, WideFromUtf8(Absolute(Trim(folder))));
+    return EOutcome::kDone;
+}
+
+CDriver::EOutcome CDriver::OnUnplug(const std::string& arg) {
+    WChar letter = 0;
+    if (!ParseLetter(arg, letter)) {
+        return EOutcome::kMalformed;
+    }
+    // A folder that does not exist: the drive's files can no longer be opened.
+    platform::Platform().MapDrive(letter, WideFromUtf8(Absolute(".unplugged/" + arg)));
+    return EOutcome::kDone;
+}
+
+CDriver::EOutcome CDriver::OnDisk(const std::string& arg) {
+    std::istringstream words(arg);
+    std::string drive, freeText, totalText;
+    words >> drive >> freeText >> totalText;
+    WChar letter = 0;
+    long long freeBytes = 0;
+    long long totalBytes = 0;
+    if (!ParseLetter(drive, letter)) {
+        return EOutcome::kMalformed;
+    }
+    if (freeText == "fail") {
+        m_platform.SetDiskSpaceFails(letter);
+    } else if (ParseNumber(freeText, freeBytes) && ParseNumber(totalText, totalBytes) &&
+               freeBytes >= 0 && totalBytes >= 0) {
+        m_platform.SetDiskSpace(letter, static_cast<std::uint64_t>(freeBytes),
+                                static_cast<std::uint64_t>(totalBytes));
+    } else {
+        return EOutcome::kMalformed;
+    }
+    return EOutcome::kDone;
+}
+
+CDriver::EOutcome CDriver::OnExplorer(const std::string& arg) {
+    if (arg.empty()) {
+        PrintExplorer();
+        return EOutcome::kDone;
+    }
+    if (arg != "show" && arg != "hide") {
+        return EOutcome::kMalformed;
+    }
+    platform::IPlatform& os = platform::Platform();
+    platform::ExplorerKey key = os.OpenExplorerKey();
+    if (key != nullptr) {
+        os.SetHidden(key, arg == "show" ? 1 : 2, 4);
+        os.CloseExplorerKey(key);
+    }
+    return EOutcome::kDone;
+}
+
+CDriver::EOutcome CDriver::OnWait(const std::string& arg) {
+    long long nMilliseconds = 0;
+    if (!ParseNumber(arg, nMilliseconds) || nMilliseconds < 0) {
+        return EOutcome::kMalformed;
+    }
+    m_platform.MoveClock(static_cast<std::uint64_t>(nMilliseconds));
+    m_ui.AwaitIdle(m_platform);
+    return EOutcome::kDone;
+}
+
+CDriver::EOutcome CDriver::OnAnswer(const std::string& arg) {
+    long long nAnswer = 0;
+    if (arg == "ok") {
+        nAnswer = IDOK;
+    } else if (arg == "cancel") {
+        nAnswer = IDCANCEL;
+    } else if (!ParseNumber(arg, nAnswer)) {
+        return EOutcome::kMalformed;
+    }
+    m_ui.QueueMessageBoxAnswer(static_cast<int>(nAnswer));
+    return EOutcome::kDone;
+}
+
+CDriver::EOutcome CDriver::OnAfterCopies(const std::string& arg, long long& nAfter) {
+    const auto [after, count] = SplitVerb(arg);
+    long long nCount = 0;
+    if (after != "after" || !ParseNumber(Trim(count), nCount) || nCount < 1) {
+        return EOutcome::kMalformed;
+    }
+    nAfter = nCount;
+    return EOutcome::kDone;
+}
+
+CDriver::EOutcome CDriver::OnFolder(const std::string& arg) {
+    if (arg == "cancel") {
+        m_ui.QueueFolderChoice(EFolderChoice::kCancelled, {});
+    } else if (arg == "nopath") {
+        m_ui.QueueFolderChoice(EFolderChoice::kNoPath, {});
+    } else if (!arg.empty()) {
+        m_ui.QueueFolderChoice(EFolderChoice::kChosen, WideFromUtf8(Absolute(arg)));
+    } else {
+        return EOutcome::kMalformed;
+    }
+    return EOutcome::kDone;
+}
+
+CDriver::EOutcome CDriver::OnRow(const std::string& arg, ERowClick click) {
+    long long nRow = 0;
+    if (!ParseNumber(arg, nRow)) {
+        return EOutcome::kMalformed;
+    }
+    const int nListRow = static_cast<int>(nRow);
+    if (click == ERowClick::kSelect) {
+        return DoneIf(m_ui.SelectRow(IDC_SONGLIST, nListRow));
+    }
+    return DoneIf(m_ui.TickRow(IDC_SONGLIST, nListRow, click == ERowClick::kTick));
+}
+
+CDriver::EOutcome CDriver::OnIcon(const std::string& arg) {
+    bool (IDriverUi::*pAction)() = nullptr;
+    if (arg == "dblclick") {
+        pAction = &IDriverUi::TrayDoubleClick;
+    } else if (arg == "rclick") {
+        pAction = &IDriverUi::TrayRightClick;
+    } else if (arg == "click") {
+        pAction = &IDriverUi::TrayClick;
+    } else if (arg == "move") {
+        pAction = &IDriverUi::TrayMove;
+    } else {
+        return EOutcome::kMalformed;
+    }
+    // The icon may go away during the action itself (a double click restores the window before
+    // the last button-up), so whether it was there decides.
+    WString tip;
+    const bool bIconThere = m_ui.TrayTip(tip);
+    (m_ui.*pAction)();
+    return DoneIf(bIconThere);
+}
+
+CDriver::EOutcome CDriver::OnMenu(const std::string& arg) {
+    long long nId = 0;
+    if (arg == "dismiss") {
+        m_ui.DismissPopup();
+        return EOutcome::kDone;
+    }
+    if (!ParseNumber(arg, nId)) {
+        return EOutcome::kMalformed;
+    }
+    return DoneIf(m_ui.ChooseMenuCommand(static_cast<UINT>(nId)));
 }

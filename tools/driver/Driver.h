@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <istream>
 #include <ostream>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "app/ExtractRun.h"
 #include "tools/driver/DriverUi.h"
@@ -28,16 +30,52 @@ public:
     void OnCopyStarted(int nNumber, int nTotal, const WString& title) override;
     void OnCopied(int nCopied, int nTotal) override;
 
+    // What a line did: done, something the user could not do, or not a line of its verb.
+    enum class EOutcome { kDone, kNotPossible, kMalformed };
+
 private:
-    // One line, before the program starts (false: the line was not understood).
+    struct SArgs {
+        std::string arg;   // the rest of the line, trimmed
+        std::string rest;  // the rest of the line as written
+    };
+    // One verb of the script language (docs/driver.md).
+    struct SVerb {
+        const char* pszName;
+        const char* pszAlias;  // another name for it, or ""
+        const char* pszUsage;  // the error for a malformed line of it
+        bool bUserAction;      // only while the program runs
+        EOutcome (*pAction)(CDriver& driver, const SArgs& args);
+    };
+    enum class ERowClick { kTick, kUntick, kSelect };
+
+    static const std::vector<SVerb>& Verbs();
+
+    // One line (false: no such verb, or a user action while the program does not run).
     bool Execute(const std::string& line);
     // The backend's pump: the next line inside the dialog's modal loop.
     bool Pump();
     bool ReadLine(std::string& line);
-    void Fail(const std::string& why);
+    [[noreturn]] void Fail(const std::string& why);
     void Print(const std::string& line);
 
+    EOutcome OnMap(const std::string& arg);
+    EOutcome OnUnplug(const std::string& arg);
+    EOutcome OnDisk(const std::string& arg);
+    EOutcome OnExplorer(const std::string& arg);
+    EOutcome OnWait(const std::string& arg);
+    EOutcome OnAnswer(const std::string& arg);
+    // "cancel after COUNT" and "pause after COUNT": the count goes to nAfter.
+    EOutcome OnAfterCopies(const std::string& arg, long long& nAfter);
+    EOutcome OnFolder(const std::string& arg);
+    EOutcome OnRow(const std::string& arg, ERowClick click);
+    EOutcome OnIcon(const std::string& arg);
+    EOutcome OnMenu(const std::string& arg);
+
     void Show(bool bRows);
+    // "enabled ID..." and, when some are disabled, "disabled ID...".
+    void PrintEnabled(std::span<const int> controls);
+    // "combo ID ENTRY..." with the current entry marked, when the dialog has that combo box.
+    void PrintCombo(int nId);
     // The extract options' controls, for show; whether that dialog is on top.
     void ShowExtractOptions();
     bool OnOptions();

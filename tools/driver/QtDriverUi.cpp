@@ -62,9 +62,8 @@ public:
     }
 
     bool Click(int nId) override {
-        DismissPopup();
-        QWidget* pControl = ControlWidget(nId);
-        if (pControl == nullptr || !CanTakeInput(pControl)) {
+        QWidget* pControl = InputWidget<QWidget>(nId);
+        if (pControl == nullptr) {
             return false;
         }
         if (qobject_cast<QAbstractButton*>(pControl) != nullptr) {
@@ -78,7 +77,7 @@ public:
             QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton,
                               Qt::LeftButton, Qt::NoModifier);
             QCoreApplication::sendEvent(pControl, &press);
-            if (ControlWidget(nId) == pControl) {
+            if (m_backend.WidgetOf(ControlWindow(nId)) == pControl) {
                 QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton,
                                     Qt::NoButton, Qt::NoModifier);
                 QCoreApplication::sendEvent(pControl, &release);
@@ -96,9 +95,8 @@ public:
     }
 
     bool Type(int nId, const WString& text) override {
-        DismissPopup();
-        auto* pEdit = qobject_cast<QLineEdit*>(ControlWidget(nId));
-        if (pEdit == nullptr || !CanTakeInput(pEdit)) {
+        auto* pEdit = InputWidget<QLineEdit>(nId);
+        if (pEdit == nullptr) {
             return false;
         }
         pEdit->setFocus(Qt::MouseFocusReason);
@@ -109,9 +107,8 @@ public:
     }
 
     bool Pick(int nId, const WString& entry) override {
-        DismissPopup();
-        auto* pCombo = qobject_cast<QComboBox*>(ControlWidget(nId));
-        if (pCombo == nullptr || !CanTakeInput(pCombo)) {
+        auto* pCombo = InputWidget<QComboBox>(nId);
+        if (pCombo == nullptr) {
             return false;
         }
         const int nIndex = pCombo->findText(QString::fromStdU16String(entry), Qt::MatchExactly);
@@ -127,10 +124,8 @@ public:
     }
 
     bool TickRow(int nListId, int nRow, bool bTicked) override {
-        DismissPopup();
-        auto* pView = qobject_cast<QAbstractItemView*>(ControlWidget(nListId));
-        if (pView == nullptr || !CanTakeInput(pView) || nRow < 0 ||
-            nRow >= pView->model()->rowCount()) {
+        QAbstractItemView* pView = ListView(nListId, nRow);
+        if (pView == nullptr) {
             return false;
         }
         const QModelIndex index = pView->model()->index(nRow, 0);
@@ -143,10 +138,8 @@ public:
     }
 
     bool SelectRow(int nListId, int nRow) override {
-        DismissPopup();
-        auto* pView = qobject_cast<QAbstractItemView*>(ControlWidget(nListId));
-        if (pView == nullptr || !CanTakeInput(pView) || nRow < 0 ||
-            nRow >= pView->model()->rowCount()) {
+        QAbstractItemView* pView = ListView(nListId, nRow);
+        if (pView == nullptr) {
             return false;
         }
         pView->setFocus(Qt::MouseFocusReason);
@@ -156,26 +149,18 @@ public:
         return true;
     }
 
-    bool PressEnter() override { return PressKey(Qt::Key_Return); }
-    bool PressEscape() override { return PressKey(Qt::Key_Escape); }
-
     bool CloseBox() override {
-        DismissPopup();
-        QWidget* pWindow = TopWindow();
-        // Also reachable from the task bar when minimised, but not when hidden.
-        if (pWindow == nullptr || !pWindow->isVisible() ||
-            !(pWindow->windowFlags() & Qt::WindowCloseButtonHint)) {
+        if (!TopDialogShown() || !(TopWindow()->windowFlags() & Qt::WindowCloseButtonHint)) {
             return false;
         }
-        pWindow->close();
+        TopWindow()->close();
         return true;
     }
 
     bool Minimise() override {
         DismissPopup();
-        QWidget* pWindow = TopWindow();
-        if (pWindow == nullptr || !CanTakeInput(nullptr) ||
-            !(pWindow->windowFlags() & Qt::WindowMinimizeButtonHint)) {
+        if (!CanTakeInput(nullptr) ||
+            !(TopWindow()->windowFlags() & Qt::WindowMinimizeButtonHint)) {
             return false;
         }
         // The window menu's Minimize: SC_MINIMIZE reaches the dialog before anything changes,
@@ -185,9 +170,8 @@ public:
     }
 
     bool Restore() override {
-        DismissPopup();
         QWidget* pWindow = TopWindow();
-        if (pWindow == nullptr || !pWindow->isVisible() || !pWindow->isMinimized()) {
+        if (!TopDialogShown() || !pWindow->isMinimized()) {
             return false;
         }
         // The task bar button: the window manager restores the window.
@@ -195,14 +179,7 @@ public:
         return true;
     }
 
-    bool SysCommand(UINT nId) override {
-        DismissPopup();
-        QWidget* pWindow = TopWindow();
-        if (pWindow == nullptr || !pWindow->isVisible()) {
-            return false;
-        }
-        return ChooseFromWindowMenu(nId);
-    }
+    bool SysCommand(UINT nId) override { return TopDialogShown() && ChooseFromWindowMenu(nId); }
 
     bool TrayDoubleClick() override {
         DismissPopup();
@@ -220,26 +197,13 @@ public:
     // Qt reports no mouse moves over the icon: the program never hears of them.
     bool TrayMove() override { return !m_icons.empty(); }
 
-    bool ChooseMenuCommand(UINT nId) override {
-        if (!m_bPopupOpen ||
-            std::none_of(m_popupItems.begin(), m_popupItems.end(),
-                         [nId](const qtui::SPopupItem& item) { return item.nId == nId; })) {
-            return false;
-        }
-        m_nPopupChoice = nId;
-        m_bPopupOpen = false;
-        return true;
-    }
-
-    void DismissPopup() override { m_bPopupOpen = false; }
-
     bool TopDialog(SDriverDialog& dialog) override {
         if (m_dialogs.empty()) {
             return false;
         }
         const SRunningDialog& top = m_dialogs.back();
         dialog.nTemplateId = static_cast<int>(top.nIDTemplate);
-        dialog.caption = Text(top.hDlg);
+        dialog.caption = WindowText(top.hDlg);
         dialog.bVisible = m_backend.IsWindowVisible(top.hDlg) != FALSE;
         dialog.bMinimised = m_backend.IsIconic(top.hDlg) != FALSE;
         return true;
@@ -255,7 +219,7 @@ public:
             return false;
         }
         control = SDriverControl();
-        control.text = Text(hControl);
+        control.text = WindowText(hControl);
         control.bEnabled = m_backend.IsWindowEnabled(hControl) != FALSE;
         if (auto* pButton = qobject_cast<QAbstractButton*>(pWidget)) {
             control.bChecked = pButton->isChecked();
@@ -286,19 +250,6 @@ public:
         return true;
     }
 
-    std::string Focus() override {
-        HWND hFocus = m_backend.GetFocus();
-        if (hFocus == nullptr) {
-            return "none";
-        }
-        for (const SRunningDialog& dialog : m_dialogs) {
-            if (dialog.hDlg == hFocus) {
-                return "dialog " + std::to_string(dialog.nIDTemplate);
-            }
-        }
-        return std::to_string(m_backend.GetDlgCtrlID(hFocus));
-    }
-
     bool TrayTip(WString& tip) override {
         if (m_icons.empty()) {
             return false;
@@ -310,27 +261,12 @@ public:
 private:
     void InstallHooks() {
         qtui::SQtTestHooks& hooks = m_backend.Hooks();
-        // The name the program has on Windows, where its executable is Kestrum.exe.
-        hooks.appName = u"Kestrum";
+        InstallReportingHooks(hooks);
         // A notification area stands in for the one offscreen lacks; the icon's activations
         // come from the script.
         hooks.trayAvailable = true;
-        hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {
-            OnDialogShown(hDlg, nIDTemplate, Text(hDlg));
-        };
-        hooks.dialogEnding = [this](HWND hDlg) { OnDialogEnding(hDlg); };
-        hooks.dialogClosed = [this](HWND hDlg, UINT nIDTemplate, INT_PTR nResult) {
-            OnDialogClosed(hDlg, nIDTemplate, nResult);
-        };
         hooks.windowChanged = [this](HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized) {
             OnWindowChanged(m_windowStates[hDlg], nIDTemplate, bVisible, bMinimized);
-        };
-        hooks.trayChanged = [this](DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip) {
-            OnTrayChanged(dwMessage, hWnd, uID, tip);
-        };
-        hooks.answerMessageBox = [this](HWND hOwner, const WString& text, const WString& caption,
-                                        UINT nType) {
-            return AnswerMessageBox(hOwner, text, caption, nType);
         };
         hooks.answerFolder = [this](const WString& title, WString& path) {
             return AnswerFolder(title, path);
@@ -338,18 +274,10 @@ private:
         hooks.answerPopupMenu = [this](const std::vector<qtui::SPopupItem>& items) {
             return AnswerPopup(items);
         };
-        hooks.shellExecute = [this](const WString& verb, const WString& file, int nShowCmd) {
-            SUiEvent event = MakeEvent(EUiEvent::kShellExecute, 0);
-            event.text = file;
-            event.detail = verb.empty() ? WString(u"open") : verb;
-            event.nResult = nShowCmd;
-            Emit(event);
-        };
     }
 
     // The driver's own use of the window menu takes the entry it asked for; a menu the program
-    // opens is printed and stays open for the script's next lines until one of them picks from
-    // it or dismisses it (any other action dismisses it first).
+    // opens waits for the script.
     UINT AnswerPopup(const std::vector<qtui::SPopupItem>& items) {
         if (m_nWindowMenuChoice.has_value()) {
             const UINT nWanted = *m_nWindowMenuChoice;
@@ -367,16 +295,7 @@ private:
             line.bDefault = item.bDefault;
             event.items.push_back(std::move(line));
         }
-        Emit(event);
-        m_popupItems = items;
-        m_nPopupChoice = 0;
-        m_bPopupOpen = true;
-        while (m_bPopupOpen) {
-            if (!NextLine()) {
-                m_bPopupOpen = false;
-            }
-        }
-        return m_nPopupChoice;
+        return WaitForPopupChoice(event);
     }
 
     bool ChooseFromWindowMenu(UINT nId) {
@@ -391,16 +310,12 @@ private:
         return m_bWindowMenuHad;
     }
 
-    bool PressKey(int nKey) {
-        DismissPopup();
+    void SendKey(EKey key) override {
         QWidget* pWindow = TopWindow();
-        if (pWindow == nullptr || !CanTakeInput(nullptr)) {
-            return false;
-        }
         QWidget* pTarget = pWindow->focusWidget() != nullptr ? pWindow->focusWidget() : pWindow;
-        QKeyEvent press(QEvent::KeyPress, nKey, Qt::NoModifier);
+        QKeyEvent press(QEvent::KeyPress, key == EKey::kEnter ? Qt::Key_Return : Qt::Key_Escape,
+                        Qt::NoModifier);
         QCoreApplication::sendEvent(pTarget, &press);
-        return true;
     }
 
     bool Activate(QSystemTrayIcon::ActivationReason reason) {
@@ -421,32 +336,21 @@ private:
         }
     }
 
-    QWidget* TopWindow() {
-        return m_dialogs.empty() ? nullptr : m_backend.WidgetOf(m_dialogs.back().hDlg);
+    QWidget* TopWindow() { return m_backend.WidgetOf(TopDialogWindow()); }
+
+    // The top dialog's control nId as a TWidget, when it is one and takes input.
+    template <typename TWidget>
+    TWidget* InputWidget(int nId) {
+        return qobject_cast<TWidget*>(m_backend.WidgetOf(InputControl(nId)));
     }
 
-    QWidget* ControlWidget(int nId) {
-        if (m_dialogs.empty()) {
+    // The list, when it takes a click on row nRow.
+    QAbstractItemView* ListView(int nListId, int nRow) {
+        auto* pView = InputWidget<QAbstractItemView>(nListId);
+        if (pView == nullptr || nRow < 0 || nRow >= pView->model()->rowCount()) {
             return nullptr;
         }
-        return m_backend.WidgetOf(m_backend.GetDlgItem(m_dialogs.back().hDlg, nId));
-    }
-
-    // The dialog on top is shown, not minimised and enabled; the control (if any) visible and
-    // enabled.
-    bool CanTakeInput(QWidget* pControl) {
-        QWidget* pWindow = TopWindow();
-        if (pWindow == nullptr || !pWindow->isVisible() || pWindow->isMinimized() ||
-            !pWindow->isEnabled()) {
-            return false;
-        }
-        return pControl == nullptr || (pControl->isVisible() && pControl->isEnabled());
-    }
-
-    WString Text(HWND hWnd) {
-        WChar szText[kMaxPath] = {};
-        m_backend.GetWindowText(hWnd, szText, static_cast<int>(kMaxPath));
-        return szText;
+        return pView;
     }
 
     std::unique_ptr<QApplication> m_pApp;
@@ -454,9 +358,6 @@ private:
 
     std::optional<UINT> m_nWindowMenuChoice;
     bool m_bWindowMenuHad = false;
-    bool m_bPopupOpen = false;
-    std::vector<qtui::SPopupItem> m_popupItems;
-    UINT m_nPopupChoice = 0;
 };
 
 }  // namespace

@@ -85,9 +85,8 @@ public:
     }
 
     bool Click(int nId) override {
-        DismissPopup();
-        HWND hControl = ControlWindow(nId);
-        if (hControl == nullptr || !CanTakeInput(hControl)) {
+        HWND hControl = InputControl(nId);
+        if (hControl == nullptr) {
             return false;
         }
         if (IsClass(hControl, u"Button")) {
@@ -111,9 +110,8 @@ public:
     }
 
     bool Type(int nId, const WString& text) override {
-        DismissPopup();
-        HWND hEdit = ControlWindow(nId);
-        if (hEdit == nullptr || !IsClass(hEdit, u"Edit") || !CanTakeInput(hEdit)) {
+        HWND hEdit = InputControl(nId);
+        if (hEdit == nullptr || !IsClass(hEdit, u"Edit")) {
             return false;
         }
         ::SetFocus(hEdit);
@@ -124,9 +122,8 @@ public:
     }
 
     bool Pick(int nId, const WString& entry) override {
-        DismissPopup();
-        HWND hCombo = ControlWindow(nId);
-        if (hCombo == nullptr || !IsClass(hCombo, u"ComboBox") || !CanTakeInput(hCombo)) {
+        HWND hCombo = InputControl(nId);
+        if (hCombo == nullptr || !IsClass(hCombo, u"ComboBox")) {
             return false;
         }
         const auto nIndex = static_cast<int>(::SendMessageW(
@@ -146,7 +143,6 @@ public:
     }
 
     bool TickRow(int nListId, int nRow, bool bTicked) override {
-        DismissPopup();
         HWND hList = ListWindow(nListId, nRow);
         if (hList == nullptr) {
             return false;
@@ -167,7 +163,6 @@ public:
     }
 
     bool SelectRow(int nListId, int nRow) override {
-        DismissPopup();
         HWND hList = ListWindow(nListId, nRow);
         if (hList == nullptr) {
             return false;
@@ -181,58 +176,32 @@ public:
         return true;
     }
 
-    bool PressEnter() override { return PressKey(VK_RETURN); }
-    bool PressEscape() override { return PressKey(VK_ESCAPE); }
+    // Also reachable from the task bar when minimised, but not when hidden.
+    bool CloseBox() override { return TopDialogShown() && SendSysCommand(WS_SYSMENU, SC_CLOSE); }
 
-    bool CloseBox() override {
-        DismissPopup();
-        HWND hDlg = TopDialogWindow();
-        // Also reachable from the task bar when minimised, but not when hidden.
-        if (hDlg == nullptr || ::IsWindowVisible(hDlg) == FALSE ||
-            (::GetWindowLongPtrW(hDlg, GWL_STYLE) & WS_SYSMENU) == 0) {
-            return false;
-        }
-        ::SendMessageW(hDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
-        return true;
-    }
-
+    // The caption's minimise box sends this before anything has changed.
     bool Minimise() override {
         DismissPopup();
-        HWND hDlg = TopDialogWindow();
-        if (hDlg == nullptr || !CanTakeInput(nullptr) ||
-            (::GetWindowLongPtrW(hDlg, GWL_STYLE) & WS_MINIMIZEBOX) == 0) {
-            return false;
-        }
-        // The caption's minimise box sends this before anything has changed.
-        ::SendMessageW(hDlg, WM_SYSCOMMAND, SC_MINIMIZE, 0);
-        return true;
+        return CanTakeInput(nullptr) && SendSysCommand(WS_MINIMIZEBOX, SC_MINIMIZE);
     }
 
+    // The task bar button of a minimised window.
     bool Restore() override {
-        DismissPopup();
-        HWND hDlg = TopDialogWindow();
-        if (hDlg == nullptr || ::IsWindowVisible(hDlg) == FALSE || ::IsIconic(hDlg) == FALSE) {
-            return false;
-        }
-        // The task bar button of a minimised window.
-        ::SendMessageW(hDlg, WM_SYSCOMMAND, SC_RESTORE, 0);
-        return true;
+        return TopDialogShown() && ::IsIconic(TopDialogWindow()) != FALSE &&
+               SendSysCommand(0, SC_RESTORE);
     }
 
     bool SysCommand(UINT nId) override {
-        DismissPopup();
-        HWND hDlg = TopDialogWindow();
-        if (hDlg == nullptr || ::IsWindowVisible(hDlg) == FALSE) {
+        if (!TopDialogShown()) {
             return false;
         }
         // Only an entry the window's system menu holds can be chosen.
-        HMENU hSystem = ::GetSystemMenu(hDlg, FALSE);
+        HMENU hSystem = ::GetSystemMenu(TopDialogWindow(), FALSE);
         if (hSystem == nullptr ||
             ::GetMenuState(hSystem, nId, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
             return false;
         }
-        ::SendMessageW(hDlg, WM_SYSCOMMAND, nId, 0);
-        return true;
+        return SendSysCommand(0, nId);
     }
 
     bool TrayDoubleClick() override {
@@ -250,18 +219,6 @@ public:
     bool TrayClick() override { return TrayMouse(WM_LBUTTONDOWN) && TrayMouse(WM_LBUTTONUP); }
 
     bool TrayMove() override { return TrayMouse(WM_MOUSEMOVE); }
-
-    bool ChooseMenuCommand(UINT nId) override {
-        if (!m_bPopupOpen || std::find(m_popupCommands.begin(), m_popupCommands.end(), nId) ==
-                                 m_popupCommands.end()) {
-            return false;
-        }
-        m_nPopupChoice = nId;
-        m_bPopupOpen = false;
-        return true;
-    }
-
-    void DismissPopup() override { m_bPopupOpen = false; }
 
     bool TopDialog(SDriverDialog& dialog) override {
         HWND hDlg = TopDialogWindow();
@@ -304,19 +261,6 @@ public:
         return true;
     }
 
-    std::string Focus() override {
-        HWND hFocus = ::GetFocus();
-        if (hFocus == nullptr) {
-            return "none";
-        }
-        for (const SRunningDialog& dialog : m_dialogs) {
-            if (dialog.hDlg == hFocus) {
-                return "dialog " + std::to_string(dialog.nIDTemplate);
-            }
-        }
-        return std::to_string(::GetDlgCtrlID(hFocus));
-    }
-
     bool TrayTip(WString& tip) override {
         // The shell is asked whether it holds the icon: changing nothing about an icon only
         // succeeds for one that is there.
@@ -336,25 +280,10 @@ public:
 private:
     void InstallHooks() {
         SWin32TestHooks& hooks = m_backend.Hooks();
-        // The name the program has, whose executable is Kestrum.exe.
-        hooks.appName = u"Kestrum";
-        hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {
-            OnDialogShown(hDlg, nIDTemplate, Text(hDlg));
-        };
-        hooks.dialogEnding = [this](HWND hDlg) { OnDialogEnding(hDlg); };
-        hooks.dialogClosed = [this](HWND hDlg, UINT nIDTemplate, INT_PTR nResult) {
-            OnDialogClosed(hDlg, nIDTemplate, nResult);
-        };
+        InstallReportingHooks(hooks);
         hooks.windowChanged = [this](HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized) {
             OnWindowChanged(m_windowStates.try_emplace(hDlg, true, false).first->second,
                             nIDTemplate, bVisible, bMinimized);
-        };
-        hooks.trayChanged = [this](DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip) {
-            OnTrayChanged(dwMessage, hWnd, uID, tip);
-        };
-        hooks.answerMessageBox = [this](HWND hOwner, const WString& text, const WString& caption,
-                                        UINT nType) {
-            return AnswerMessageBox(hOwner, text, caption, nType);
         };
         hooks.answerFolder = [this](const WString& title, WString& path) {
             const EFolderChoice choice = AnswerFolder(title, path);
@@ -365,20 +294,11 @@ private:
         hooks.answerPopupMenu = [this](HMENU hMenu, HWND hOwner) {
             return AnswerPopup(hMenu, hOwner);
         };
-        hooks.shellExecute = [this](const WString& verb, const WString& file, int nShowCmd) {
-            SUiEvent event = MakeEvent(EUiEvent::kShellExecute, 0);
-            event.text = file;
-            event.detail = verb.empty() ? WString(u"open") : verb;
-            event.nResult = nShowCmd;
-            Emit(event);
-        };
     }
 
-    // The menu the program opens is printed and stays open for the script's next lines until
-    // one of them picks from it or dismisses it (any other action dismisses it first).
+    // The menu the program opens, as the script sees it, waits for the script.
     UINT AnswerPopup(HMENU hMenu, HWND hOwner) {
         SUiEvent event = MakeEvent(EUiEvent::kPopupMenu, DialogTemplate(hOwner));
-        m_popupCommands.clear();
         const int nItems = ::GetMenuItemCount(hMenu);
         for (int i = 0; i < nItems; ++i) {
             wchar_t szText[256] = {};
@@ -397,43 +317,38 @@ private:
             line.nId = info.wID;
             line.bDefault = (info.fState & MFS_DEFAULT) != 0;
             line.bPopup = info.hSubMenu != nullptr;
-            if (!line.text.empty() && !line.bPopup) {
-                m_popupCommands.push_back(info.wID);
-            }
             event.items.push_back(std::move(line));
         }
-        Emit(event);
-        m_nPopupChoice = 0;
-        m_bPopupOpen = true;
-        while (m_bPopupOpen) {
-            if (!NextLine()) {
-                m_bPopupOpen = false;
-            }
-        }
-        return m_nPopupChoice;
+        return WaitForPopupChoice(event);
     }
 
     // A key press as the dialog's modal loop would hand it on: to the dialog manager first,
     // which turns Enter into the default button's click and Escape into IDCANCEL.
-    bool PressKey(WPARAM nKey) {
-        DismissPopup();
+    void SendKey(EKey key) override {
         HWND hDlg = TopDialogWindow();
-        if (hDlg == nullptr || !CanTakeInput(nullptr)) {
-            return false;
-        }
         HWND hFocus = ::GetFocus();
         MSG msg{};
         msg.hwnd = hFocus != nullptr && (hFocus == hDlg || ::IsChild(hDlg, hFocus) != FALSE)
                        ? hFocus
                        : hDlg;
         msg.message = WM_KEYDOWN;
-        msg.wParam = nKey;
+        msg.wParam = key == EKey::kEnter ? VK_RETURN : VK_ESCAPE;
         msg.lParam = 1;
         msg.time = ::GetTickCount();
         if (::IsDialogMessageW(hDlg, &msg) == FALSE) {
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
         }
+    }
+
+    // A system command the caption or the task bar button sends, when the dialog on top has the
+    // style that shows the button for it (0: no style needed).
+    bool SendSysCommand(LONG_PTR nStyleNeeded, UINT nCommand) {
+        HWND hDlg = TopDialogWindow();
+        if ((::GetWindowLongPtrW(hDlg, GWL_STYLE) & nStyleNeeded) != nStyleNeeded) {
+            return false;
+        }
+        ::SendMessageW(hDlg, WM_SYSCOMMAND, nCommand, 0);
         return true;
     }
 
@@ -501,40 +416,17 @@ private:
         }
     }
 
-    HWND TopDialogWindow() const { return m_dialogs.empty() ? nullptr : m_dialogs.back().hDlg; }
-
-    HWND ControlWindow(int nId) const {
-        HWND hDlg = TopDialogWindow();
-        return hDlg != nullptr ? ::GetDlgItem(hDlg, nId) : nullptr;
-    }
-
     // The list, when it takes a click on row nRow.
     HWND ListWindow(int nListId, int nRow) {
-        HWND hList = ControlWindow(nListId);
-        if (hList == nullptr || !IsClass(hList, u"SysListView32") || !CanTakeInput(hList) ||
-            nRow < 0 || nRow >= static_cast<int>(::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0))) {
+        HWND hList = InputControl(nListId);
+        if (hList == nullptr || !IsClass(hList, u"SysListView32") || nRow < 0 ||
+            nRow >= static_cast<int>(::SendMessageW(hList, LVM_GETITEMCOUNT, 0, 0))) {
             return nullptr;
         }
         return hList;
     }
 
-    // The dialog on top is shown, not minimised and enabled; the control (if any) visible and
-    // enabled.
-    bool CanTakeInput(HWND hControl) const {
-        HWND hDlg = TopDialogWindow();
-        if (hDlg == nullptr || ::IsWindowVisible(hDlg) == FALSE || ::IsIconic(hDlg) != FALSE ||
-            ::IsWindowEnabled(hDlg) == FALSE) {
-            return false;
-        }
-        return hControl == nullptr ||
-               (::IsWindowVisible(hControl) != FALSE && ::IsWindowEnabled(hControl) != FALSE);
-    }
-
     CWin32Backend& m_backend = Win32Backend();
-
-    bool m_bPopupOpen = false;
-    std::vector<UINT> m_popupCommands;
-    UINT m_nPopupChoice = 0;
 };
 
 }  // namespace

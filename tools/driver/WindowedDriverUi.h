@@ -1,5 +1,6 @@
 // What the drivers over real windowing backends (Qt, Win32) share: the running dialogs, the
-// scripted answers, and turning the backends' test-hook reports into the driver's events.
+// scripted answers, the pop-up menu left open for the script, the checks before a user action,
+// and turning the backends' test-hook reports into the driver's events.
 #pragma once
 
 #include <algorithm>
@@ -7,11 +8,13 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "tools/driver/DriverUi.h"
 #include "ui/Backend.h"
+#include "ui/ScriptEnd.h"
 #include "ui/WinApp.h"
 
 struct SRunningDialog {
@@ -48,35 +51,155 @@ public:
         return HasPosted() || (!m_dialogs.empty() && m_dialogs.back().bEnding);
     }
 
+    bool PressEnter() override { return PressKey(EKey::kEnter); }
+    bool PressEscape() override { return PressKey(EKey::kEscape); }
+
+    bool ChooseMenuCommand(UINT nId) override {
+        if (!m_bPopupOpen || std::find(m_popupCommands.begin(), m_popupCommands.end(), nId) ==
+                                 m_popupCommands.end()) {
+            return false;
+        }
+        m_nPopupChoice = nId;
+        m_bPopupOpen = false;
+        return true;
+    }
+
+    void DismissPopup() override { m_bPopupOpen = false; }
+
+    std::string Focus() override {
+        IUiBackend& ui = UiBackend();
+        HWND hFocus = ui.GetFocus();
+        if (hFocus == nullptr) {
+            return "none";
+        }
+        for (const SRunningDialog& dialog : m_dialogs) {
+            if (dialog.hDlg == hFocus) {
+                return "dialog " + std::to_string(dialog.nIDTemplate);
+            }
+        }
+        return std::to_string(ui.GetDlgCtrlID(hFocus));
+    }
+
 protected:
     // Lets the backend's event loop run what the last line left to it.
     virtual void Settle() = 0;
     // Whether messages posted to the program's windows wait for the event loop.
     virtual bool HasPosted() = 0;
+    enum class EKey { kEnter, kEscape };
+    // A key press as the dialog on top gets it from the keyboard.
+    virtual void SendKey(EKey key) = 0;
+
+    // The reports both backends' test hooks make under the same names; each driver adds those
+    // that differ (window states, folders, pop-up menus).
+    template <typename THooks>
+    void InstallReportingHooks(THooks& hooks) {
+        // The name the program has on Windows, where its executable is Kestrum.exe.
+        hooks.appName = u"Kestrum";
+        hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {
+            OnDialogShown(hDlg, nIDTemplate);
+        };
+        hooks.dialogEnding = [this](HWND hDlg) { OnDialogEnding(hDlg); };
+        hooks.dialogClosed = [this](HWND hDlg, UINT nIDTemplate, INT_PTR nResult) {
+            OnDialogClosed(hDlg, nIDTemplate, nResult);
+        };
+        hooks.trayChanged = [this](DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip) {
+            OnTrayChanged(dwMessage, hWnd, uID, tip);
+        };
+        hooks.answerMessageBox = [this](HWND hOwner, const WString& text, const WString& caption,
+                                        UINT nType) {
+            return AnswerMessageBox(hOwner, text, caption, nType);
+        };
+        hooks.shellExecute = [this](const WString& verb, const WString& file, int nShowCmd) {
+            ReportShellExecute(verb, file, nShowCmd);
+        };
+    }
+
+    // A window's text as the backend gives it (up to kMaxPath characters).
+    static WString WindowText(HWND hWnd) {
+        WChar szText[kMaxPath] = {};
+        UiBackend().GetWindowText(hWnd, szText, static_cast<int>(kMaxPath));
+        return szText;
+    }
+
+    HWND TopDialogWindow() const { return m_dialogs.empty() ? nullptr : m_dialogs.back().hDlg; }
+
+    HWND ControlWindow(int nId) const {
+        HWND hDlg = TopDialogWindow();
+        return hDlg != nullptr ? UiBackend().GetDlgItem(hDlg, nId) : nullptr;
+    }
+
+    // The dialog on top is shown, not minimised and enabled; the control (if any) visible and
+    // enabled.
+    static bool CanTakeInput(HWND hDlg, HWND hControl) {
+        IUiBackend& ui = UiBackend();
+        if (hDlg == nullptr || ui.IsWindowVisible(hDlg) == FALSE || ui.IsIconic(hDlg) != FALSE ||
+            ui.IsWindowEnabled(hDlg) == FALSE) {
+            return false;
+        }
+        return hControl == nullptr ||
+               (ui.IsWindowVisible(hControl) != FALSE && ui.IsWindowEnabled(hControl) != FALSE);
+    }
+    bool CanTakeInput(HWND hControl) const { return CanTakeInput(TopDialogWindow(), hControl); }
+
+    // Any user action closes a pop-up menu left open; then the top dialog's control nId, when
+    // it takes input (nullptr otherwise).
+    HWND InputControl(int nId) {
+        DismissPopup();
+        HWND hControl = ControlWindow(nId);
+        return hControl != nullptr && CanTakeInput(hControl) ? hControl : nullptr;
+    }
+
+    // The top dialog is shown (also when minimised: its task bar button and close box are
+    // there); any pop-up menu left open is closed first.
+    bool TopDialogShown() {
+        DismissPopup();
+        HWND hDlg = TopDialogWindow();
+        return hDlg != nullptr && UiBackend().IsWindowVisible(hDlg) != FALSE;
+    }
+
+    // A menu the program opens is reported and stays open for the script's next lines until one
+    // of them picks from it or dismisses it (any other action dismisses it first), or the script
+    // ends. Returns the command picked, 0 for none.
+    UINT WaitForPopupChoice(const SUiEvent& event) {
+        m_popupCommands.clear();
+        for (const SUiMenuLine& line : event.items) {
+            if (!line.text.empty() && !line.bPopup) {
+                m_popupCommands.push_back(line.nId);
+            }
+        }
+        Emit(event);
+        m_nPopupChoice = 0;
+        m_bPopupOpen = true;
+        while (m_bPopupOpen) {
+            if (!NextLine()) {
+                m_bPopupOpen = false;
+            }
+        }
+        return m_nPopupChoice;
+    }
+
+    void ReportShellExecute(const WString& verb, const WString& file, int nShowCmd) {
+        SUiEvent event = MakeEvent(EUiEvent::kShellExecute, 0);
+        event.text = file;
+        event.detail = verb.empty() ? WString(u"open") : verb;
+        event.nResult = nShowCmd;
+        Emit(event);
+    }
 
     // Runs the script for a dialog that has just been shown, from inside its modal loop, until
-    // it ends. At the script's end the dialog is closed as by its close box, and ended with
-    // IDCANCEL should that not end it.
+    // it ends, and closes it as CScriptEnd does once the script has ended.
     void DriveDialog(HWND hDlg) {
-        bool bCloseSent = false;
+        CScriptEnd scriptEnd;
         for (;;) {
             Settle();
             const SRunningDialog* pDialog = Running(hDlg);
             if (pDialog == nullptr || pDialog->bEnding) {
                 return;
             }
-            if (NextLine()) {
-                continue;
+            if (!NextLine()) {
+                DismissPopup();
+                scriptEnd.CloseDialog(UiBackend(), hDlg);
             }
-            DismissPopup();
-            IUiBackend& ui = UiBackend();
-            if (bCloseSent) {
-                ui.EndDialog(hDlg, IDCANCEL);
-                return;
-            }
-            bCloseSent = true;
-            ui.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(ui.GetDlgItem(hDlg, IDCANCEL)));
         }
     }
 
@@ -117,11 +240,11 @@ protected:
     }
 
     // A dialog the backend has shown: reported, then driven until it ends.
-    void OnDialogShown(HWND hDlg, UINT nIDTemplate, const WString& caption) {
+    void OnDialogShown(HWND hDlg, UINT nIDTemplate) {
         m_dialogs.push_back(SRunningDialog{hDlg, nIDTemplate});
         m_windowStates[hDlg] = {true, false};
         SUiEvent event = MakeEvent(EUiEvent::kDialogOpened, nIDTemplate);
-        event.text = caption;
+        event.text = WindowText(hDlg);
         Emit(event);
         DriveDialog(hDlg);
     }
@@ -230,9 +353,22 @@ protected:
     std::vector<STrayIcon> m_icons;
 
 private:
+    bool PressKey(EKey key) {
+        DismissPopup();
+        if (!CanTakeInput(nullptr)) {
+            return false;
+        }
+        SendKey(key);
+        return true;
+    }
+
     std::function<bool()> m_nextLine;
     IUiEventSink* m_pSink = nullptr;
     std::mutex m_mutex;  // the answer queues
     std::deque<int> m_answers;
     std::deque<std::pair<EFolderChoice, WString>> m_folders;
+    // The pop-up menu the script may pick from.
+    bool m_bPopupOpen = false;
+    std::vector<UINT> m_popupCommands;
+    UINT m_nPopupChoice = 0;
 };

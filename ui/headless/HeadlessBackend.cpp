@@ -7,14 +7,11 @@
 #include <utility>
 
 #include "ui/Dialog.h"
+#include "ui/ScriptEnd.h"
 
 namespace {
 
-constexpr int kIdAbort = 3;
-constexpr int kIdRetry = 4;
-constexpr int kIdYes = 6;
 constexpr UINT kMessageBoxTypeMask = 0x000F;
-constexpr UINT kMessageBoxIconMask = 0x00F0;
 
 // The screen the dialogs are placed on, in pixels.
 constexpr LONG kScreenWidth = 1920;
@@ -72,6 +69,8 @@ int CompareNoCase(const WString& a, const WString& b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
+std::string Quoted(const WString& text) { return "\"" + Utf8FromWide(text) + "\""; }
+
 SUiEvent MakeEvent(EUiEvent kind, int nId, WString text = {}, WString caption = {}) {
     SUiEvent event;
     event.kind = kind;
@@ -81,109 +80,7 @@ SUiEvent MakeEvent(EUiEvent kind, int nId, WString text = {}, WString caption = 
     return event;
 }
 
-std::string Quoted(const WString& text) { return "\"" + Utf8FromWide(text) + "\""; }
-
-std::string ResultName(INT_PTR nResult) {
-    switch (nResult) {
-        case IDOK:
-            return "OK";
-        case IDCANCEL:
-            return "Cancel";
-        case kIdAbort:
-            return "Abort";
-        case kIdRetry:
-            return "Retry";
-        case kIdYes:
-            return "Yes";
-        case 7:
-            return "No";
-        default:
-            return std::to_string(nResult);
-    }
-}
-
-std::string IconName(UINT nType) {
-    switch (nType & kMessageBoxIconMask) {
-        case MB_ICONERROR:
-            return " (error)";
-        case MB_ICONQUESTION:
-            return " (question)";
-        case MB_ICONEXCLAMATION:
-            return " (exclamation)";
-        case MB_ICONINFORMATION:
-            return " (information)";
-        default:
-            return "";
-    }
-}
-
 }  // namespace
-
-std::string DescribeUiEvent(const SUiEvent& event) {
-    switch (event.kind) {
-        case EUiEvent::kDialogOpened:
-            return "dialog opened: " + Quoted(event.text);
-        case EUiEvent::kDialogClosed:
-            return "dialog closed: " + Quoted(event.text) + " -> " + ResultName(event.nResult);
-        case EUiEvent::kWindowShown:
-            return "window shown: " + Quoted(event.text);
-        case EUiEvent::kWindowHidden:
-            return "window hidden: " + Quoted(event.text);
-        case EUiEvent::kWindowMinimised:
-            return "window minimised: " + Quoted(event.text);
-        case EUiEvent::kWindowRestored:
-            return "window restored: " + Quoted(event.text);
-        case EUiEvent::kMessageBox:
-            return "message box: " + Quoted(event.text) + " [" + Utf8FromWide(event.caption) + "]" +
-                   IconName(event.nType) + " -> " + ResultName(event.nResult);
-        case EUiEvent::kFolderChooser: {
-            std::string line = "folder chooser: " + Quoted(event.text) + " -> ";
-            switch (static_cast<EFolderChoice>(event.nResult)) {
-                case EFolderChoice::kCancelled:
-                    return line + "cancelled";
-                case EFolderChoice::kNoPath:
-                    return line + "no file-system path";
-                case EFolderChoice::kChosen:
-                    return line + Quoted(event.detail);
-            }
-            return line;
-        }
-        case EUiEvent::kPopupMenu: {
-            std::string line = "popup menu:";
-            for (const SUiMenuLine& item : event.items) {
-                if (item.text.empty() && !item.bPopup) {
-                    line += " ---";
-                    continue;
-                }
-                line += " " + Quoted(item.text);
-                if (item.bPopup) {
-                    line += " (submenu)";
-                } else {
-                    line += " (" + std::to_string(item.nId) + (item.bDefault ? ", default)" : ")");
-                }
-            }
-            return line;
-        }
-        case EUiEvent::kTrayIconAdded:
-            return "tray icon added: " + Quoted(event.text);
-        case EUiEvent::kTrayIconChanged:
-            return "tray icon changed: " + Quoted(event.text);
-        case EUiEvent::kTrayIconDeleted:
-            return "tray icon deleted";
-        case EUiEvent::kShellExecute: {
-            const std::string file = Utf8FromWide(event.text);
-            const bool bWeb = file.rfind("http://", 0) == 0 || file.rfind("https://", 0) == 0;
-            std::string line =
-                bWeb ? "web page opened: " + Quoted(event.text)
-                     : "shell " + Utf8FromWide(event.detail) + ": " + Quoted(event.text);
-            if (event.nResult == SW_SHOWMAXIMIZED) {
-                line += " (maximised)";
-            }
-            return line;
-        }
-    }
-    return "?";
-}
 
 CHeadlessBackend::CHeadlessBackend() = default;
 
@@ -261,15 +158,7 @@ SHeadlessWindow* CHeadlessBackend::FindCombo(HWND hWnd) {
     return pWindow != nullptr && pWindow->className == "ComboBox" ? pWindow : nullptr;
 }
 
-SHeadlessMenu* CHeadlessBackend::FindMenu(HMENU hMenu) {
-    auto it = m_menus.find(FromHandle(hMenu));
-    return it != m_menus.end() ? &it->second : nullptr;
-}
-
-const SHeadlessMenu* CHeadlessBackend::Menu(HMENU hMenu) const {
-    auto it = m_menus.find(FromHandle(hMenu));
-    return it != m_menus.end() ? &it->second : nullptr;
-}
+const SMenu* CHeadlessBackend::Menu(HMENU hMenu) const { return m_menus.Find(hMenu); }
 
 HWND CHeadlessBackend::TopDialog() const {
     return m_modalStack.empty() ? nullptr : m_modalStack.back();
@@ -401,7 +290,7 @@ INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND
             pDialog->bOpened = true;
             Emit(MakeEvent(EUiEvent::kDialogOpened, pDialog->nTemplateId, pDialog->text));
         }
-        bool bCloseSent = false;
+        CScriptEnd scriptEnd;
         while (!Find(hDlg)->bEnded) {
             // Posted messages first, as a message loop takes what is queued before waiting.
             if (DeliverPosted()) {
@@ -411,18 +300,8 @@ INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND
             if (bMore || Find(hDlg)->bEnded) {
                 continue;
             }
-            // The script is over: close the dialog as its close box would. A dialog that ends
-            // only once its work has wound down gets one more round for that; then it is ended.
             DismissPopup();
-            if (!bCloseSent) {
-                bCloseSent = true;
-                SendCommand(hDlg, IDCANCEL, BN_CLICKED, GetDlgItem(hDlg, IDCANCEL));
-                continue;
-            }
-            if (SHeadlessWindow* pStill = Find(hDlg); !pStill->bEnded) {
-                pStill->bEnded = true;
-                pStill->nResult = IDCANCEL;
-            }
+            scriptEnd.CloseDialog(*this, hDlg);
         }
         nResult = Find(hDlg)->nResult;
     }
@@ -996,83 +875,25 @@ int CHeadlessBackend::ComboSetCurSel(HWND hCombo, int nIndex) {
 
 // ---- Menus -------------------------------------------------------------------------------
 
-HMENU CHeadlessBackend::NewMenu() {
-    const std::uintptr_t key = m_nNextHandle++;
-    SHeadlessMenu& menu = m_menus[key];
-    menu.hMenu = ToHandle<HMENU>(key);
-    return menu.hMenu;
-}
-
-HMENU CHeadlessBackend::BuildMenu(const SMenuTemplate& menu, int nParent) {
-    HMENU hMenu = NewMenu();
-    for (std::size_t i = 0; i < menu.nItems; ++i) {
-        const SMenuItemTemplate& item = menu.pItems[i];
-        if (item.nParent != nParent) {
-            continue;
-        }
-        SHeadlessMenuItem entry;
-        entry.text = TextOf(item.pszText);
-        entry.nId = item.nId;
-        entry.bSeparator = item.pszText == nullptr && !item.bPopup;
-        if (item.bPopup) {
-            entry.hSubMenu = BuildMenu(menu, static_cast<int>(i));
-        }
-        FindMenu(hMenu)->items.push_back(std::move(entry));
-    }
-    return hMenu;
-}
-
 HMENU CHeadlessBackend::MakeSystemMenu(const SHeadlessWindow& dialog) {
-    HMENU hMenu = NewMenu();
-    SHeadlessMenu& menu = *FindMenu(hMenu);
-    const bool bMinimise = (dialog.dwStyle & WS_MINIMIZEBOX) != 0;
-    if (bMinimise) {
-        menu.items.push_back({u"&Restore", SC_RESTORE, false, nullptr});
-    }
-    menu.items.push_back({u"&Move", SC_MOVE, false, nullptr});
-    if (bMinimise) {
-        menu.items.push_back({u"Mi&nimize", SC_MINIMIZE, false, nullptr});
-    }
-    menu.items.push_back({u"", 0, true, nullptr});
-    menu.items.push_back({u"&Close\tAlt+F4", SC_CLOSE, false, nullptr});
-    return hMenu;
+    return m_menus.MakeSystemMenu(dialog.dwStyle);
 }
 
 HMENU CHeadlessBackend::LoadMenu(UINT nIDResource) {
-    const SMenuTemplate* pTemplate = FindMenuTemplate(static_cast<int>(nIDResource));
-    return pTemplate != nullptr ? BuildMenu(*pTemplate, -1) : nullptr;
+    return m_menus.Load(static_cast<int>(nIDResource));
 }
 
-HMENU CHeadlessBackend::GetSubMenu(HMENU hMenu, int nPos) {
-    const SHeadlessMenu* pMenu = FindMenu(hMenu);
-    if (pMenu == nullptr || nPos < 0 || nPos >= static_cast<int>(pMenu->items.size())) {
-        return nullptr;
-    }
-    return pMenu->items[static_cast<std::size_t>(nPos)].hSubMenu;
-}
+HMENU CHeadlessBackend::GetSubMenu(HMENU hMenu, int nPos) { return m_menus.SubMenu(hMenu, nPos); }
 
 void CHeadlessBackend::DestroyMenuTree(HMENU hMenu) {
-    auto it = m_menus.find(FromHandle(hMenu));
-    if (it == m_menus.end()) {
-        return;
-    }
-    std::vector<HMENU> subMenus;
-    for (const SHeadlessMenuItem& item : it->second.items) {
-        if (item.hSubMenu != nullptr) {
-            subMenus.push_back(item.hSubMenu);
-        }
-    }
-    m_menus.erase(it);
-    if (m_pPopup && m_pPopup->hMenu == hMenu) {
+    m_menus.Destroy(hMenu);
+    if (m_pPopup && m_menus.Find(m_pPopup->hMenu) == nullptr) {
         m_pPopup.reset();
-    }
-    for (HMENU hSub : subMenus) {
-        DestroyMenuTree(hSub);
     }
 }
 
 BOOL CHeadlessBackend::DestroyMenu(HMENU hMenu) {
-    if (FindMenu(hMenu) == nullptr) {
+    if (m_menus.Find(hMenu) == nullptr) {
         return FALSE;
     }
     DestroyMenuTree(hMenu);
@@ -1086,27 +907,11 @@ HMENU CHeadlessBackend::GetSystemMenu(HWND hWnd) {
 
 BOOL CHeadlessBackend::AppendMenu(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem,
                                   const WChar* pszNewItem) {
-    SHeadlessMenu* pMenu = FindMenu(hMenu);
-    if (pMenu == nullptr) {
-        return FALSE;
-    }
-    SHeadlessMenuItem item;
-    if ((nFlags & MF_SEPARATOR) != 0) {
-        item.bSeparator = true;
-    } else if ((nFlags & MF_POPUP) != 0) {
-        item.text = TextOf(pszNewItem);
-        item.hSubMenu = ToHandle<HMENU>(nIDNewItem);
-    } else {
-        item.text = TextOf(pszNewItem);
-        item.nId = static_cast<UINT>(nIDNewItem);
-    }
-    pMenu->items.push_back(std::move(item));
-    return TRUE;
+    return m_menus.Append(hMenu, nFlags, nIDNewItem, pszNewItem) ? TRUE : FALSE;
 }
 
 BOOL CHeadlessBackend::TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HWND hOwner) {
-    const SHeadlessMenu* pMenu = FindMenu(hMenu);
-    if (pMenu == nullptr || Find(hOwner) == nullptr) {
+    if (m_menus.Find(hMenu) == nullptr || Find(hOwner) == nullptr) {
         return FALSE;
     }
     auto pPopup = std::make_unique<SHeadlessPopup>();
@@ -1114,12 +919,7 @@ BOOL CHeadlessBackend::TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HW
     pPopup->hOwner = hOwner;
     pPopup->point = {static_cast<LONG>(x), static_cast<LONG>(y)};
     pPopup->nFlags = nFlags;
-    for (std::size_t i = 0; i < pMenu->items.size(); ++i) {
-        const SHeadlessMenuItem& item = pMenu->items[i];
-        pPopup->items.push_back({item.bSeparator ? WString() : item.text, item.nId,
-                                 static_cast<int>(i) == pMenu->nDefaultPos,
-                                 item.hSubMenu != nullptr});
-    }
+    pPopup->items = m_menus.Lines(hMenu);
     SUiEvent event = MakeEvent(EUiEvent::kPopupMenu, DialogId(hOwner));
     event.items = pPopup->items;
     m_pPopup = std::move(pPopup);
@@ -1128,28 +928,7 @@ BOOL CHeadlessBackend::TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HW
 }
 
 BOOL CHeadlessBackend::SetMenuDefaultItem(HMENU hMenu, UINT nItem, UINT fByPos) {
-    SHeadlessMenu* pMenu = FindMenu(hMenu);
-    if (pMenu == nullptr) {
-        return FALSE;
-    }
-    if (nItem == static_cast<UINT>(-1)) {
-        pMenu->nDefaultPos = -1;
-        return TRUE;
-    }
-    if (fByPos != FALSE) {
-        if (nItem >= pMenu->items.size()) {
-            return FALSE;
-        }
-        pMenu->nDefaultPos = static_cast<int>(nItem);
-        return TRUE;
-    }
-    for (std::size_t i = 0; i < pMenu->items.size(); ++i) {
-        if (!pMenu->items[i].bSeparator && pMenu->items[i].nId == nItem) {
-            pMenu->nDefaultPos = static_cast<int>(i);
-            return TRUE;
-        }
-    }
-    return FALSE;
+    return m_menus.SetDefaultItem(hMenu, nItem, fByPos != FALSE) ? TRUE : FALSE;
 }
 
 // ---- Resources ---------------------------------------------------------------------------
@@ -1193,14 +972,14 @@ int CHeadlessBackend::MessageBox(HWND hOwner, const WChar* pszText, const WChar*
         // Unscripted, the user presses the first button.
         switch (nType & kMessageBoxTypeMask) {
             case 2:  // MB_ABORTRETRYIGNORE
-                nAnswer = kIdAbort;
+                nAnswer = IDABORT;
                 break;
             case 3:  // MB_YESNOCANCEL
             case 4:  // MB_YESNO
-                nAnswer = kIdYes;
+                nAnswer = IDYES;
                 break;
             case 5:  // MB_RETRYCANCEL
-                nAnswer = kIdRetry;
+                nAnswer = IDRETRY;
                 break;
             default:
                 nAnswer = IDOK;
@@ -1495,11 +1274,7 @@ bool CHeadlessBackend::SysCommand(UINT nID) {
     if (pDialog == nullptr || pDialog->bEnded || !pDialog->bVisible) {
         return false;
     }
-    const SHeadlessMenu* pMenu = FindMenu(pDialog->hSystemMenu);
-    if (pMenu == nullptr ||
-        std::none_of(pMenu->items.begin(), pMenu->items.end(), [nID](const auto& item) {
-            return !item.bSeparator && item.hSubMenu == nullptr && item.nId == nID;
-        })) {
+    if (!m_menus.HasCommand(pDialog->hSystemMenu, nID)) {
         return false;
     }
     SendMessage(pDialog->hWnd, WM_SYSCOMMAND, nID, 0);

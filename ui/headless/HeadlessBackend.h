@@ -22,8 +22,8 @@
 // HasPosted, the answer queues, SetEventSink and Events(), which may be used from any thread (the
 // removal watcher's message box comes from its own thread).
 //
-// When the pump returns false (the script has ended), the top dialog is closed as by its close
-// box, as WM_COMMAND IDCANCEL; a dialog that still does not end is ended with IDCANCEL.
+// When the pump returns false (the script has ended), the top dialog is closed as CScriptEnd
+// (ui/ScriptEnd.h) says.
 #pragma once
 
 #include <cstdint>
@@ -37,54 +37,10 @@
 
 #include "platform/Text.h"
 #include "ui/Backend.h"
+#include "ui/MenuModel.h"
 #include "ui/ResourceTables.h"
+#include "ui/UiEvents.h"
 #include "ui/WinDefs.h"
-
-// Things a user would see, or that change what they see.
-enum class EUiEvent {
-    kDialogOpened,     // text: caption; nId: template
-    kDialogClosed,     // nId: template; nResult: EndDialog result
-    kWindowShown,      // nId: template
-    kWindowHidden,     // nId: template
-    kWindowMinimised,  // nId: template
-    kWindowRestored,   // nId: template
-    kMessageBox,       // text, caption, nType; nResult: the answer; nId: owner's template or 0
-    kFolderChooser,    // text: title; nResult: EFolderChoice; detail: chosen path
-    kPopupMenu,        // items; nId: owner's template
-    kTrayIconAdded,    // text: tooltip
-    kTrayIconChanged,  // text: tooltip
-    kTrayIconDeleted,  //
-    kShellExecute,     // text: file; detail: verb; nResult: show command
-};
-
-struct SUiMenuLine {
-    WString text;  // empty for a separator
-    UINT nId = 0;
-    bool bDefault = false;
-    bool bPopup = false;
-};
-
-struct SUiEvent {
-    EUiEvent kind = EUiEvent::kDialogOpened;
-    int nId = 0;
-    WString text;
-    WString caption;
-    WString detail;
-    UINT nType = 0;
-    INT_PTR nResult = 0;
-    std::vector<SUiMenuLine> items;
-};
-
-// One line of UTF-8 text for an event, as the driver prints it, e.g.
-//   message box "All songs extracted" [Kestrum] -> OK
-std::string DescribeUiEvent(const SUiEvent& event);
-
-class IUiEventSink {
-public:
-    virtual ~IUiEventSink() = default;
-    // Called on the thread that caused the event, never while another call is in progress.
-    virtual void OnUiEvent(const SUiEvent& event) = 0;
-};
 
 // One row of a list view.
 struct SHeadlessRow {
@@ -131,19 +87,6 @@ struct SHeadlessWindow {
     bool bOpened = false;  // set-up done and shown: changes are now reported
     bool bEnded = false;
     INT_PTR nResult = 0;
-};
-
-struct SHeadlessMenuItem {
-    WString text;  // empty for a separator
-    UINT nId = 0;
-    bool bSeparator = false;
-    HMENU hSubMenu = nullptr;
-};
-
-struct SHeadlessMenu {
-    HMENU hMenu = nullptr;
-    std::vector<SHeadlessMenuItem> items;
-    int nDefaultPos = -1;
 };
 
 struct SHeadlessTrayIcon {
@@ -247,7 +190,7 @@ public:
     const SHeadlessWindow* Window(HWND hWnd) const;
     // A control of the top dialog.
     const SHeadlessWindow* Control(int nId) const;
-    const SHeadlessMenu* Menu(HMENU hMenu) const;
+    const SMenu* Menu(HMENU hMenu) const;
     // The notification-area icon, nullptr when none is shown.
     const SHeadlessTrayIcon* TrayIcon() const;
     const SHeadlessPopup* OpenPopup() const;
@@ -332,14 +275,11 @@ private:
     const SHeadlessWindow* Find(HWND hWnd) const;
     SHeadlessWindow* FindList(HWND hWnd);
     SHeadlessWindow* FindCombo(HWND hWnd);
-    SHeadlessMenu* FindMenu(HMENU hMenu);
     SHeadlessWindow* TopDialogWindow();
     SHeadlessWindow* TopControl(int nId);
     // The first control of a dialog, in template order, that is a visible, enabled tab stop.
     HWND FirstTabStop(HWND hDlg) const;
     HWND NewWindow(std::unique_ptr<SHeadlessWindow> pWindow);
-    HMENU NewMenu();
-    HMENU BuildMenu(const SMenuTemplate& menu, int nParent);
     HMENU MakeSystemMenu(const SHeadlessWindow& dialog);
     void DestroyDialogWindows(HWND hDlg);
     void DestroyMenuTree(HMENU hMenu);
@@ -353,7 +293,7 @@ private:
 
     std::uintptr_t m_nNextHandle = 0x1000;
     std::map<std::uintptr_t, std::unique_ptr<SHeadlessWindow>> m_windows;
-    std::map<std::uintptr_t, SHeadlessMenu> m_menus;
+    CMenuModel m_menus{[this] { return m_nNextHandle++; }};
     std::map<UINT, HICON> m_icons;
     std::vector<HWND> m_modalStack;
     std::vector<SHeadlessTrayIcon> m_trayIcons;

@@ -36,6 +36,7 @@
 #include <utility>
 
 #include "ui/Dialog.h"
+#include "ui/MenuModel.h"
 #include "ui/ResourceTables.h"
 #include "ui/qt/AppIcon.h"
 #include "ui/qt/DialogUnits.h"
@@ -105,20 +106,6 @@ struct SWindow {
     QString strText;  // a static's text as set, before its mnemonics are drawn
 };
 
-struct SMenuItem {
-    UINT nFlags;
-    UINT_PTR nId;
-    WString strText;
-    HMENU hSub = nullptr;
-    bool bDefault = false;
-};
-
-struct SMenu {
-    std::vector<SMenuItem> items;
-    // Items the backend put into a system menu before the program appended its own.
-    std::size_t nStandardItems = 0;
-};
-
 struct SDialog {
     CDialog* pDialog = nullptr;
     UINT nIDTemplate = 0;
@@ -151,7 +138,7 @@ struct CQtBackend::SImpl final : IDialogEvents {
     std::map<HWND, SWindow> windows;
     std::map<HWND, std::unique_ptr<SDialog>> dialogs;
     std::unordered_map<const QObject*, HWND> byWidget;
-    std::map<HMENU, SMenu> menus;
+    CMenuModel menus{[this] { return reinterpret_cast<std::uintptr_t>(NewHandle<HMENU>()); }};
     std::map<HICON, QIcon> icons;
     HICON hAppIcon = nullptr;
     std::map<std::pair<HWND, UINT>, STray> trays;
@@ -265,76 +252,41 @@ struct CQtBackend::SImpl final : IDialogEvents {
             return nullptr;
         }
         if (pDialog->hSystemMenu == nullptr) {
-            HMENU hMenu = NewHandle<HMENU>();
-            SMenu menu;
-            if (pWindow->dwStyle & kWsMinimizeBox) {
-                menu.items.push_back(SMenuItem{MF_STRING, SC_MINIMIZE, u"Mi&nimize"});
-            }
-            menu.items.push_back(SMenuItem{MF_STRING, SC_CLOSE, u"&Close\tAlt+F4"});
-            menu.nStandardItems = menu.items.size();
-            menus[hMenu] = std::move(menu);
-            pDialog->hSystemMenu = hMenu;
+            pDialog->hSystemMenu = menus.MakeSystemMenu(pWindow->dwStyle);
         }
         return pDialog->hSystemMenu;
     }
 
-    void EraseMenu(HMENU hMenu) {
-        auto it = menus.find(hMenu);
-        if (it == menus.end()) {
-            return;
-        }
-        std::vector<HMENU> subs;
-        for (const SMenuItem& item : it->second.items) {
-            if (item.hSub != nullptr) {
-                subs.push_back(item.hSub);
-            }
-        }
-        menus.erase(it);
-        for (HMENU hSub : subs) {
-            EraseMenu(hSub);
-        }
-    }
-
     void FillQMenu(QMenu& qmenu, HMENU hMenu) {
-        auto it = menus.find(hMenu);
-        if (it == menus.end()) {
-            return;
-        }
-        for (const SMenuItem& item : it->second.items) {
-            if (item.nFlags & MF_SEPARATOR) {
+        const std::vector<SUiMenuLine> lines = menus.Lines(hMenu);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const SUiMenuLine& line = lines[i];
+            const QString text = QString::fromStdU16String(line.text);
+            if (line.bPopup) {
+                FillQMenu(*qmenu.addMenu(text), menus.SubMenu(hMenu, static_cast<int>(i)));
+            } else if (line.text.empty()) {
                 qmenu.addSeparator();
-                continue;
-            }
-            if (item.hSub != nullptr) {
-                FillQMenu(*qmenu.addMenu(QString::fromStdU16String(item.strText)), item.hSub);
-                continue;
-            }
-            QAction* pAction = qmenu.addAction(QString::fromStdU16String(item.strText));
-            pAction->setData(QVariant::fromValue(static_cast<qulonglong>(item.nId)));
-            pAction->setEnabled(!(item.nFlags & (kMfGrayed | kMfDisabled)));
-            if (item.nFlags & kMfChecked) {
-                pAction->setCheckable(true);
-                pAction->setChecked(true);
-            }
-            if (item.bDefault) {
-                QFont font = pAction->font();
-                font.setBold(true);
-                pAction->setFont(font);
+            } else {
+                QAction* pAction = qmenu.addAction(text);
+                pAction->setData(QVariant::fromValue(static_cast<qulonglong>(line.nId)));
+                if (line.bDefault) {
+                    QFont font = pAction->font();
+                    font.setBold(true);
+                    pAction->setFont(font);
+                }
             }
         }
     }
 
+    // The commands of a menu and its submenus, in order.
     void CollectItems(HMENU hMenu, std::vector<SPopupItem>& items) {
-        auto it = menus.find(hMenu);
-        if (it == menus.end()) {
-            return;
-        }
-        for (const SMenuItem& item : it->second.items) {
-            if (item.hSub != nullptr) {
-                CollectItems(item.hSub, items);
-            } else if (!(item.nFlags & MF_SEPARATOR)) {
-                items.push_back(
-                    SPopupItem{static_cast<UINT>(item.nId), item.strText, item.bDefault});
+        const std::vector<SUiMenuLine> lines = menus.Lines(hMenu);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            const SUiMenuLine& line = lines[i];
+            if (line.bPopup) {
+                CollectItems(menus.SubMenu(hMenu, static_cast<int>(i)), items);
+            } else if (!line.text.empty()) {
+                items.push_back(SPopupItem{line.nId, line.text, line.bDefault});
             }
         }
     }
@@ -682,7 +634,7 @@ struct CQtBackend::SImpl final : IDialogEvents {
             Unregister(hControl);
         }
         if (pDialog->hSystemMenu != nullptr) {
-            EraseMenu(pDialog->hSystemMenu);
+            menus.Destroy(pDialog->hSystemMenu);
         }
         // A notification icon left behind by its window goes with it.
         for (auto it = trays.begin(); it != trays.end();) {
@@ -745,10 +697,9 @@ struct CQtBackend::SImpl final : IDialogEvents {
             if (hMenu == nullptr) {
                 return false;
             }
-            const SMenu& menu = menus[hMenu];
-            for (std::size_t i = menu.nStandardItems; i < menu.items.size(); ++i) {
-                const SMenuItem& item = menu.items[i];
-                if (!(item.nFlags & MF_SEPARATOR) && item.hSub == nullptr) {
+            const SMenu* pMenu = menus.Find(hMenu);
+            for (std::size_t i = pMenu->nStandardItems; i < pMenu->items.size(); ++i) {
+                if (const SMenuItem& item = pMenu->items[i]; item.IsCommand()) {
                     Post(hDlg, WM_SYSCOMMAND, item.nId, 0);
                     return true;
                 }
@@ -1538,76 +1489,22 @@ int CQtBackend::ComboSetCurSel(HWND hCombo, int nIndex) {
 }
 
 HMENU CQtBackend::LoadMenu(UINT nIDResource) {
-    const SMenuTemplate* pTemplate = FindMenuTemplate(static_cast<int>(nIDResource));
-    if (pTemplate == nullptr) {
-        return nullptr;
-    }
-    SImpl& impl = *m_pImpl;
-    HMENU hTop = impl.NewHandle<HMENU>();
-    impl.menus[hTop] = SMenu();
-    // Template index of a pop-up item -> the menu holding its items.
-    std::map<int, HMENU> popups;
-    for (std::size_t i = 0; i < pTemplate->nItems; ++i) {
-        const SMenuItemTemplate& item = pTemplate->pItems[i];
-        HMENU hParent = hTop;
-        if (item.nParent >= 0) {
-            auto it = popups.find(item.nParent);
-            if (it == popups.end()) {
-                continue;
-            }
-            hParent = it->second;
-        }
-        SMenuItem entry{MF_STRING, item.nId,
-                        item.pszText != nullptr ? WString(item.pszText) : WString()};
-        if (item.bPopup) {
-            entry.nFlags = MF_POPUP;
-            entry.hSub = impl.NewHandle<HMENU>();
-            impl.menus[entry.hSub] = SMenu();
-            popups[static_cast<int>(i)] = entry.hSub;
-        } else if (item.pszText == nullptr) {
-            entry.nFlags = MF_SEPARATOR;
-        }
-        impl.menus[hParent].items.push_back(std::move(entry));
-    }
-    return hTop;
+    return m_pImpl->menus.Load(static_cast<int>(nIDResource));
 }
 
-HMENU CQtBackend::GetSubMenu(HMENU hMenu, int nPos) {
-    auto it = m_pImpl->menus.find(hMenu);
-    if (it == m_pImpl->menus.end() || nPos < 0 ||
-        static_cast<std::size_t>(nPos) >= it->second.items.size()) {
-        return nullptr;
-    }
-    return it->second.items[static_cast<std::size_t>(nPos)].hSub;
-}
+HMENU CQtBackend::GetSubMenu(HMENU hMenu, int nPos) { return m_pImpl->menus.SubMenu(hMenu, nPos); }
 
-BOOL CQtBackend::DestroyMenu(HMENU hMenu) {
-    if (m_pImpl->menus.count(hMenu) == 0) {
-        return FALSE;
-    }
-    m_pImpl->EraseMenu(hMenu);
-    return TRUE;
-}
+BOOL CQtBackend::DestroyMenu(HMENU hMenu) { return m_pImpl->menus.Destroy(hMenu) ? TRUE : FALSE; }
 
 HMENU CQtBackend::GetSystemMenu(HWND hWnd) { return m_pImpl->SystemMenuOf(hWnd); }
 
 BOOL CQtBackend::AppendMenu(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem,
                             const WChar* pszNewItem) {
-    auto it = m_pImpl->menus.find(hMenu);
-    if (it == m_pImpl->menus.end()) {
-        return FALSE;
-    }
-    SMenuItem item{nFlags, nIDNewItem, pszNewItem != nullptr ? WString(pszNewItem) : WString()};
-    if (nFlags & MF_POPUP) {
-        item.hSub = reinterpret_cast<HMENU>(nIDNewItem);
-        item.nId = 0;
-    }
-    it->second.items.push_back(std::move(item));
-    return TRUE;
+    return m_pImpl->menus.Append(hMenu, nFlags, nIDNewItem, pszNewItem) ? TRUE : FALSE;
 }
 
 BOOL CQtBackend::TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HWND hOwner) {
-    if (m_pImpl->menus.count(hMenu) == 0) {
+    if (m_pImpl->menus.Find(hMenu) == nullptr) {
         return FALSE;
     }
     m_pImpl->Popup(hMenu, QPoint(x, y), nFlags, hOwner, false);
@@ -1615,29 +1512,7 @@ BOOL CQtBackend::TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HWND hOw
 }
 
 BOOL CQtBackend::SetMenuDefaultItem(HMENU hMenu, UINT nItem, UINT fByPos) {
-    auto it = m_pImpl->menus.find(hMenu);
-    if (it == m_pImpl->menus.end()) {
-        return FALSE;
-    }
-    std::vector<SMenuItem>& items = it->second.items;
-    // -1 clears the default.
-    const bool bClear = nItem == static_cast<UINT>(-1);
-    std::size_t nTarget = items.size();
-    if (!bClear) {
-        for (std::size_t i = 0; i < items.size(); ++i) {
-            if (fByPos ? i == nItem : items[i].nId == nItem) {
-                nTarget = i;
-                break;
-            }
-        }
-        if (nTarget == items.size()) {
-            return FALSE;
-        }
-    }
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        items[i].bDefault = i == nTarget;
-    }
-    return TRUE;
+    return m_pImpl->menus.SetDefaultItem(hMenu, nItem, fByPos != FALSE) ? TRUE : FALSE;
 }
 
 HICON CQtBackend::LoadIcon(UINT nIDResource) {

@@ -45,9 +45,6 @@ inline constexpr DWORD kLvsSingleSel = 0x0004;
 inline constexpr DWORD kLvsNoColumnHeader = 0x4000;
 inline constexpr DWORD kLvsExGridLines = 0x0001;
 
-inline constexpr UINT kMfGrayed = 0x0001;
-inline constexpr UINT kMfDisabled = 0x0002;
-inline constexpr UINT kMfChecked = 0x0008;
 inline constexpr UINT kTpmRightAlign = 0x0008;
 
 inline constexpr UINT kMbTypeMask = 0x000F;

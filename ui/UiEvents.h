@@ -1,0 +1,56 @@
+// What a user would notice of a running program, as one event per thing seen: the in-memory
+// backend reports them, and so do the scenario driver's windowed front ends from the backends'
+// test hooks. The driver prints them; tests log them with DescribeUiEvent.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/Text.h"
+#include "ui/WinDefs.h"
+
+// Things a user would see, or that change what they see.
+enum class EUiEvent {
+    kDialogOpened,     // text: caption; nId: template
+    kDialogClosed,     // nId: template; nResult: EndDialog result
+    kWindowShown,      // nId: template
+    kWindowHidden,     // nId: template
+    kWindowMinimised,  // nId: template
+    kWindowRestored,   // nId: template
+    kMessageBox,       // text, caption, nType; nResult: the answer; nId: owner's template or 0
+    kFolderChooser,    // text: title; nResult: EFolderChoice; detail: chosen path
+    kPopupMenu,        // items; nId: owner's template
+    kTrayIconAdded,    // text: tooltip
+    kTrayIconChanged,  // text: tooltip
+    kTrayIconDeleted,  //
+    kShellExecute,     // text: file; detail: verb; nResult: show command
+};
+
+struct SUiMenuLine {
+    WString text;  // empty for a separator
+    UINT nId = 0;
+    bool bDefault = false;
+    bool bPopup = false;
+};
+
+struct SUiEvent {
+    EUiEvent kind = EUiEvent::kDialogOpened;
+    int nId = 0;
+    WString text;
+    WString caption;
+    WString detail;
+    UINT nType = 0;
+    INT_PTR nResult = 0;
+    std::vector<SUiMenuLine> items;
+};
+
+// One line of UTF-8 text for an event, as tests log it, e.g.
+//   message box "All songs extracted" [Kestrum] -> OK
+std::string DescribeUiEvent(const SUiEvent& event);
+
+class IUiEventSink {
+public:
+    virtual ~IUiEventSink() = default;
+    // Called on the thread that caused the event, never while another call is in progress.
+    virtual void OnUiEvent(const SUiEvent& event) = 0;
+};
