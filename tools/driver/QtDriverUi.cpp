@@ -309,7 +309,7 @@ public:
 
 private:
     void InstallHooks() {
-        qtui::SQtTestHooks& hooks = m_backend.Hooks();
+        SUiTestHooks& hooks = m_backend.Hooks();
         // The name the program has on Windows, where its executable is Kestrum.exe.
         hooks.appName = u"Kestrum";
         // A notification area stands in for the one offscreen lacks; the icon's activations
@@ -335,8 +335,8 @@ private:
         hooks.answerFolder = [this](const WString& title, WString& path) {
             return AnswerFolder(title, path);
         };
-        hooks.answerPopupMenu = [this](const std::vector<qtui::SPopupItem>& items) {
-            return AnswerPopup(items);
+        hooks.answerPopupMenu = [this](HMENU hMenu, HWND) {
+            return AnswerPopup(m_backend.PopupItems(hMenu));
         };
         hooks.shellExecute = [this](const WString& verb, const WString& file, int nShowCmd) {
             SUiEvent event = MakeEvent(EUiEvent::kShellExecute, 0);

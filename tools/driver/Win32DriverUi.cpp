@@ -69,7 +69,7 @@ public:
         InstallHooks();
     }
     ~CWin32DriverUi() override {
-        m_backend.Hooks() = SWin32TestHooks();
+        m_backend.Hooks() = SUiTestHooks();
         SetUiBackend(nullptr);
     }
     CWin32DriverUi(const CWin32DriverUi&) = delete;
@@ -335,7 +335,7 @@ public:
 
 private:
     void InstallHooks() {
-        SWin32TestHooks& hooks = m_backend.Hooks();
+        SUiTestHooks& hooks = m_backend.Hooks();
         // The name the program has, whose executable is Kestrum.exe.
         hooks.appName = u"Kestrum";
         hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {

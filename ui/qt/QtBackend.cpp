@@ -143,7 +143,7 @@ struct STray {
 }  // namespace
 
 struct CQtBackend::SImpl final : IDialogEvents {
-    SQtTestHooks hooks;
+    SUiTestHooks hooks;
     std::uintptr_t nLastHandle = 0;
     std::map<HWND, SWindow> windows;
     std::map<HWND, std::unique_ptr<SDialog>> dialogs;
@@ -341,9 +341,7 @@ struct CQtBackend::SImpl final : IDialogEvents {
     void Popup(HMENU hMenu, QPoint at, UINT nFlags, HWND hOwner, bool bSystem) {
         UINT nChosen = 0;
         if (hooks.answerPopupMenu) {
-            std::vector<SPopupItem> items;
-            CollectItems(hMenu, items);
-            nChosen = hooks.answerPopupMenu(items);
+            nChosen = hooks.answerPopupMenu(hMenu, hOwner);
         } else {
             QMenu qmenu;
             FillQMenu(qmenu, hMenu);
@@ -875,7 +873,13 @@ CQtBackend::CQtBackend() : m_pImpl(std::make_unique<SImpl>()) {}
 
 CQtBackend::~CQtBackend() = default;
 
-SQtTestHooks& CQtBackend::Hooks() { return m_pImpl->hooks; }
+SUiTestHooks& CQtBackend::Hooks() { return m_pImpl->hooks; }
+
+std::vector<SPopupItem> CQtBackend::PopupItems(HMENU hMenu) const {
+    std::vector<SPopupItem> items;
+    m_pImpl->CollectItems(hMenu, items);
+    return items;
+}
 
 QWidget* CQtBackend::WidgetOf(HWND hWnd) const {
     auto it = m_pImpl->windows.find(hWnd);
