@@ -3,7 +3,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <set>
+#include <string_view>
+#include <utility>
 
 #include "KestrumVersion.h"
 #include "platform/Text.h"
@@ -132,212 +135,247 @@ bool ExpandRowList(const std::vector<SRowRange>& ranges, unsigned long rowCount,
     return true;
 }
 
+namespace {
+
+// What the options have said so far, for the command to check them against.
+struct SParse {
+    SCliOptions& options;
+    std::string& error;
+    bool bFieldGiven = false;
+    int nSelections = 0;
+
+    bool Refuse(std::string reason) {
+        error = std::move(reason);
+        return false;
+    }
+
+    bool Select(ESelection eSelection) {
+        options.eSelection = eSelection;
+        ++nSelections;
+        return true;
+    }
+
+    bool Folder(const char* pszOption, const std::string& value,
+                std::optional<std::string>& folder) {
+        if (value.empty()) {
+            return Refuse(std::string(pszOption) + " wants a folder");
+        }
+        folder = value;
+        return true;
+    }
+};
+
+// One option: its name, whether it takes a value ("--name value" or "--name=value"), and what
+// it does with it.
+struct SOption {
+    std::string_view name;
+    bool bTakesValue;
+    bool (*pfnApply)(SParse& parse, const std::string& value);
+};
+
+const SOption kOptions[] = {
+    {"--drive", true,
+     [](SParse& parse, const std::string& value) {
+         char letter = 0;
+         if (!ParseDrive(value, letter)) {
+             return parse.Refuse("--drive wants a drive letter such as E, not \"" + value + "\"");
+         }
+         parse.options.drive = letter;
+         return true;
+     }},
+    {"--root", true,
+     [](SParse& parse, const std::string& value) {
+         return parse.Folder("--root", value, parse.options.root);
+     }},
+    {"--field", true,
+     [](SParse& parse, const std::string& value) {
+         if (!ParseField(value, parse.options.nColumn)) {
+             return parse.Refuse("--field is title, artist or album, not \"" + value + "\"");
+         }
+         parse.bFieldGiven = true;
+         return true;
+     }},
+    {"--to", true,
+     [](SParse& parse, const std::string& value) {
+         return parse.Folder("--to", value, parse.options.toDir);
+     }},
+    {"--all", false,
+     [](SParse& parse, const std::string&) { return parse.Select(ESelection::kAll); }},
+    {"--rows", true,
+     [](SParse& parse, const std::string& value) {
+         if (!ParseRowList(value, parse.options.rows)) {
+             return parse.Refuse("--rows wants row numbers and ranges such as 0,3,7-9, not \"" +
+                                 value + "\"");
+         }
+         return parse.Select(ESelection::kRows);
+     }},
+    {"--name", true,
+     [](SParse& parse, const std::string& value) {
+         std::string nameTemplate;
+         if (!ParseNameTemplate(value, nameTemplate, parse.error)) {
+             return false;
+         }
+         parse.options.nameTemplate = nameTemplate;
+         return true;
+     }},
+    {"--safe-names", false,
+     [](SParse& parse, const std::string&) {
+         parse.options.bSafeNames = true;
+         return true;
+     }},
+    {"--playlist", true,
+     [](SParse& parse, const std::string& value) {
+         parse.options.strPlaylist = value;
+         return parse.Select(ESelection::kPlaylist);
+     }},
+    {"--match", true,
+     [](SParse& parse, const std::string& value) {
+         parse.options.strSearch = value;
+         return parse.Select(ESelection::kMatch);
+     }},
+};
+
+// Applies the option at args[i]; a value given as the next argument moves i past it.
+bool ApplyOption(const std::vector<std::string>& args, std::size_t& i, SParse& parse) {
+    std::string name = args[i];
+    std::optional<std::string> inlineValue;
+    if (const std::size_t equals = name.find('='); equals != std::string::npos) {
+        inlineValue = name.substr(equals + 1);
+        name.resize(equals);
+    }
+    const auto* pOption =
+        std::find_if(std::begin(kOptions), std::end(kOptions),
+                     [&name](const SOption& option) { return option.name == name; });
+    if (pOption == std::end(kOptions)) {
+        return parse.Refuse("unknown option " + name);
+    }
+    std::string value;
+    if (!pOption->bTakesValue) {
+        if (inlineValue) {
+            return parse.Refuse(name + " takes no value");
+        }
+    } else if (inlineValue) {
+        value = *inlineValue;
+    } else if (i + 1 >= args.size()) {
+        return parse.Refuse(name + " needs a value");
+    } else {
+        value = args[++i];
+    }
+    return pOption->pfnApply(parse, value);
+}
+
+// One command: its name, and what it asks of its arguments (those after the command's name) and
+// of the options given.
+struct SCommand {
+    std::string_view name;
+    ECommand eCommand;
+    bool (*pfnCheck)(SParse& parse, const std::vector<std::string>& arguments);
+};
+
+bool CheckList(SParse& parse, const std::vector<std::string>& arguments) {
+    if (!arguments.empty()) {
+        return parse.Refuse("list takes no arguments");
+    }
+    if (parse.bFieldGiven || parse.options.toDir || parse.nSelections != 0) {
+        return parse.Refuse("list takes only --drive, --root, --name and --safe-names");
+    }
+    return true;
+}
+
+bool CheckPlaylists(SParse& parse, const std::vector<std::string>& arguments) {
+    if (!arguments.empty()) {
+        return parse.Refuse("playlists takes no arguments");
+    }
+    const SCliOptions& options = parse.options;
+    const bool bNaming = options.nameTemplate.has_value() || options.bSafeNames;
+    if (parse.bFieldGiven || options.toDir || parse.nSelections != 0 || bNaming) {
+        return parse.Refuse("playlists takes only --drive and --root");
+    }
+    return true;
+}
+
+bool CheckSearch(SParse& parse, const std::vector<std::string>& arguments) {
+    if (arguments.size() != 1) {
+        return parse.Refuse("search takes one text");
+    }
+    if (parse.options.toDir || parse.nSelections != 0) {
+        return parse.Refuse("search takes only --field, --drive, --root, --name and --safe-names");
+    }
+    parse.options.strSearch = arguments[0];
+    return true;
+}
+
+bool CheckExtract(SParse& parse, const std::vector<std::string>& arguments) {
+    if (!arguments.empty()) {
+        return parse.Refuse("extract takes no arguments besides its options");
+    }
+    if (!parse.options.toDir) {
+        return parse.Refuse("extract needs --to DIR");
+    }
+    if (parse.nSelections != 1) {
+        return parse.Refuse(
+            "extract needs exactly one of --all, --rows LIST, --match TEXT and "
+            "--playlist NAME");
+    }
+    if (parse.bFieldGiven && parse.options.eSelection != ESelection::kMatch) {
+        return parse.Refuse("--field goes with --match");
+    }
+    return true;
+}
+
+const SCommand kCommands[] = {
+    {"list", ECommand::kList, CheckList},
+    {"playlists", ECommand::kPlaylists, CheckPlaylists},
+    {"search", ECommand::kSearch, CheckSearch},
+    {"extract", ECommand::kExtract, CheckExtract},
+    {"help", ECommand::kHelp, [](SParse&, const std::vector<std::string>&) { return true; }},
+};
+
+// The command named first among the arguments that are not options, checked against the rest.
+bool ApplyCommand(const std::vector<std::string>& positional, SParse& parse) {
+    if (positional.empty()) {
+        return parse.Refuse("no command given");
+    }
+    const std::string& name = positional[0];
+    const auto* pCommand =
+        std::find_if(std::begin(kCommands), std::end(kCommands),
+                     [&name](const SCommand& command) { return command.name == name; });
+    if (pCommand == std::end(kCommands)) {
+        return parse.Refuse("unknown command \"" + name + "\"");
+    }
+    parse.options.eCommand = pCommand->eCommand;
+    return pCommand->pfnCheck(parse, {positional.begin() + 1, positional.end()});
+}
+
+}  // namespace
+
 bool ParseCommandLine(const std::vector<std::string>& args, SCliOptions& options,
                       std::string& error) {
     options = SCliOptions{};
+    SParse parse{options, error};
     std::vector<std::string> positional;
-    bool bFieldGiven = false;
     bool bOptionsEnded = false;
-    int nSelections = 0;
-
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (bOptionsEnded || arg.size() < 2 || arg[0] != '-') {
             positional.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
+        } else if (arg == "--") {
             bOptionsEnded = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
+        } else if (arg == "--help" || arg == "-h") {
             options.eCommand = ECommand::kHelp;
             return true;
-        }
-        if (arg == "--version") {
+        } else if (arg == "--version") {
             options.eCommand = ECommand::kVersion;
             return true;
-        }
-        // "--name value" or "--name=value".
-        std::string name = arg;
-        std::optional<std::string> inlineValue;
-        if (const std::size_t equals = arg.find('='); equals != std::string::npos) {
-            name = arg.substr(0, equals);
-            inlineValue = arg.substr(equals + 1);
-        }
-        const auto takeValue = [&](std::string& value) {
-            if (inlineValue) {
-                value = *inlineValue;
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                error = name + " needs a value";
-                return false;
-            }
-            value = args[++i];
-            return true;
-        };
-        const auto noValue = [&]() {
-            if (inlineValue) {
-                error = name + " takes no value";
-                return false;
-            }
-            return true;
-        };
-
-        std::string value;
-        if (name == "--drive") {
-            char letter = 0;
-            if (!takeValue(value)) {
-                return false;
-            }
-            if (!ParseDrive(value, letter)) {
-                error = "--drive wants a drive letter such as E, not \"" + value + "\"";
-                return false;
-            }
-            options.drive = letter;
-        } else if (name == "--root") {
-            if (!takeValue(value)) {
-                return false;
-            }
-            if (value.empty()) {
-                error = "--root wants a folder";
-                return false;
-            }
-            options.root = value;
-        } else if (name == "--field") {
-            if (!takeValue(value)) {
-                return false;
-            }
-            if (!ParseField(value, options.nColumn)) {
-                error = "--field is title, artist or album, not \"" + value + "\"";
-                return false;
-            }
-            bFieldGiven = true;
-        } else if (name == "--to") {
-            if (!takeValue(value)) {
-                return false;
-            }
-            if (value.empty()) {
-                error = "--to wants a folder";
-                return false;
-            }
-            options.toDir = value;
-        } else if (name == "--all") {
-            if (!noValue()) {
-                return false;
-            }
-            options.eSelection = ESelection::kAll;
-            ++nSelections;
-        } else if (name == "--rows") {
-            if (!takeValue(value)) {
-                return false;
-            }
-            if (!ParseRowList(value, options.rows)) {
-                error =
-                    "--rows wants row numbers and ranges such as 0,3,7-9, not \"" + value + "\"";
-                return false;
-            }
-            options.eSelection = ESelection::kRows;
-            ++nSelections;
-        } else if (name == "--name") {
-            std::string nameTemplate;
-            if (!takeValue(value) || !ParseNameTemplate(value, nameTemplate, error)) {
-                return false;
-            }
-            options.nameTemplate = nameTemplate;
-        } else if (name == "--safe-names") {
-            if (!noValue()) {
-                return false;
-            }
-            options.bSafeNames = true;
-        } else if (name == "--playlist") {
-            if (!takeValue(value)) {
-                return false;
-            }
-            options.strPlaylist = value;
-            options.eSelection = ESelection::kPlaylist;
-            ++nSelections;
-        } else if (name == "--match") {
-            if (!takeValue(value)) {
-                return false;
-            }
-            options.strSearch = value;
-            options.eSelection = ESelection::kMatch;
-            ++nSelections;
-        } else {
-            error = "unknown option " + name;
+        } else if (!ApplyOption(args, i, parse)) {
             return false;
         }
     }
-
-    if (positional.empty()) {
-        error = "no command given";
-        return false;
-    }
-    const std::string& command = positional[0];
-    const std::size_t nArguments = positional.size() - 1;
-    const bool bNaming = options.nameTemplate.has_value() || options.bSafeNames;
-    if (command == "list") {
-        options.eCommand = ECommand::kList;
-        if (nArguments != 0) {
-            error = "list takes no arguments";
-            return false;
-        }
-        if (bFieldGiven || options.toDir || nSelections != 0) {
-            error = "list takes only --drive, --root, --name and --safe-names";
-            return false;
-        }
-    } else if (command == "playlists") {
-        options.eCommand = ECommand::kPlaylists;
-        if (nArguments != 0) {
-            error = "playlists takes no arguments";
-            return false;
-        }
-        if (bFieldGiven || options.toDir || nSelections != 0 || bNaming) {
-            error = "playlists takes only --drive and --root";
-            return false;
-        }
-    } else if (command == "search") {
-        options.eCommand = ECommand::kSearch;
-        if (nArguments != 1) {
-            error = "search takes one text";
-            return false;
-        }
-        if (options.toDir || nSelections != 0) {
-            error = "search takes only --field, --drive, --root, --name and --safe-names";
-            return false;
-        }
-        options.strSearch = positional[1];
-    } else if (command == "extract") {
-        options.eCommand = ECommand::kExtract;
-        if (nArguments != 0) {
-            error = "extract takes no arguments besides its options";
-            return false;
-        }
-        if (!options.toDir) {
-            error = "extract needs --to DIR";
-            return false;
-        }
-        if (nSelections != 1) {
-            error =
-                "extract needs exactly one of --all, --rows LIST, --match TEXT and "
-                "--playlist NAME";
-            return false;
-        }
-        if (bFieldGiven && options.eSelection != ESelection::kMatch) {
-            error = "--field goes with --match";
-            return false;
-        }
-    } else if (command == "help") {
-        options.eCommand = ECommand::kHelp;
-    } else {
-        error = "unknown command \"" + command + "\"";
+    if (!ApplyCommand(positional, parse)) {
         return false;
     }
     if (options.root && options.drive) {
-        error = "--root and --drive do not go together";
-        return false;
+        return parse.Refuse("--root and --drive do not go together");
     }
     return true;
 }

@@ -8,16 +8,28 @@
 #include <mutex>
 #include <variant>
 
+#include "platform/Platform.h"
 #include "platform/Text.h"
 
 namespace platform {
 
-class CMemorySettings {
+// A platform (TPlatform: IPlatform or a class derived from it) whose four settings calls keep
+// the values in memory; the platforms that have no store of their own derive from it.
+template <typename TPlatform>
+class CMemorySettings : public TPlatform {
 public:
-    bool ReadText(const WChar* name, WString& value) const { return Read(name, value); }
-    bool ReadNumber(const WChar* name, std::uint32_t& value) const { return Read(name, value); }
-    bool WriteText(const WChar* name, const WString& value) { return Write(name, value); }
-    bool WriteNumber(const WChar* name, std::uint32_t value) { return Write(name, value); }
+    using TPlatform::TPlatform;
+
+    bool ReadSettingText(const WChar* name, WString& value) override { return Read(name, value); }
+    bool WriteSettingText(const WChar* name, const WString& value) override {
+        return Write(name, value);
+    }
+    bool ReadSettingNumber(const WChar* name, std::uint32_t& value) override {
+        return Read(name, value);
+    }
+    bool WriteSettingNumber(const WChar* name, std::uint32_t value) override {
+        return Write(name, value);
+    }
 
 private:
     using Value = std::variant<WString, std::uint32_t>;

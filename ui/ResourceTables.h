@@ -8,7 +8,7 @@
 
 struct SDialogItemTemplate {
     int nId;               // -1 for items without an id (IDC_STATIC)
-    const char* pszClass;  // "Button", "Edit", "Static", "ComboBox", "SysListView32"
+    const char* pszClass;  // as the script names it: "Button", "Edit", "SysListView32"...
     const WChar* pszText;  // for "Static" with SS_ICON: the icon's resource id as text
     int x, y, cx, cy;      // dialog units
     DWORD dwStyle;
@@ -28,9 +28,9 @@ struct SDialogTemplate {
 };
 
 struct SMenuItemTemplate {
-    const WChar* pszText;  // nullptr for a separator
-    UINT nId;              // command id; 0 for pop-ups and separators
-    int nParent;           // index of the pop-up item it belongs to, -1 at the top level
+    const WChar* pszText;
+    UINT nId;     // command id; 0 for pop-ups
+    int nParent;  // index of the pop-up item it belongs to, -1 at the top level
     bool bPopup;
 };
 

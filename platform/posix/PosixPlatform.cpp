@@ -65,7 +65,9 @@ thread_local int t_lastError = 0;
 }
 [[maybe_unused]] const char* ErrorTextFrom(const char* result, const char*) { return result; }
 
-class CPosixPlatform final : public IPlatform {
+// Off Windows the desktop front end keeps its settings with its toolkit (it installs a platform
+// over this one that does); everything else keeps them for the run.
+class CPosixPlatform final : public CMemorySettings<IPlatform> {
 public:
     FileHandle OpenFileForRead(const WChar* path) override {
         std::string native;
@@ -258,21 +260,6 @@ public:
 
     void CloseExplorerKey(ExplorerKey key) override { CloseHiddenSetting(key); }
 
-    // Off Windows the desktop front end keeps its settings with its toolkit (it installs a
-    // platform over this one that does); everything else keeps them for the run.
-    bool ReadSettingText(const WChar* name, WString& value) override {
-        return m_settings.ReadText(name, value);
-    }
-    bool WriteSettingText(const WChar* name, const WString& value) override {
-        return m_settings.WriteText(name, value);
-    }
-    bool ReadSettingNumber(const WChar* name, std::uint32_t& value) override {
-        return m_settings.ReadNumber(name, value);
-    }
-    bool WriteSettingNumber(const WChar* name, std::uint32_t value) override {
-        return m_settings.WriteNumber(name, value);
-    }
-
     void MapDrive(WChar letter, const WString& folder) override {
         const char driveLetter = DriveLetterFrom(letter);
         if (driveLetter != 0) {
@@ -324,7 +311,6 @@ private:
     }
 
     CDriveTable m_drives;
-    CMemorySettings m_settings;
 };
 
 }  // namespace

@@ -17,7 +17,7 @@ struct SHiddenWrite {
     std::uint32_t dwSize = 0;
 };
 
-class CFakePlatform : public platform::IPlatform {
+class CFakePlatform : public platform::CMemorySettings<platform::IPlatform> {
 public:
     using FileHandle = platform::FileHandle;
     using ExplorerKey = platform::ExplorerKey;
@@ -77,18 +77,6 @@ public:
     void FreeBlock(void* block) override;
     bool CopyFileReplacing(const WChar* source, const WChar* target) override;
     bool CreateFolder(const WChar* path) override;
-    bool ReadSettingText(const WChar* name, WString& value) override {
-        return m_settings.ReadText(name, value);
-    }
-    bool WriteSettingText(const WChar* name, const WString& value) override {
-        return m_settings.WriteText(name, value);
-    }
-    bool ReadSettingNumber(const WChar* name, std::uint32_t& value) override {
-        return m_settings.ReadNumber(name, value);
-    }
-    bool WriteSettingNumber(const WChar* name, std::uint32_t value) override {
-        return m_settings.WriteNumber(name, value);
-    }
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override;
     ExplorerKey OpenExplorerKey() override;
@@ -117,7 +105,6 @@ private:
     std::map<std::uintptr_t, SOpenFile> m_open;
     std::uintptr_t m_nextHandle = 1;
     CFakePlatform* m_pOuter = nullptr;
-    platform::CMemorySettings m_settings;
 };
 
 }  // namespace fake

@@ -83,8 +83,7 @@ TEST_F(ResourceTables, MenusStringsAndIconsAreTheCompiledOnes) {
         for (std::size_t i = 0; i < want.size(); ++i) {
             SCOPED_TRACE("item " + std::to_string(i));
             const SMenuItemTemplate& item = pMenu->pItems[i];
-            // A separator has no text in the tables and an empty one in the compiled menu.
-            EXPECT_EQ(item.pszText == nullptr ? WString() : WString(item.pszText), want[i].strText);
+            EXPECT_EQ(WString(item.pszText), want[i].strText);
             EXPECT_EQ(item.nId, want[i].nId);
             EXPECT_EQ(item.nParent, want[i].nParent);
             EXPECT_EQ(item.bPopup, want[i].bPopup);

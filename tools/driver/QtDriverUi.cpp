@@ -260,7 +260,7 @@ public:
 
 private:
     void InstallHooks() {
-        qtui::SQtTestHooks& hooks = m_backend.Hooks();
+        SUiTestHooks& hooks = m_backend.Hooks();
         InstallReportingHooks(hooks);
         // A notification area stands in for the one offscreen lacks; the icon's activations
         // come from the script.
@@ -271,8 +271,8 @@ private:
         hooks.answerFolder = [this](const WString& title, WString& path) {
             return AnswerFolder(title, path);
         };
-        hooks.answerPopupMenu = [this](const std::vector<qtui::SPopupItem>& items) {
-            return AnswerPopup(items);
+        hooks.answerPopupMenu = [this](HMENU hMenu, HWND) {
+            return AnswerPopup(m_backend.PopupItems(hMenu));
         };
     }
 

@@ -10,7 +10,7 @@
 #include "platform/Signal.h"
 
 CScriptedPlatform::CScriptedPlatform(platform::IPlatform& native, std::function<void(int)> onExit)
-    : CForwardingPlatform(native), m_onExit(std::move(onExit)) {}
+    : CMemorySettings(native), m_onExit(std::move(onExit)) {}
 
 namespace {
 // Set on the threads started through StartThread: only they take part in the virtual clock.

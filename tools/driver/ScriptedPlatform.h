@@ -16,7 +16,8 @@
 #include "platform/ForwardingPlatform.h"
 #include "platform/MemorySettings.h"
 
-class CScriptedPlatform : public platform::CForwardingPlatform {
+// The program's settings live for the run, whatever store the system has.
+class CScriptedPlatform : public platform::CMemorySettings<platform::CForwardingPlatform> {
 public:
     // onExit runs (and should flush its output) before ExitProcess ends the process.
     CScriptedPlatform(platform::IPlatform& native, std::function<void(int)> onExit);
@@ -37,19 +38,6 @@ public:
 
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override;
-    // The program's settings live for the run, whatever store the system has.
-    bool ReadSettingText(const WChar* name, WString& value) override {
-        return m_settings.ReadText(name, value);
-    }
-    bool WriteSettingText(const WChar* name, const WString& value) override {
-        return m_settings.WriteText(name, value);
-    }
-    bool ReadSettingNumber(const WChar* name, std::uint32_t& value) override {
-        return m_settings.ReadNumber(name, value);
-    }
-    bool WriteSettingNumber(const WChar* name, std::uint32_t value) override {
-        return m_settings.WriteNumber(name, value);
-    }
     platform::ThreadHandle StartThread(std::function<void()> routine) override;
     void Sleep(std::uint32_t milliseconds) override;
     // A thread of the program waiting for a signal counts as asleep until it is raised.
@@ -96,5 +84,4 @@ private:
     std::uint64_t m_nStartGeneration = 0;
     std::list<platform::SignalHandle> m_held;
     std::map<WChar, SDisk> m_disks;
-    platform::CMemorySettings m_settings;
 };

@@ -69,7 +69,7 @@ public:
         InstallHooks();
     }
     ~CWin32DriverUi() override {
-        m_backend.Hooks() = SWin32TestHooks();
+        m_backend.Hooks() = SUiTestHooks();
         SetUiBackend(nullptr);
     }
     CWin32DriverUi(const CWin32DriverUi&) = delete;
@@ -279,7 +279,7 @@ public:
 
 private:
     void InstallHooks() {
-        SWin32TestHooks& hooks = m_backend.Hooks();
+        SUiTestHooks& hooks = m_backend.Hooks();
         InstallReportingHooks(hooks);
         hooks.windowChanged = [this](HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized) {
             OnWindowChanged(m_windowStates.try_emplace(hDlg, true, false).first->second,

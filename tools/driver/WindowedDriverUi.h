@@ -15,6 +15,7 @@
 #include "tools/driver/DriverUi.h"
 #include "ui/Backend.h"
 #include "ui/ScriptEnd.h"
+#include "ui/TestHooks.h"
 #include "ui/WinApp.h"
 
 struct SRunningDialog {
@@ -91,8 +92,7 @@ protected:
 
     // The reports both backends' test hooks make under the same names; each driver adds those
     // that differ (window states, folders, pop-up menus).
-    template <typename THooks>
-    void InstallReportingHooks(THooks& hooks) {
+    void InstallReportingHooks(SUiTestHooks& hooks) {
         // The name the program has on Windows, where its executable is Kestrum.exe.
         hooks.appName = u"Kestrum";
         hooks.dialogShown = [this](HWND hDlg, UINT nIDTemplate) {

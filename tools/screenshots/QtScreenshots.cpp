@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     qtui::CQtBackend backend;
     SetUiBackend(&backend);
     bool bAllSaved = true;
-    qtui::SQtTestHooks& hooks = backend.Hooks();
+    SUiTestHooks& hooks = backend.Hooks();
     // Boxes are answered at once and shown on the console instead.
     hooks.answerMessageBox = [](HWND, const WString& text, const WString& caption, UINT) {
         std::printf("message box \"%s\" - \"%s\"\n", qPrintable(QString::fromStdU16String(caption)),

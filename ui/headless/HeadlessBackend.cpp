@@ -219,32 +219,27 @@ HWND CHeadlessBackend::FirstTabStop(HWND hDlg) const {
     return nullptr;
 }
 
-INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND hParent) {
-    const SDialogTemplate* pTemplate = FindDialogTemplate(static_cast<int>(nIDTemplate));
-    if (pTemplate == nullptr) {
-        return -1;
-    }
-    DismissPopup();
-
+HWND CHeadlessBackend::CreateDialogWindows(const SDialogTemplate& tpl, CDialog& dialog,
+                                           HWND hParent) {
     auto pNew = std::make_unique<SHeadlessWindow>();
     pNew->hParent = hParent;
     pNew->pDialog = &dialog;
-    pNew->nTemplateId = pTemplate->nId;
+    pNew->nTemplateId = tpl.nId;
     pNew->className = "#32770";
-    pNew->text = TextOf(pTemplate->pszCaption);
-    pNew->dwStyle = pTemplate->dwStyle;
-    pNew->dwExStyle = pTemplate->dwExStyle;
-    pNew->rect = {0, 0, PixelsX(pTemplate->cx), PixelsY(pTemplate->cy)};
-    if ((pTemplate->dwStyle & DS_CENTER) != 0) {
+    pNew->text = TextOf(tpl.pszCaption);
+    pNew->dwStyle = tpl.dwStyle;
+    pNew->dwExStyle = tpl.dwExStyle;
+    pNew->rect = {0, 0, PixelsX(tpl.cx), PixelsY(tpl.cy)};
+    if ((tpl.dwStyle & DS_CENTER) != 0) {
         pNew->origin = {(kScreenWidth - pNew->rect.right) / 2,
                         (kScreenHeight - pNew->rect.bottom) / 2};
     } else {
-        pNew->origin = {PixelsX(pTemplate->x) + 100, PixelsY(pTemplate->y) + 100};
+        pNew->origin = {PixelsX(tpl.x) + 100, PixelsY(tpl.y) + 100};
     }
     HWND hDlg = NewWindow(std::move(pNew));
 
-    for (std::size_t i = 0; i < pTemplate->nItems; ++i) {
-        const SDialogItemTemplate& item = pTemplate->pItems[i];
+    for (std::size_t i = 0; i < tpl.nItems; ++i) {
+        const SDialogItemTemplate& item = tpl.pItems[i];
         auto pControl = std::make_unique<SHeadlessWindow>();
         pControl->hParent = hDlg;
         pControl->nId = item.nId;
@@ -258,54 +253,46 @@ INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND
         pControl->bEnabled = (item.dwStyle & WS_DISABLED) == 0;
         NewWindow(std::move(pControl));
     }
-    if ((pTemplate->dwStyle & WS_SYSMENU) != 0) {
+    if ((tpl.dwStyle & WS_SYSMENU) != 0) {
         HMENU hSystemMenu = MakeSystemMenu(*Find(hDlg));
         Find(hDlg)->hSystemMenu = hSystemMenu;
     }
+    return hDlg;
+}
 
-    // A modal dialog disables its owner while it runs.
-    bool bOwnerDisabled = false;
-    if (SHeadlessWindow* pOwner = Find(hParent); pOwner != nullptr && pOwner->bEnabled) {
-        pOwner->bEnabled = false;
-        bOwnerDisabled = true;
+void CHeadlessBackend::OpenAfterSetUp(HWND hDlg, bool bSetFocus) {
+    SHeadlessWindow* pDialog = Find(hDlg);
+    if (pDialog->bEnded) {
+        return;
     }
-    const HWND hFocusBefore = m_hFocus;
-
-    dialog.Attach(hDlg);
-    m_modalStack.push_back(hDlg);
-
-    INT_PTR nResult = -1;
-    if (SendMessage(hDlg, WM_CREATE, 0, 0) != -1) {
-        const LRESULT bSetFocus =
-            SendMessage(hDlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(FirstTabStop(hDlg)), 0);
-        SHeadlessWindow* pDialog = Find(hDlg);
-        if (!pDialog->bEnded) {
-            // Looked for again, as the dialog manager does: the set-up may have enabled or
-            // shown controls (Kestrum's enables Extract, the first tab stop).
-            if (const HWND hFirst = FirstTabStop(hDlg); bSetFocus != 0 && hFirst != nullptr) {
-                m_hFocus = hFirst;
-            }
-            // The dialog manager shows a modal dialog once its set-up is done.
-            pDialog->bVisible = true;
-            pDialog->bOpened = true;
-            Emit(MakeEvent(EUiEvent::kDialogOpened, pDialog->nTemplateId, pDialog->text));
-        }
-        CScriptEnd scriptEnd;
-        while (!Find(hDlg)->bEnded) {
-            // Posted messages first, as a message loop takes what is queued before waiting.
-            if (DeliverPosted()) {
-                continue;
-            }
-            const bool bMore = m_pump ? m_pump() : false;
-            if (bMore || Find(hDlg)->bEnded) {
-                continue;
-            }
-            DismissPopup();
-            scriptEnd.CloseDialog(*this, hDlg);
-        }
-        nResult = Find(hDlg)->nResult;
+    // Looked for again, as the dialog manager does: the set-up may have enabled or shown
+    // controls (Kestrum's enables Extract, the first tab stop).
+    if (const HWND hFirst = FirstTabStop(hDlg); bSetFocus && hFirst != nullptr) {
+        m_hFocus = hFirst;
     }
+    // The dialog manager shows a modal dialog once its set-up is done.
+    pDialog->bVisible = true;
+    pDialog->bOpened = true;
+    Emit(MakeEvent(EUiEvent::kDialogOpened, pDialog->nTemplateId, pDialog->text));
+}
 
+void CHeadlessBackend::RunModalLoop(HWND hDlg) {
+    CScriptEnd scriptEnd;
+    while (!Find(hDlg)->bEnded) {
+        // Posted messages first, as a message loop takes what is queued before waiting.
+        if (DeliverPosted()) {
+            continue;
+        }
+        const bool bMore = m_pump ? m_pump() : false;
+        if (bMore || Find(hDlg)->bEnded) {
+            continue;
+        }
+        DismissPopup();
+        scriptEnd.CloseDialog(*this, hDlg);
+    }
+}
+
+void CHeadlessBackend::CloseModalDialog(HWND hDlg, INT_PTR nResult) {
     SendMessage(hDlg, WM_DESTROY, 0, 0);
     if (const SHeadlessWindow* pDialog = Find(hDlg); pDialog->bOpened) {
         SUiEvent closed = MakeEvent(EUiEvent::kDialogClosed, pDialog->nTemplateId, pDialog->text);
@@ -315,10 +302,40 @@ INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND
     if (m_pPopup && m_pPopup->hOwner == hDlg) {
         m_pPopup.reset();
     }
-    m_modalStack.pop_back();
+}
+
+INT_PTR CHeadlessBackend::RunModalDialog(CDialog& dialog, UINT nIDTemplate, HWND hParent) {
+    const SDialogTemplate* pTemplate = FindDialogTemplate(static_cast<int>(nIDTemplate));
+    if (pTemplate == nullptr) {
+        return -1;
+    }
+    DismissPopup();
+    const HWND hDlg = CreateDialogWindows(*pTemplate, dialog, hParent);
+
+    // A modal dialog disables its owner while it runs.
+    SHeadlessWindow* pOwner = Find(hParent);
+    const bool bOwnerDisabled = pOwner != nullptr && pOwner->bEnabled;
     if (bOwnerDisabled) {
-        if (SHeadlessWindow* pOwner = Find(hParent)) {
-            pOwner->bEnabled = true;
+        pOwner->bEnabled = false;
+    }
+    const HWND hFocusBefore = m_hFocus;
+
+    dialog.Attach(hDlg);
+    m_modalStack.push_back(hDlg);
+    INT_PTR nResult = -1;
+    if (SendMessage(hDlg, WM_CREATE, 0, 0) != -1) {
+        const LRESULT bSetFocus =
+            SendMessage(hDlg, WM_INITDIALOG, reinterpret_cast<WPARAM>(FirstTabStop(hDlg)), 0);
+        OpenAfterSetUp(hDlg, bSetFocus != 0);
+        RunModalLoop(hDlg);
+        nResult = Find(hDlg)->nResult;
+    }
+    CloseModalDialog(hDlg, nResult);
+    m_modalStack.pop_back();
+
+    if (bOwnerDisabled) {
+        if (SHeadlessWindow* pStillOwner = Find(hParent)) {
+            pStillOwner->bEnabled = true;
         }
     }
     DestroyDialogWindows(hDlg);
@@ -1133,11 +1150,18 @@ bool CHeadlessBackend::Click(int nId) {
     return SendCommand(TopDialog(), nId, BN_CLICKED, pControl->hWnd);
 }
 
-bool CHeadlessBackend::SetEditText(int nId, const WString& text) {
+SHeadlessWindow* CHeadlessBackend::InputControl(int nId, std::string_view className) {
     DismissPopup();
     SHeadlessWindow* pControl = TopControl(nId);
-    if (pControl == nullptr || pControl->className != "Edit" || !CanTakeInput(pControl) ||
-        (pControl->dwStyle & ES_READONLY) != 0) {
+    if (pControl == nullptr || pControl->className != className || !CanTakeInput(pControl)) {
+        return nullptr;
+    }
+    return pControl;
+}
+
+bool CHeadlessBackend::SetEditText(int nId, const WString& text) {
+    SHeadlessWindow* pControl = InputControl(nId, "Edit");
+    if (pControl == nullptr || (pControl->dwStyle & ES_READONLY) != 0) {
         return false;
     }
     m_hFocus = pControl->hWnd;
@@ -1146,10 +1170,8 @@ bool CHeadlessBackend::SetEditText(int nId, const WString& text) {
 }
 
 bool CHeadlessBackend::SelectCombo(int nId, int nIndex) {
-    DismissPopup();
-    SHeadlessWindow* pControl = TopControl(nId);
-    if (pControl == nullptr || pControl->className != "ComboBox" || !CanTakeInput(pControl) ||
-        nIndex < 0 || nIndex >= static_cast<int>(pControl->items.size())) {
+    SHeadlessWindow* pControl = InputControl(nId, "ComboBox");
+    if (pControl == nullptr || nIndex < 0 || nIndex >= static_cast<int>(pControl->items.size())) {
         return false;
     }
     m_hFocus = pControl->hWnd;
@@ -1170,10 +1192,8 @@ bool CHeadlessBackend::SelectCombo(int nId, const WString& text) {
 }
 
 bool CHeadlessBackend::TickRow(int nListId, int nRow, bool bTicked) {
-    DismissPopup();
-    SHeadlessWindow* pList = TopControl(nListId);
-    if (pList == nullptr || pList->className != "SysListView32" || !CanTakeInput(pList) ||
-        (pList->dwListExStyle & LVS_EX_CHECKBOXES) == 0 || nRow < 0 ||
+    SHeadlessWindow* pList = InputControl(nListId, "SysListView32");
+    if (pList == nullptr || (pList->dwListExStyle & LVS_EX_CHECKBOXES) == 0 || nRow < 0 ||
         nRow >= static_cast<int>(pList->rows.size())) {
         return false;
     }
@@ -1183,10 +1203,8 @@ bool CHeadlessBackend::TickRow(int nListId, int nRow, bool bTicked) {
 }
 
 bool CHeadlessBackend::SelectRow(int nListId, int nRow) {
-    DismissPopup();
-    SHeadlessWindow* pList = TopControl(nListId);
-    if (pList == nullptr || pList->className != "SysListView32" || !CanTakeInput(pList) ||
-        nRow < 0 || nRow >= static_cast<int>(pList->rows.size())) {
+    SHeadlessWindow* pList = InputControl(nListId, "SysListView32");
+    if (pList == nullptr || nRow < 0 || nRow >= static_cast<int>(pList->rows.size())) {
         return false;
     }
     m_hFocus = pList->hWnd;

@@ -33,6 +33,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Text.h"
@@ -279,6 +280,15 @@ private:
     SHeadlessWindow* TopControl(int nId);
     // The first control of a dialog, in template order, that is a visible, enabled tab stop.
     HWND FirstTabStop(HWND hDlg) const;
+    // RunModalDialog's steps: the windows of a template; showing the dialog once its set-up
+    // has not ended it; the modal loop; the dialog's end as its program and the log see it.
+    HWND CreateDialogWindows(const SDialogTemplate& tpl, CDialog& dialog, HWND hParent);
+    void OpenAfterSetUp(HWND hDlg, bool bSetFocus);
+    void RunModalLoop(HWND hDlg);
+    void CloseModalDialog(HWND hDlg, INT_PTR nResult);
+    // The top dialog's control nId of that class when a user could act on it now; any action
+    // closes an open pop-up menu first.
+    SHeadlessWindow* InputControl(int nId, std::string_view className);
     HWND NewWindow(std::unique_ptr<SHeadlessWindow> pWindow);
     HMENU MakeSystemMenu(const SHeadlessWindow& dialog);
     void DestroyDialogWindows(HWND hDlg);

@@ -13,7 +13,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetricsF>
-#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,7 +21,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
@@ -87,7 +85,6 @@ enum class EKind {
     kDialog,
     kPushButton,
     kCheckBox,
-    kRadioButton,
     kGroupBox,
     kStatic,
     kEdit,
@@ -133,7 +130,7 @@ struct STray {
 }  // namespace
 
 struct CQtBackend::SImpl final : IDialogEvents {
-    SQtTestHooks hooks;
+    SUiTestHooks hooks;
     std::uintptr_t nLastHandle = 0;
     std::map<HWND, SWindow> windows;
     std::map<HWND, std::unique_ptr<SDialog>> dialogs;
@@ -296,9 +293,7 @@ struct CQtBackend::SImpl final : IDialogEvents {
     void Popup(HMENU hMenu, QPoint at, UINT nFlags, HWND hOwner, bool bSystem) {
         UINT nChosen = 0;
         if (hooks.answerPopupMenu) {
-            std::vector<SPopupItem> items;
-            CollectItems(hMenu, items);
-            nChosen = hooks.answerPopupMenu(items);
+            nChosen = hooks.answerPopupMenu(hMenu, hOwner);
         } else {
             QMenu qmenu;
             FillQMenu(qmenu, hMenu);
@@ -327,16 +322,9 @@ struct CQtBackend::SImpl final : IDialogEvents {
                 kind = EKind::kGroupBox;
                 return new CGroupFrame(text, &window);
             }
-            if (dwType == kBsCheckBox || dwType == kBsAutoCheckBox || dwType == kBs3State ||
-                dwType == kBsAuto3State) {
+            if (dwType == kBsAutoCheckBox) {
                 kind = EKind::kCheckBox;
-                auto* pCheck = new QCheckBox(text, &window);
-                pCheck->setTristate(dwType == kBs3State || dwType == kBsAuto3State);
-                return pCheck;
-            }
-            if (dwType == kBsRadioButton || dwType == kBsAutoRadioButton) {
-                kind = EKind::kRadioButton;
-                return new QRadioButton(text, &window);
+                return new QCheckBox(text, &window);
             }
             kind = EKind::kPushButton;
             auto* pButton = new QPushButton(text, &window);
@@ -350,18 +338,13 @@ struct CQtBackend::SImpl final : IDialogEvents {
             auto* pLabel = new QLabel(&window);
             pLabel->setFocusPolicy(Qt::NoFocus);
             pLabel->setTextFormat(Qt::PlainText);
-            const DWORD dwType = dwStyle & kSsTypeMask;
-            if (dwType == kSsIcon) {
+            if ((dwStyle & kSsTypeMask) == kSsIcon) {
                 const int nSide = 32;
                 pLabel->setPixmap(icons[AppIconHandle()].pixmap(nSide, nSide));
                 return pLabel;
             }
-            Qt::Alignment align = Qt::AlignTop;
-            align |= dwType == kSsCenter  ? Qt::AlignHCenter
-                     : dwType == kSsRight ? Qt::AlignRight
-                                          : Qt::AlignLeft;
-            pLabel->setAlignment(align);
-            pLabel->setWordWrap(dwType != kSsLeftNoWordWrap && dwType != kSsSimple);
+            pLabel->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+            pLabel->setWordWrap(true);
             pLabel->setText((dwStyle & kSsNoPrefix) ? text : WithoutMnemonics(text));
             return pLabel;
         }
@@ -370,21 +353,12 @@ struct CQtBackend::SImpl final : IDialogEvents {
             auto* pEdit = new QLineEdit(text, &window);
             pEdit->setFrame((dwStyle & kWsBorder) != 0);
             pEdit->setReadOnly((dwStyle & kEsReadOnly) != 0);
-            if (dwStyle & kEsPassword) {
-                pEdit->setEchoMode(QLineEdit::Password);
-            }
-            if (dwStyle & kEsCenter) {
-                pEdit->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-            } else if (dwStyle & kEsRight) {
-                pEdit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            }
             return pEdit;
         }
         if (ClassIs(item.pszClass, "ComboBox")) {
             kind = EKind::kCombo;
             auto* pCombo = new QComboBox(&window);
-            const DWORD dwType = dwStyle & kCbsTypeMask;
-            if (dwType == kCbsDropDown || dwType == kCbsSimple) {
+            if ((dwStyle & kCbsTypeMask) == kCbsDropDown) {
                 pCombo->setEditable(true);
                 pCombo->setInsertPolicy(QComboBox::NoInsert);
                 pCombo->setCompleter(nullptr);
@@ -401,9 +375,6 @@ struct CQtBackend::SImpl final : IDialogEvents {
                                         ? QAbstractItemView::SingleSelection
                                         : QAbstractItemView::ExtendedSelection);
             pView->setTabKeyNavigation(false);
-            if (dwStyle & kLvsNoColumnHeader) {
-                pView->horizontalHeader()->hide();
-            }
             if (!(dwStyle & kWsBorder)) {
                 pView->setFrameShape(QFrame::NoFrame);
             }
@@ -442,27 +413,12 @@ struct CQtBackend::SImpl final : IDialogEvents {
                  CDialogWindow& window) {
         switch (kind) {
             case EKind::kPushButton:
-            case EKind::kRadioButton:
+            case EKind::kCheckBox:
+                // An automatic check box has toggled itself by the time it reports the click.
                 QObject::connect(
                     static_cast<QAbstractButton*>(pWidget), &QAbstractButton::clicked, pWidget,
                     [this, hDlg, hControl, nId]() { Command(hDlg, nId, BN_CLICKED, hControl); });
                 break;
-            case EKind::kCheckBox: {
-                auto* pCheck = static_cast<QCheckBox*>(pWidget);
-                const DWORD dwType = FindWindow(hControl)->dwStyle & kBsTypeMask;
-                const bool bAuto = dwType == kBsAutoCheckBox || dwType == kBsAuto3State;
-                // An automatic check box has toggled itself by now; a plain one leaves the
-                // state to the program.
-                QObject::connect(pCheck, &QAbstractButton::clicked, pCheck,
-                                 [this, pCheck, bAuto, hDlg, hControl, nId](bool bChecked) {
-                                     if (!bAuto) {
-                                         const QSignalBlocker blocker(pCheck);
-                                         pCheck->setChecked(!bChecked);
-                                     }
-                                     Command(hDlg, nId, BN_CLICKED, hControl);
-                                 });
-                break;
-            }
             case EKind::kEdit:
                 // Sent for the program's own changes too, as the system does.
                 QObject::connect(
@@ -868,7 +824,13 @@ CQtBackend::CQtBackend() : m_pImpl(std::make_unique<SImpl>()) {}
 
 CQtBackend::~CQtBackend() = default;
 
-SQtTestHooks& CQtBackend::Hooks() { return m_pImpl->hooks; }
+SUiTestHooks& CQtBackend::Hooks() { return m_pImpl->hooks; }
+
+std::vector<SPopupItem> CQtBackend::PopupItems(HMENU hMenu) const {
+    std::vector<SPopupItem> items;
+    m_pImpl->CollectItems(hMenu, items);
+    return items;
+}
 
 QWidget* CQtBackend::WidgetOf(HWND hWnd) const {
     auto it = m_pImpl->windows.find(hWnd);
@@ -1133,7 +1095,6 @@ void CQtBackend::SetWindowText(HWND hWnd, const WChar* pszText) {
             break;
         case EKind::kPushButton:
         case EKind::kCheckBox:
-        case EKind::kRadioButton:
             static_cast<QAbstractButton*>(pWidget)->setText(text);
             break;
         case EKind::kGroupBox:
@@ -1167,7 +1128,6 @@ int CQtBackend::GetWindowText(HWND hWnd, WChar* pszBuffer, int nMaxCount) {
                 break;
             case EKind::kPushButton:
             case EKind::kCheckBox:
-            case EKind::kRadioButton:
                 text = static_cast<QAbstractButton*>(pWidget)->text();
                 break;
             case EKind::kGroupBox:
@@ -1277,7 +1237,6 @@ DWORD CQtBackend::ListSetExtendedStyle(HWND hList, DWORD dwExStyle) {
     const DWORD dwPrevious = pWindow->dwExStyle;
     pWindow->dwExStyle = dwExStyle;
     pView->Model()->SetCheckBoxes((dwExStyle & LVS_EX_CHECKBOXES) != 0);
-    pView->setShowGrid((dwExStyle & kLvsExGridLines) != 0);
     return dwPrevious;
 }
 

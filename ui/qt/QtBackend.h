@@ -4,13 +4,12 @@
 #pragma once
 
 #include <QSystemTrayIcon>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "platform/Text.h"
 #include "ui/Backend.h"
+#include "ui/TestHooks.h"
 
 class QWidget;
 
@@ -23,36 +22,6 @@ struct SPopupItem {
     bool bDefault;
 };
 
-// Stand-ins for the user in tests: when set, they answer instead of showing a window, so
-// nothing blocks an unattended run.
-struct SQtTestHooks {
-    // Answers a message box; its result is the box's.
-    std::function<int(HWND hOwner, const WString& text, const WString& caption, UINT nType)>
-        answerMessageBox;
-    // Answers the folder chooser; on kChosen fills path.
-    std::function<EFolderChoice(const WString& title, WString& path)> answerFolder;
-    // Picks a pop-up menu command (0: dismissed).
-    std::function<UINT(const std::vector<SPopupItem>& items)> answerPopupMenu;
-    // Receives what would be opened.
-    std::function<void(const WString& verb, const WString& file, int nShowCmd)> shellExecute;
-    // Runs from the modal loop, once, after a dialog has been shown.
-    std::function<void(HWND hDlg, UINT nIDTemplate)> dialogShown;
-    // Overrides whether a notification area exists (offscreen has none).
-    std::optional<bool> trayAvailable;
-    // Overrides the application name (message box captions); by default the executable's.
-    std::optional<WString> appName;
-
-    // Observers: what a user would notice, reported as it happens.
-    // EndDialog was called: the dialog's modal loop ends once control returns to it.
-    std::function<void(HWND hDlg)> dialogEnding;
-    // A dialog that was shown has ended; called after WM_DESTROY with its result.
-    std::function<void(HWND hDlg, UINT nIDTemplate, INT_PTR nResult)> dialogClosed;
-    // A shown dialog that has not ended became visible or hidden, minimised or restored.
-    std::function<void(HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized)> windowChanged;
-    // The notification icon was added (NIM_ADD), changed (NIM_MODIFY) or deleted (NIM_DELETE).
-    std::function<void(DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip)> trayChanged;
-};
-
 class CQtBackend final : public IUiBackend {
 public:
     // Needs a QApplication that outlives it.
@@ -61,7 +30,9 @@ public:
     CQtBackend(const CQtBackend&) = delete;
     CQtBackend& operator=(const CQtBackend&) = delete;
 
-    SQtTestHooks& Hooks();
+    SUiTestHooks& Hooks();
+    // The commands of a pop-up menu, its sub-menus' included, in order (for the popup hook).
+    std::vector<SPopupItem> PopupItems(HMENU hMenu) const;
 
     // The widget behind a window handle, or nullptr (for tests and screenshots).
     QWidget* WidgetOf(HWND hWnd) const;

@@ -10,40 +10,24 @@ inline constexpr DWORD kWsDisabled = 0x08000000;
 inline constexpr DWORD kWsBorder = 0x00800000;
 inline constexpr DWORD kWsSysMenu = 0x00080000;
 inline constexpr DWORD kWsMinimizeBox = 0x00020000;
-inline constexpr DWORD kWsMaximizeBox = 0x00010000;
 inline constexpr DWORD kDsCenter = 0x0800;
 
 inline constexpr DWORD kBsTypeMask = 0x000F;
 inline constexpr DWORD kBsDefPushButton = 0x0001;
-inline constexpr DWORD kBsCheckBox = 0x0002;
 inline constexpr DWORD kBsAutoCheckBox = 0x0003;
-inline constexpr DWORD kBsRadioButton = 0x0004;
-inline constexpr DWORD kBs3State = 0x0005;
-inline constexpr DWORD kBsAuto3State = 0x0006;
 inline constexpr DWORD kBsGroupBox = 0x0007;
-inline constexpr DWORD kBsAutoRadioButton = 0x0009;
 
 inline constexpr DWORD kSsTypeMask = 0x001F;
-inline constexpr DWORD kSsCenter = 0x0001;
-inline constexpr DWORD kSsRight = 0x0002;
 inline constexpr DWORD kSsIcon = 0x0003;
-inline constexpr DWORD kSsSimple = 0x000B;
-inline constexpr DWORD kSsLeftNoWordWrap = 0x000C;
 inline constexpr DWORD kSsNoPrefix = 0x0080;
 
-inline constexpr DWORD kEsCenter = 0x0001;
-inline constexpr DWORD kEsRight = 0x0002;
-inline constexpr DWORD kEsPassword = 0x0020;
 inline constexpr DWORD kEsReadOnly = 0x0800;
 
 inline constexpr DWORD kCbsTypeMask = 0x0003;
-inline constexpr DWORD kCbsSimple = 0x0001;
 inline constexpr DWORD kCbsDropDown = 0x0002;
 inline constexpr DWORD kCbsSort = 0x0100;
 
 inline constexpr DWORD kLvsSingleSel = 0x0004;
-inline constexpr DWORD kLvsNoColumnHeader = 0x4000;
-inline constexpr DWORD kLvsExGridLines = 0x0001;
 
 inline constexpr UINT kTpmRightAlign = 0x0008;
 

@@ -191,7 +191,7 @@ struct SDialogHook {
     WNDPROC pfnDialogManager = nullptr;
     // For the test hooks: which dialog, whether it has been reported shown, and what was last
     // reported of its window.
-    SWin32TestHooks* pHooks = nullptr;
+    SUiTestHooks* pHooks = nullptr;
     UINT nIDTemplate = 0;
     HWND hDlg = nullptr;
     bool bShown = false;

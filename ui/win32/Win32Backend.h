@@ -2,49 +2,14 @@
 // script, the common controls, the shell's notification area and folder chooser.
 #pragma once
 
-#include <functional>
-#include <optional>
-
 #include "platform/Text.h"
 #include "ui/Backend.h"
-
-// Stand-ins for the user in tests (kestrum-driver-win32): when set, they answer instead of
-// showing a window, so nothing blocks an unattended run, and they report what a user would
-// notice. Unset, the backend behaves as the program does.
-struct SWin32TestHooks {
-    // Answers a message box; its result is the box's.
-    std::function<int(HWND hOwner, const WString& text, const WString& caption, UINT nType)>
-        answerMessageBox;
-    // Answers the folder chooser; on kChosen fills path, which then goes through the shell's
-    // item for it as a chosen folder would (a path that names no folder has no item: no path).
-    std::function<EFolderChoice(const WString& title, WString& path)> answerFolder;
-    // Picks a command of the pop-up menu TrackPopupMenu would show (0: dismissed); the command
-    // then reaches the owner as the menu would send it.
-    std::function<UINT(HMENU hMenu, HWND hOwner)> answerPopupMenu;
-    // Receives what would be opened.
-    std::function<void(const WString& verb, const WString& file, int nShowCmd)> shellExecute;
-    // Runs from the dialog's modal loop, once, when the dialog is shown and its queue has run
-    // empty for the first time.
-    std::function<void(HWND hDlg, UINT nIDTemplate)> dialogShown;
-    // Overrides the application name (message box captions); by default the executable's.
-    std::optional<WString> appName;
-
-    // Observers: what a user would notice, reported as it happens. The dialog observers only
-    // follow dialogs that run while dialogShown is set.
-    // EndDialog was called: the dialog's modal loop ends once control returns to it.
-    std::function<void(HWND hDlg)> dialogEnding;
-    // A dialog that was shown has ended; called after its window is gone, with its result.
-    std::function<void(HWND hDlg, UINT nIDTemplate, INT_PTR nResult)> dialogClosed;
-    // A shown dialog that has not ended became visible or hidden, minimised or restored.
-    std::function<void(HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized)> windowChanged;
-    // The shell took a notification icon (NIM_ADD), its change (NIM_MODIFY) or its removal
-    // (NIM_DELETE).
-    std::function<void(DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip)> trayChanged;
-};
+#include "ui/TestHooks.h"
 
 class CWin32Backend final : public IUiBackend {
 public:
-    SWin32TestHooks& Hooks() { return m_hooks; }
+    // The test hooks (ui/TestHooks.h); unset, the backend behaves as the program does.
+    SUiTestHooks& Hooks() { return m_hooks; }
 
     BOOL InitCommonControls(DWORD dwClasses) override;
     WString GetAppName() override;
@@ -122,7 +87,7 @@ private:
     // The path of a folder item the chooser gave; frees the item.
     static EFolderChoice FolderOfItem(PIDLIST_ABSOLUTE pItem, WChar* pszPath);
 
-    SWin32TestHooks m_hooks;
+    SUiTestHooks m_hooks;
 };
 
 // The process's one Win32 backend, for the entry points to install.

@@ -97,7 +97,7 @@ protected:
     void SetUp() override {
         ASSERT_EQ(AfxGetApp(), &theApp);
         SetUiBackend(&m_backend);
-        qtui::SQtTestHooks& hooks = m_backend.Hooks();
+        SUiTestHooks& hooks = m_backend.Hooks();
         hooks.answerMessageBox = [this](HWND, const WString& text, const WString& caption, UINT) {
             m_boxes.push_back({text, caption});
             return IDOK;
@@ -335,8 +335,8 @@ TEST_F(QtSmoke, ListsSearchesTicksExtractsMinimisesAndCloses) {
         // The icon's menu: "Show Window" arrives once the menu has closed; the default item
         // shows in bold from the second pop-up on.
         std::vector<std::vector<qtui::SPopupItem>> menus;
-        m_backend.Hooks().answerPopupMenu = [&](const std::vector<qtui::SPopupItem>& items) {
-            menus.push_back(items);
+        m_backend.Hooks().answerPopupMenu = [&](HMENU hMenu, HWND) {
+            menus.push_back(m_backend.PopupItems(hMenu));
             return UINT{ID_TRAY_SHOWWINDOW};
         };
         for (int nRound = 0; nRound < 2; ++nRound) {
@@ -353,7 +353,8 @@ TEST_F(QtSmoke, ListsSearchesTicksExtractsMinimisesAndCloses) {
 
         // The about entry of the window's menu, reached with a right click on the background,
         // with the extract options after it.
-        m_backend.Hooks().answerPopupMenu = [&](const std::vector<qtui::SPopupItem>& items) {
+        m_backend.Hooks().answerPopupMenu = [&](HMENU hMenu, HWND) {
+            const std::vector<qtui::SPopupItem> items = m_backend.PopupItems(hMenu);
             EXPECT_GE(items.size(), 2u);
             EXPECT_EQ(items.back().strText, u"Extract options...");
             const qtui::SPopupItem& about = items[items.size() - 2];
