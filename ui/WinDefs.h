@@ -95,11 +95,9 @@ struct INITCOMMONCONTROLSEX {
 // Window messages.
 inline constexpr UINT WM_CREATE = 0x0001;
 inline constexpr UINT WM_DESTROY = 0x0002;
-inline constexpr UINT WM_SETFOCUS = 0x0007;
 inline constexpr UINT WM_SETTEXT = 0x000C;
 inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
-inline constexpr UINT WM_ERASEBKGND = 0x0014;
 inline constexpr UINT WM_QUERYDRAGICON = 0x0037;
 inline constexpr UINT WM_ICONERASEBKGND = 0x0027;
 inline constexpr UINT WM_SETICON = 0x0080;
@@ -140,7 +138,6 @@ inline constexpr UINT MB_ICONHAND = 0x0010;
 inline constexpr UINT MB_ICONERROR = 0x0010;
 inline constexpr UINT MB_ICONQUESTION = 0x0020;
 inline constexpr UINT MB_ICONEXCLAMATION = 0x0030;
-inline constexpr UINT MB_ICONWARNING = 0x0030;
 inline constexpr UINT MB_ICONASTERISK = 0x0040;
 inline constexpr UINT MB_ICONINFORMATION = 0x0040;
 
@@ -174,7 +171,6 @@ inline constexpr UINT MF_BYCOMMAND = 0x0000;
 inline constexpr UINT MF_BYPOSITION = 0x0400;
 inline constexpr UINT MF_SEPARATOR = 0x0800;
 inline constexpr UINT MF_POPUP = 0x0010;
-inline constexpr UINT TPM_LEFTALIGN = 0x0000;
 inline constexpr UINT TPM_RIGHTBUTTON = 0x0002;
 inline constexpr UINT TPM_BOTTOMALIGN = 0x0020;
 
@@ -193,11 +189,9 @@ inline constexpr int CB_ERR = -1;
 inline constexpr UINT PBM_SETPOS = WM_USER + 2;
 inline constexpr UINT PBM_GETPOS = WM_USER + 8;
 inline constexpr UINT PBM_SETRANGE32 = WM_USER + 6;
-inline constexpr UINT PBM_GETRANGE = WM_USER + 7;
 inline constexpr DWORD PBS_SMOOTH = 0x01;
 
 // Folder chooser flags.
-inline constexpr UINT BIF_RETURNONLYFSDIRS = 0x0001;
 inline constexpr UINT BIF_EDITBOX = 0x0010;
 inline constexpr UINT BIF_NEWDIALOGSTYLE = 0x0040;
 
