@@ -225,7 +225,8 @@ private:
 thread_local std::map<std::string, bool>* CKeptListings::t_pRun = nullptr;
 
 CKeptListings& KeptListings() {
-    static CKeptListings s_listings;
+    // Never destroyed, as the platform that uses it.
+    static CKeptListings& s_listings = *new CKeptListings;
     return s_listings;
 }
 

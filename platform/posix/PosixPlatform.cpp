@@ -317,7 +317,9 @@ private:
 }  // namespace posix
 
 IPlatform& NativePlatform() {
-    static posix::CPosixPlatform s_platform;
+    // Never destroyed: threads the program does not wait for (the removal watcher) may still
+    // call it while the process runs its exit-time destructors.
+    static posix::CPosixPlatform& s_platform = *new posix::CPosixPlatform;
     return s_platform;
 }
 

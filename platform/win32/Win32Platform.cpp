@@ -373,8 +373,10 @@ private:
 }  // namespace
 
 IPlatform& NativePlatform() {
-    static CWin32Platform platform;
-    return platform;
+    // Never destroyed: threads the program does not wait for (the removal watcher) may still
+    // call it while the process runs its exit-time destructors.
+    static CWin32Platform& s_platform = *new CWin32Platform;
+    return s_platform;
 }
 
 }  // namespace platform
