@@ -42,6 +42,14 @@ protected:
         }
     }
 
+    // After copies over out/Song.mp3 ("old") and to newTarget that all failed: the old song
+    // is whole, the new name was never made, and no temporary file is left.
+    void ExpectFailedCopiesLeftNoTrace(const char* newTarget) {
+        EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "old");
+        EXPECT_FALSE(std::filesystem::exists(m_tree.Path(newTarget)));
+        ExpectNoTemporaryFiles();
+    }
+
     IPlatform& m_platform = platform::NativePlatform();
     CTempTree m_tree;
 };
@@ -226,9 +234,7 @@ TEST_F(PosixPlatformTest, CopyIntoReadOnlyFolderFails) {
         GTEST_SKIP() << "root cannot give up overriding permissions here";
     }
     EXPECT_EQ(WEXITSTATUS(status), kAllFailed);
-    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "old");
-    EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/Other.mp3")));
-    ExpectNoTemporaryFiles();
+    ExpectFailedCopiesLeftNoTrace("out/Other.mp3");
 }
 
 // A player pulled out part-way through a copy makes its reads fail.
@@ -250,9 +256,7 @@ TEST_F(PosixPlatformTest, SourceFailingMidCopyLeavesNothingBehind) {
                                                     m_tree.Path(target).string(), halfThenFail));
         EXPECT_EQ(errno, EIO);
     }
-    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "old");
-    EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/New.mp3")));
-    ExpectNoTemporaryFiles();
+    ExpectFailedCopiesLeftNoTrace("out/New.mp3");
 }
 
 // A copy stopped through the thread's copy progress (an extraction cancelled) part-way: nothing
@@ -271,9 +275,7 @@ TEST_F(PosixPlatformTest, CopyStoppedByItsProgressLeavesNothingBehind) {
         EXPECT_FALSE(Copy("K:\\player\\a.mp3", target));
         EXPECT_GT(reported, 0u);
     }
-    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "old");
-    EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/New.mp3")));
-    ExpectNoTemporaryFiles();
+    ExpectFailedCopiesLeftNoTrace("out/New.mp3");
 }
 
 // In a batch, no target changes before Commit: then all take their names at once; a batch
