@@ -70,6 +70,8 @@ const char* ExportFailureText(EExportFailure failure) {
             return "the path would be longer than 259 characters";
         case EExportFailure::kLeavesFolder:
             return "the title would put the copy outside the destination folder";
+        case EExportFailure::kLeavesPlayer:
+            return "its location leaves the player";
         case EExportFailure::kCopyFailed:
             return "the copy failed";
         case EExportFailure::kNoFolder:

@@ -24,6 +24,13 @@ bool ClimbsUp(WStringView component) {
     return dots >= 2;
 }
 
+// A component made of dots and spaces only, with at least one dot: "." or ".." once Windows
+// has trimmed it.
+bool IsDotsOnly(WStringView component) {
+    return component.find_first_not_of(u". ") == WStringView::npos &&
+           component.find(u'.') != WStringView::npos;
+}
+
 // Removes the dots and spaces that end the last component of key (never a separator).
 void DropTrailingDotsAndSpaces(WString& key) {
     while (!key.empty() && (key.back() == u'.' || key.back() == u' ')) {
@@ -90,6 +97,23 @@ bool LeavesFolder(WStringView name) {
         start = end + 1;
     }
     return false;
+}
+
+bool LocationLeavesPlayer(WStringView location) {
+    std::size_t start = 0;
+    for (bool bFirst = true;; bFirst = false) {
+        const std::size_t end = location.find_first_of(u":\\/", start);
+        const WStringView component = location.substr(start, end - start);
+        // The leading separator joins the location to the drive; any later empty component
+        // would start the path again from a root.
+        if ((component.empty() && !bFirst && end != WStringView::npos) || IsDotsOnly(component)) {
+            return true;
+        }
+        if (end == WStringView::npos) {
+            return false;
+        }
+        start = end + 1;
+    }
 }
 
 WString RunKey(WStringView path) {

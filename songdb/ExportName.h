@@ -23,6 +23,13 @@ WString LocationExtension(WStringView location);
 // Windows drops trailing dots and spaces from names).
 bool LeavesFolder(WStringView name);
 
+// True when a track's location (":iPod_Control:Music:F23:RPDM.mp3"), put after the player's
+// drive, would address something that is not on the player: a component of dots only ("." or
+// ".."; Windows drops the trailing dots and spaces of names, so ". ." counts too), or an empty
+// component after the leading one, which the path would read as a root. ':', '\' and '/' all
+// separate components, as they do once the location is a path.
+bool LocationLeavesPlayer(WStringView location);
+
 // The key under which an export run remembers a destination: '/' as '\', 'A'..'Z' as lower
 // case and without the trailing dots and spaces of each name, because Windows file systems
 // ignore the case, take both separators and drop those dots and spaces.

@@ -598,6 +598,10 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
     if (!ReadLocation(index, location)) {
         return fail(EExportFailure::kNoLocation);
     }
+    // A crafted catalogue must not make the player's drive a way to anything beyond it.
+    if (exportname::LocationLeavesPlayer(location)) {
+        return fail(EExportFailure::kLeavesPlayer);
+    }
     WChar szSource[kMaxPath] = {};
     if (!FormSourcePath(location, szSource)) {
         return fail(EExportFailure::kPathTooLong);
