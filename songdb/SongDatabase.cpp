@@ -134,8 +134,10 @@ SExplorerSetting CSongDatabase::GetExplorerSetting() const {
 
 void CSongDatabase::ReleaseImage() {
     m_pImage.reset();
-    m_locations.clear();
-    m_locations.shrink_to_fit();
+    m_trackFiles.clear();
+    m_trackFiles.shrink_to_fit();
+    m_strLocations.clear();
+    m_strLocations.shrink_to_fit();
     m_tracks.clear();
     m_tracks.shrink_to_fit();
 }
@@ -196,7 +198,8 @@ bool CSongDatabase::LoadDatabase() {
         m_dwTrackCount = static_cast<std::uint32_t>(capacity);
     }
     m_tracks.assign(m_dwTrackCount, kUnset);
-    m_locations.assign(m_dwTrackCount, kUnset);
+    m_trackFiles.assign(m_dwTrackCount, STrackFile{});
+    m_strLocations.clear();
     return true;
 }
 
@@ -332,6 +335,13 @@ bool CSongDatabase::NextTrack() {
 
 bool CSongDatabase::EnterTrack(std::size_t track) {
     m_nTrackEnd = RecordEnd(track, Image().size());
+    if (kTrackFieldsWithType <= m_nTrackEnd - track &&
+        static_cast<std::size_t>(m_nCurrentTrackIndex) < m_trackFiles.size()) {
+        STrackFile& file = m_trackFiles[static_cast<std::size_t>(m_nCurrentTrackIndex)];
+        const auto stored = Image().subspan(track + kOffFileType).first<kFileTypeLength>();
+        std::copy(stored.begin(), stored.end(), file.type.begin());
+        file.bHasType = true;
+    }
     return ReadTrackFields(Advance(track, ImageU32(track + kOffHeaderLength)),
                            ImageU32(track + kOffDataObjectCount));
 }
@@ -355,9 +365,8 @@ bool CSongDatabase::ReadTrackFields(std::size_t first, std::uint32_t count) {
                     break;
                 }
                 const std::uint32_t dwType = ImageU32(m_nCurrentObject + kOffObjectType);
-                if (dwType == kTypeLocation &&
-                    static_cast<std::size_t>(m_nCurrentTrackIndex) < m_locations.size()) {
-                    m_locations[static_cast<std::size_t>(m_nCurrentTrackIndex)] = m_nCurrentObject;
+                if (dwType == kTypeLocation) {
+                    StoreLocation(m_nCurrentObject);
                 } else if (dwType == kTypeTitle || dwType == kTypeArtist || dwType == kTypeAlbum) {
                     StoreString(m_nCurrentObject, dwType);
                 }
@@ -409,27 +418,41 @@ bool CSongDatabase::IsWalkedTrack(int index) const {
            m_tracks[static_cast<std::size_t>(index)] != kUnset;
 }
 
-// The location string of a walked track, up to its first zero character (as a path ends).
-// False when the track has no location data object or its string leaves the record.
-bool CSongDatabase::ReadLocation(int index, WString& location) const {
-    if (!IsWalkedTrack(index)) {
-        return false;
+// Keeps the location string of the current track, up to its first zero character (as a path
+// ends); a later location object of the same track replaces it. A string that would leave its
+// object or the track leaves the track without a location.
+void CSongDatabase::StoreLocation(std::size_t object) {
+    if (static_cast<std::size_t>(m_nCurrentTrackIndex) >= m_trackFiles.size()) {
+        return;
     }
-    const std::size_t object = m_locations[static_cast<std::size_t>(index)];
-    if (object == kUnset) {
-        return false;
-    }
-    const std::size_t trackEnd =
-        RecordEnd(m_tracks[static_cast<std::size_t>(index)], Image().size());
-    const std::size_t objectEnd = RecordEnd(object, trackEnd);
+    STrackFile& file = m_trackFiles[static_cast<std::size_t>(m_nCurrentTrackIndex)];
+    file.bHasLocation = false;
+    const std::size_t objectEnd = RecordEnd(object, m_nTrackEnd);
     const std::size_t start = object + kOffString;
     // Whole characters only: an odd last byte is dropped.
     const std::uint32_t dwLength = ImageU32(object + kOffStringLength) & ~1u;
     if (start > objectEnd || dwLength > objectEnd - start) {
+        return;
+    }
+    DecodeUtf16(Image().subspan(start, dwLength), m_strScratch);
+    const std::size_t length = std::min(m_strScratch.size(), m_strScratch.find(u'\0'));
+    file.nLocationStart = m_strLocations.size();
+    file.nLocationLength = length;
+    file.bHasLocation = true;
+    m_strLocations.append(m_strScratch, 0, length);
+    m_strScratch.clear();
+}
+
+// The location string the walk kept for a track; false when it has none.
+bool CSongDatabase::ReadLocation(int index, WString& location) const {
+    if (!IsWalkedTrack(index)) {
         return false;
     }
-    DecodeUtf16(Image().subspan(start, dwLength), location);
-    location.resize(std::min(location.size(), location.find(u'\0')));
+    const STrackFile& file = m_trackFiles[static_cast<std::size_t>(index)];
+    if (!file.bHasLocation) {
+        return false;
+    }
+    location.assign(m_strLocations, file.nLocationStart, file.nLocationLength);
     return true;
 }
 
@@ -475,11 +498,10 @@ bool CSongDatabase::FormNameParts(int index, WString& title, WString& suffix) co
 
 // The type suffix of a walked track: its file type, else its stored file's extension.
 WString CSongDatabase::FormSuffix(int index) const {
-    const std::size_t track = m_tracks[static_cast<std::size_t>(index)];
+    const STrackFile& file = m_trackFiles[static_cast<std::size_t>(index)];
     WString suffix;
-    if (kTrackFieldsWithType <= RecordEnd(track, Image().size()) - track) {
-        suffix =
-            exportname::TypeSuffix(Image().subspan(track + kOffFileType).first<kFileTypeLength>());
+    if (file.bHasType) {
+        suffix = exportname::TypeSuffix(file.type);
     }
     if (suffix.empty()) {
         // No usable type (spaces, or the zero bytes of old databases): the stored file's own
@@ -590,9 +612,6 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
     };
     if (!IsWalkedTrack(index)) {
         return fail(EExportFailure::kNoTrack);
-    }
-    if (m_locations[static_cast<std::size_t>(index)] == kUnset) {
-        return fail(EExportFailure::kNoLocation);
     }
     WString location;
     if (!ReadLocation(index, location)) {

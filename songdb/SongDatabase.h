@@ -3,6 +3,7 @@
 // file off the player.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -139,6 +140,7 @@ private:
     bool FindTrackList(std::size_t dataset, std::size_t& trackList) const;
     bool EnterTrack(std::size_t track);
     void StoreString(std::size_t object, std::uint32_t type);
+    void StoreLocation(std::size_t object);
     bool IsWalkedTrack(int index) const;
     bool ReadLocation(int index, WString& location) const;
     bool FormSourcePath(const WString& location, WChar* pszSource) const;
@@ -185,8 +187,19 @@ private:
     std::uint32_t m_dwTracksVisited = 0;
     bool m_bWalking = false;
     WString m_strScratch;
-    std::vector<std::size_t> m_locations;
     std::vector<std::size_t> m_tracks;
+    // What the export needs of each walked track, copied out as the walk passes so that no
+    // export reads the catalogue again (another program may rewrite it, or the player go,
+    // while songs are copied): the location's text, kept in one arena, and the file type.
+    struct STrackFile {
+        std::size_t nLocationStart = 0;
+        std::size_t nLocationLength = 0;
+        bool bHasLocation = false;
+        bool bHasType = false;
+        std::array<std::uint8_t, 4> type{};
+    };
+    std::vector<STrackFile> m_trackFiles;
+    WString m_strLocations;
     std::uint32_t m_dwTrackCount = 0;
     ESongDbError m_eLastError = ESongDbError::kNone;
 
