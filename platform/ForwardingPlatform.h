@@ -32,6 +32,9 @@ public:
         return m_inner.CopyFileReplacing(source, target);
     }
     bool CreateFolder(const WChar* path) override { return m_inner.CreateFolder(path); }
+    ENameRules GetNameRules(const WChar* folder) override { return m_inner.GetNameRules(folder); }
+    WString FoldCase(WStringView text) override { return m_inner.FoldCase(text); }
+    EPathState QueryPath(const WChar* path) override { return m_inner.QueryPath(path); }
     bool ReadSettingText(const WChar* name, WString& value) override {
         return m_inner.ReadSettingText(name, value);
     }

@@ -62,6 +62,27 @@ std::unique_ptr<CFileImage> IPlatform::ReadWholeFile(FileHandle file, std::uint6
     return image;
 }
 
+ENameRules IPlatform::GetNameRules(const WChar* /*folder*/) { return ENameRules::kWindows; }
+
+WString IPlatform::FoldCase(WStringView text) {
+    WString folded(text);
+    for (WChar& ch : folded) {
+        if (ch >= u'a' && ch <= u'z') {
+            ch = static_cast<WChar>(ch - 0x20);
+        }
+    }
+    return folded;
+}
+
+EPathState IPlatform::QueryPath(const WChar* path) {
+    const FileHandle file = OpenFileForRead(path);
+    if (file == nullptr) {
+        return EPathState::kAbsent;
+    }
+    CloseFile(file);
+    return EPathState::kFile;
+}
+
 IPlatform& Platform() { return g_pReplacement != nullptr ? *g_pReplacement : NativePlatform(); }
 
 void InstallPlatform(IPlatform* replacement) { g_pReplacement = replacement; }

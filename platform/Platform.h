@@ -40,6 +40,18 @@ protected:
     std::span<const std::uint8_t> m_bytes;
 };
 
+// The names a file system can store. kWindows: no \ / : * ? " < > |, no control character, no
+// trailing dot or space, no device name (every Windows volume, and FAT or exFAT ones anywhere);
+// kPosix: anything but '/' and NUL.
+enum class ENameRules { kPosix, kWindows };
+
+// What a path names at the moment it is asked.
+enum class EPathState {
+    kAbsent,  // nothing: the name is free
+    kFile,    // a file
+    kOther,   // a folder, a device, or something that cannot be looked at: not a name to use
+};
+
 // Every path handed to the seam is in Windows form: a drive path such as
 // "E:\Ipod_Control\iTunes\iTunesDB", or a folder the user chose. Off Windows the
 // implementation maps drive letters to folders and treats '\' and '/' alike.
@@ -71,6 +83,16 @@ public:
     // Creates the folder path, whose parent must exist. True when path is a folder afterwards,
     // whether it was made now or was there before.
     virtual bool CreateFolder(const WChar* path) = 0;
+
+    // The rules of the file system holding folder (an existing folder); with an empty folder,
+    // the rules of this platform's own disks.
+    virtual ENameRules GetNameRules(const WChar* folder);
+    // text with every letter in one case, as this platform's file systems fold names that
+    // differ only in case (every letter, not only ASCII): two names are one file when their
+    // folded forms are equal. This default folds ASCII only.
+    virtual WString FoldCase(WStringView text);
+    // What path names now. This default only tells a file it can open from anything else.
+    virtual EPathState QueryPath(const WChar* path);
 
     // Space of the volume holding path ("E:" names a drive). Bytes free to this user and total.
     virtual bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,

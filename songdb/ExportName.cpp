@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "songdb/NameTemplate.h"
+
 namespace exportname {
 namespace {
 
@@ -125,14 +127,39 @@ WString RunKey(WStringView path) {
             // spaces, so they must not count in the key either.
             DropTrailingDotsAndSpaces(key);
             key.push_back(u'\\');
-        } else if (ch >= u'A' && ch <= u'Z') {
-            key.push_back(static_cast<WChar>(ch + 0x20));
         } else {
             key.push_back(ch);
         }
     }
     DropTrailingDotsAndSpaces(key);
-    return key;
+    return platform::Platform().FoldCase(key);
+}
+
+void MakeStorable(WString& title, WString& suffix, platform::ENameRules rules) {
+    if (rules == platform::ENameRules::kWindows) {
+        const bool bUntitled = title.empty();
+        STrackTags tags;
+        tags.strTitle = title;
+        // In brackets, an empty title gives no "Unknown Title": the default naming has none.
+        SNameParts parts = ExpandTemplate(u"[{title}]", tags, suffix);
+        title = bUntitled && !parts.strSuffix.empty() ? WString() : std::move(parts.strTitle);
+        suffix = std::move(parts.strSuffix);
+        return;
+    }
+    for (WString* pPart : {&title, &suffix}) {
+        for (WChar& ch : *pPart) {
+            if (ch == u'/' || ch == u'\\' || ch == 0) {
+                ch = u'_';
+            }
+        }
+    }
+    const auto dotsAndSpaces = [](const WString& part) {
+        return part.find_first_not_of(u". ") == WString::npos;
+    };
+    if (dotsAndSpaces(title) && dotsAndSpaces(suffix)) {
+        title.assign(1, u'_');
+        suffix.clear();
+    }
 }
 
 WString NumberedName(WStringView title, WStringView suffix, unsigned number) {

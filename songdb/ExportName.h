@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "platform/Platform.h"
 #include "platform/Text.h"
 
 namespace exportname {
@@ -30,9 +31,19 @@ bool LeavesFolder(WStringView name);
 // separate components, as they do once the location is a path.
 bool LocationLeavesPlayer(WStringView location);
 
-// The key under which an export run remembers a destination: '/' as '\', 'A'..'Z' as lower
-// case and without the trailing dots and spaces of each name, because Windows file systems
-// ignore the case, take both separators and drop those dots and spaces.
+// Makes the default name (title and type suffix) one the destination can store, in place. Under
+// Windows' rules it is what the safe names make of a title: \ / : * ? " < > | and control
+// characters become '_', trailing dots and spaces of the whole name go, a device name gets '_'
+// after it, and a name left empty becomes '_'; an empty title stays empty when there is a
+// suffix. Under POSIX rules only '/', '\' and NUL become '_' ('\' too, because paths reach
+// the platform in Windows form), and a name of dots and spaces alone becomes '_'. Either way
+// no title names a folder or climbs out of one.
+void MakeStorable(WString& title, WString& suffix, platform::ENameRules rules);
+
+// The key under which an export run remembers a destination: '/' as '\', every letter folded
+// as the platform folds names (FoldCase), and without the trailing dots and spaces of each
+// name, because Windows file systems ignore the case, take both separators and drop those dots
+// and spaces.
 WString RunKey(WStringView path);
 
 // title + " (n)" + suffix.

@@ -47,6 +47,7 @@ inline constexpr std::size_t kOffTrackId = 16;
 // Four ASCII characters stored last-first: byte 27 is the first character.
 inline constexpr std::size_t kOffFileType = 24;
 inline constexpr std::size_t kFileTypeLength = 4;
+inline constexpr std::size_t kOffFileSize = 0x24;  // bytes of the song's file
 inline constexpr std::size_t kOffLengthMs = 0x28;
 inline constexpr std::size_t kOffTrackNumber = 0x2C;
 inline constexpr std::size_t kOffYear = 0x34;

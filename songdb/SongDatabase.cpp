@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <span>
+#include <vector>
 
 #include "songdb/ByteReader.h"
 #include "songdb/CompressedCatalogue.h"
@@ -55,6 +56,61 @@ void DecodeUtf16(std::span<const std::uint8_t> bytes, WString& text) {
     if (whole < text.size()) {
         text[whole] = bytes[2 * whole];
     }
+}
+
+// Bytes compared per read when a song may already be in the destination.
+constexpr std::uint32_t kCompareChunk = 256 * 1024;
+
+// One read of up to size bytes; false on a failed read.
+bool ReadChunk(platform::FileHandle file, std::vector<std::uint8_t>& buffer, std::uint32_t& got) {
+    return platform::Platform().ReadFile(file, buffer.data(),
+                                         static_cast<std::uint32_t>(buffer.size()), got);
+}
+
+// A file opened for reading, closed when this ends.
+class CReadFile {
+public:
+    explicit CReadFile(const WChar* pszPath) : m_hFile(platform::Platform().OpenFileForRead(pszPath)) {}
+    ~CReadFile() {
+        if (m_hFile != nullptr) {
+            platform::Platform().CloseFile(m_hFile);
+        }
+    }
+    CReadFile(const CReadFile&) = delete;
+    CReadFile& operator=(const CReadFile&) = delete;
+    platform::FileHandle Get() const { return m_hFile; }
+
+private:
+    platform::FileHandle m_hFile;
+};
+
+// True when both files can be read whole and hold the same bytes. Any doubt (a read that fails,
+// a file that changes size) says no: the song is then copied under another name, never lost.
+bool SameContent(const WChar* pszSource, const WChar* pszTarget) {
+    platform::IPlatform& os = platform::Platform();
+    const CReadFile source(pszSource);
+    const CReadFile target(pszTarget);
+    std::uint64_t sourceSize = 0;
+    std::uint64_t targetSize = 0;
+    if (source.Get() == nullptr || target.Get() == nullptr ||
+        !os.GetFileSize(source.Get(), sourceSize) || !os.GetFileSize(target.Get(), targetSize) ||
+        sourceSize != targetSize) {
+        return false;
+    }
+    std::vector<std::uint8_t> sourceBytes(kCompareChunk);
+    std::vector<std::uint8_t> targetBytes(kCompareChunk);
+    for (std::uint64_t done = 0; done < sourceSize;) {
+        std::uint32_t gotSource = 0;
+        std::uint32_t gotTarget = 0;
+        if (!ReadChunk(source.Get(), sourceBytes, gotSource) ||
+            !ReadChunk(target.Get(), targetBytes, gotTarget) || gotSource == 0 ||
+            gotSource != gotTarget ||
+            std::memcmp(sourceBytes.data(), targetBytes.data(), gotSource) != 0) {
+            return false;
+        }
+        done += gotSource;
+    }
+    return true;
 }
 
 }  // namespace
@@ -540,57 +596,104 @@ bool CSongDatabase::FormFileName(int index, const exportname::SNameRule& rule,
     if (!FormNameParts(index, title, suffix)) {
         return false;
     }
+    // Without a destination, as this platform's own disks name files.
+    exportname::MakeStorable(title, suffix, platform::Platform().GetNameRules(u""));
     name = title + suffix;
     return true;
 }
 
-void CSongDatabase::BeginExportRun() { m_runNames.clear(); }
+void CSongDatabase::BeginExportRun() {
+    m_runNames.clear();
+    m_strRulesFolder.clear();
+}
 
-// The title and type as stored; within one run a name already given gets " (n)".
-bool CSongDatabase::ExportPlain(int index, const WString& folder, WString& name, WString& key) {
+platform::ENameRules CSongDatabase::NameRulesOf(const WString& folder) {
+    // Asked once per folder and run: every song of a run goes to the same volume.
+    if (m_strRulesFolder.empty() || m_strRulesFolder != folder) {
+        m_strRulesFolder = folder;
+        m_eFolderRules = platform::Platform().GetNameRules(folder.c_str());
+    }
+    return m_eFolderRules;
+}
+
+// The title and type, made storable in the folder; within one run a name already given gets
+// " (n)".
+bool CSongDatabase::ExportPlain(int index, const SExportTarget& target, WString& name,
+                                WString& key) {
     WString title;
     WString suffix;
     if (!FormNameParts(index, title, suffix)) {
         m_eExportFailure = EExportFailure::kPathTooLong;
         return false;
     }
-    name = title + suffix;
-    if (exportname::LeavesFolder(name)) {
+    exportname::MakeStorable(title, suffix, NameRulesOf(target.strFolder));
+    if (exportname::LeavesFolder(title + suffix)) {
         m_eExportFailure = EExportFailure::kLeavesFolder;
         return false;
     }
-    key = exportname::RunKey(folder + name);
-    for (unsigned number = 2; m_runNames.count(key) != 0; ++number) {
-        name = exportname::NumberedName(title, suffix, number);
-        key = exportname::RunKey(folder + name);
+    const auto candidate = [&](unsigned number, WString& formed) {
+        formed = number == 1 ? title + suffix : exportname::NumberedName(title, suffix, number);
+        return target.strFolder.size() + formed.size() < kMaxPath;
+    };
+    if (!ChooseName(target, candidate, name, key)) {
+        m_eExportFailure = EExportFailure::kPathTooLong;
+        return false;
     }
     return true;
 }
 
 // A safe name from the rule's template, shortened in its title part to fit the path; the
 // folders it names are made.
-bool CSongDatabase::ExportSafe(int index, const WString& folder, WString& name, WString& key) {
+bool CSongDatabase::ExportSafe(int index, const SExportTarget& target, WString& name,
+                               WString& key) {
     exportname::SNameParts parts;
     if (!FormSafeParts(index, m_nameRule.strTemplate, parts)) {
         m_eExportFailure = EExportFailure::kNoTrack;
         return false;
     }
+    const WString& folder = target.strFolder;
     const std::size_t room = folder.size() < kMaxPath - 1 ? kMaxPath - 1 - folder.size() : 0;
-    bool bFits = exportname::FitName(parts, u"", room, name);
-    key = exportname::RunKey(folder + name);
-    for (unsigned number = 2; bFits && m_runNames.count(key) != 0; ++number) {
-        bFits = exportname::FitName(parts, exportname::RunNumber(number), room, name);
-        key = exportname::RunKey(folder + name);
-    }
-    if (!bFits) {
+    const auto candidate = [&](unsigned number, WString& formed) {
+        return exportname::FitName(
+            parts, number == 1 ? WString() : exportname::RunNumber(number), room, formed);
+    };
+    if (!ChooseName(target, candidate, name, key)) {
         m_eExportFailure = EExportFailure::kPathTooLong;
         return false;
     }
-    if (!MakeFolders(folder, parts.strFolders)) {
+    if (!m_bAlreadyThere && !MakeFolders(folder, parts.strFolders)) {
         m_eExportFailure = EExportFailure::kNoFolder;
         return false;
     }
     return true;
+}
+
+// Goes through the song's names in the order a run gives them (its name, then " (2)", " (3)"...),
+// passing over those the run has given: the first that holds a file with the song's bytes makes
+// the song already there; the first free one takes the copy. A name holding anything else is
+// never touched. False when the names run out of room.
+bool CSongDatabase::ChooseName(const SExportTarget& target, const CandidateName& candidate,
+                               WString& name, WString& key) {
+    platform::IPlatform& os = platform::Platform();
+    for (unsigned number = 1; number <= kMaxRunNumber; ++number) {
+        if (!candidate(number, name)) {
+            return false;
+        }
+        const WString path = target.strFolder + name;
+        key = exportname::RunKey(path);
+        if (m_runNames.count(key) != 0) {
+            continue;
+        }
+        const platform::EPathState eState = os.QueryPath(path.c_str());
+        if (eState == platform::EPathState::kAbsent) {
+            return true;
+        }
+        if (eState == platform::EPathState::kFile && SameContent(target.pszSource, path.c_str())) {
+            m_bAlreadyThere = true;
+            return true;
+        }
+    }
+    return false;
 }
 
 // Makes each folder of relative ("A\B\") below folder, outermost first.
@@ -610,6 +713,7 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
         m_eExportFailure = failure;
         return false;
     };
+    m_bAlreadyThere = false;
     if (!IsWalkedTrack(index)) {
         return fail(EExportFailure::kNoTrack);
     }
@@ -625,20 +729,23 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
     if (!FormSourcePath(location, szSource)) {
         return fail(EExportFailure::kPathTooLong);
     }
-    const WString folder = pszFolder != nullptr ? WString(pszFolder) : WString();
+    const SExportTarget target{pszFolder != nullptr ? WString(pszFolder) : WString(), szSource};
     WString name;
     WString key;
-    const bool bNamed = m_nameRule.IsPlain() ? ExportPlain(index, folder, name, key)
-                                             : ExportSafe(index, folder, name, key);
+    const bool bNamed = m_nameRule.IsPlain() ? ExportPlain(index, target, name, key)
+                                             : ExportSafe(index, target, name, key);
     if (!bNamed) {
+        m_bAlreadyThere = false;
         return false;
     }
-    WChar szTarget[kMaxPath] = {};
-    if (!WCopyBounded(szTarget, kMaxPath, folder + name)) {
-        return fail(EExportFailure::kPathTooLong);
-    }
-    if (!platform::Platform().CopyFileReplacing(szSource, szTarget)) {
-        return fail(EExportFailure::kCopyFailed);
+    if (!m_bAlreadyThere) {
+        WChar szTarget[kMaxPath] = {};
+        if (!WCopyBounded(szTarget, kMaxPath, target.strFolder + name)) {
+            return fail(EExportFailure::kPathTooLong);
+        }
+        if (!platform::Platform().CopyFileReplacing(szSource, szTarget)) {
+            return fail(EExportFailure::kCopyFailed);
+        }
     }
     m_runNames.insert(std::move(key));
     m_strExportedName = std::move(name);

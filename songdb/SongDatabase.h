@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -89,7 +90,9 @@ public:
     bool ReadTrackFields(std::size_t first, std::uint32_t count);
 
     // Copies track index into folder (which ends with a separator), named after its title and
-    // file type. Names given earlier in the same export run get " (2)", " (3)"... first.
+    // file type. Names given earlier in the same export run, and names that hold some other
+    // file, get " (2)", " (3)"... instead: nothing in the folder is ever replaced. A name that
+    // holds the song's own bytes already makes it a success without a copy (WasAlreadyThere).
     bool ExportTrack(int index, const WChar* pszFolder);
     // Starts a new export run: names used by the previous run may be used again.
     void BeginExportRun();
@@ -99,6 +102,9 @@ public:
     // The same under rule instead of the database's own (a preview of a choice not yet made).
     bool FormFileName(int index, const exportname::SNameRule& rule, WString& name) const;
     EExportFailure GetExportFailure() const { return m_eExportFailure; }
+    // The last successful ExportTrack found the song in the folder already, under the name
+    // GetExportedName gives, and copied nothing.
+    bool WasAlreadyThere() const { return m_bAlreadyThere; }
     // How ExportTrack and FormFileName name copies; title and type unchanged by default.
     void SetNameRule(const exportname::SNameRule& rule) { m_nameRule = rule; }
     const exportname::SNameRule& GetNameRule() const { return m_nameRule; }
@@ -130,6 +136,8 @@ public:
 
 private:
     static constexpr std::size_t kUnset = SIZE_MAX;
+    // Numbered names tried before a song is given up: far more songs than one title ever has.
+    static constexpr unsigned kMaxRunNumber = 100000;
 
     void ApplyExplorerGuard();
     void RestoreExplorerSetting();
@@ -147,8 +155,18 @@ private:
     bool FormNameParts(int index, WString& title, WString& suffix) const;
     WString FormSuffix(int index) const;
     bool FormSafeParts(int index, WStringView tmpl, exportname::SNameParts& parts) const;
-    bool ExportPlain(int index, const WString& folder, WString& name, WString& key);
-    bool ExportSafe(int index, const WString& folder, WString& name, WString& key);
+    // Where a song goes: the folder (ending with a separator) and the source path.
+    struct SExportTarget {
+        WString strFolder;
+        const WChar* pszSource;
+    };
+    // The song's name number n in a run (1: the name itself); false when it has no room.
+    using CandidateName = std::function<bool(unsigned, WString&)>;
+    bool ExportPlain(int index, const SExportTarget& target, WString& name, WString& key);
+    bool ExportSafe(int index, const SExportTarget& target, WString& name, WString& key);
+    bool ChooseName(const SExportTarget& target, const CandidateName& candidate, WString& name,
+                    WString& key);
+    platform::ENameRules NameRulesOf(const WString& folder);
     bool MakeFolders(const WString& folder, const WString& relative);
     std::uint32_t TrackField(std::size_t track, std::size_t offset) const;
     WString TrackString(std::size_t track, std::uint32_t type) const;
@@ -214,6 +232,10 @@ private:
     // A track's total length led out of the image: no further track can be entered.
     bool m_bWalkEnded = false;
     EExportFailure m_eExportFailure = EExportFailure::kNone;
+    bool m_bAlreadyThere = false;
+    // The naming rules of the folder the current run copies into, asked once per run.
+    WString m_strRulesFolder;
+    platform::ENameRules m_eFolderRules = platform::ENameRules::kWindows;
     exportname::SNameRule m_nameRule;
     WString m_strExportedName;
 };

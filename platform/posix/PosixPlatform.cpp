@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -14,6 +15,9 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
+
+#include <glib.h>
 
 #include "platform/MemorySettings.h"
 #include "platform/Platform.h"
@@ -52,6 +56,25 @@ private:
 
 // An empty file: nothing to map.
 class CEmptyImage final : public CFileImage {};
+
+// A block GLib allocated, freed with it.
+template <typename T>
+class CGlibBuffer {
+public:
+    explicit CGlibBuffer(T* pBlock) : m_pBlock(pBlock) {}
+    ~CGlibBuffer() { g_free(m_pBlock); }
+    CGlibBuffer(const CGlibBuffer&) = delete;
+    CGlibBuffer& operator=(const CGlibBuffer&) = delete;
+    T* Get() const { return m_pBlock; }
+
+private:
+    T* m_pBlock;
+};
+
+// The file systems that keep Windows' naming rules wherever they are mounted: FAT (vfat and
+// msdos share one magic number) and exFAT, the file systems of memory cards and USB sticks.
+constexpr unsigned long kMsdosMagic = 0x4d44;
+constexpr unsigned long kExfatMagic = 0x2011BAB0;
 
 // Room in front of every block for its mapped length, kept to the strictest alignment.
 constexpr std::size_t kBlockHeader = alignof(std::max_align_t);
@@ -228,6 +251,57 @@ public:
         }
         errno = error;
         return Fail(false);
+    }
+
+    ENameRules GetNameRules(const WChar* folder) override {
+        std::string native;
+        struct statfs info {};
+        if (folder == nullptr || *folder == 0 || !MapPath(folder, native) ||
+            statfs(native.c_str(), &info) != 0) {
+            return ENameRules::kPosix;
+        }
+        const auto magic = static_cast<unsigned long>(info.f_type);
+        return magic == kMsdosMagic || magic == kExfatMagic ? ENameRules::kWindows
+                                                            : ENameRules::kPosix;
+    }
+
+    // Letter by letter, as Windows' own upper-case table does: a letter whose upper case is
+    // more than one letter (German sharp s) stays as it is.
+    WString FoldCase(WStringView text) override {
+        const std::vector<gunichar2> units(text.begin(), text.end());
+        glong length = 0;
+        const CGlibBuffer<gunichar> chars(g_utf16_to_ucs4(
+            units.data(), static_cast<glong>(units.size()), nullptr, &length, nullptr));
+        if (chars.Get() == nullptr) {
+            // An unpaired surrogate: fold what is plainly a letter, keep the rest.
+            return IPlatform::FoldCase(text);
+        }
+        for (glong i = 0; i < length; ++i) {
+            chars.Get()[i] = g_unichar_toupper(chars.Get()[i]);
+        }
+        glong count = 0;
+        const CGlibBuffer<gunichar2> folded(
+            g_ucs4_to_utf16(chars.Get(), length, nullptr, &count, nullptr));
+        if (folded.Get() == nullptr) {
+            return IPlatform::FoldCase(text);
+        }
+        return WString(folded.Get(), folded.Get() + count);
+    }
+
+    EPathState QueryPath(const WChar* path) override {
+        std::string native;
+        if (!MapPath(path, native)) {
+            return errno == ENOENT ? EPathState::kAbsent : EPathState::kOther;
+        }
+        struct stat info {};
+        if (lstat(native.c_str(), &info) != 0) {
+            return errno == ENOENT || errno == ENOTDIR ? EPathState::kAbsent : EPathState::kOther;
+        }
+        // A link counts as what it leads to; a broken one still takes the name.
+        if (S_ISLNK(info.st_mode) && stat(native.c_str(), &info) != 0) {
+            return EPathState::kOther;
+        }
+        return S_ISREG(info.st_mode) ? EPathState::kFile : EPathState::kOther;
     }
 
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,

@@ -193,6 +193,37 @@ public:
         return true;
     }
 
+    ENameRules GetNameRules(const WChar* /*folder*/) override { return ENameRules::kWindows; }
+
+    // The invariant upper case is the table NTFS and CompareStringOrdinal fold names with.
+    WString FoldCase(WStringView text) override {
+        if (text.empty()) {
+            return WString();
+        }
+        WString folded(text.size(), u'\0');
+        const int nLength = static_cast<int>(text.size());
+        if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE,
+                            reinterpret_cast<const wchar_t*>(text.data()), nLength,
+                            reinterpret_cast<wchar_t*>(folded.data()), nLength, nullptr, nullptr, 0) != nLength) {
+            return IPlatform::FoldCase(text);
+        }
+        return folded;
+    }
+
+    EPathState QueryPath(const WChar* path) override {
+        const WString resolved = m_drives.Resolve(path);
+        const DWORD dwAttributes = ::GetFileAttributesW(Api(resolved));
+        if (dwAttributes == INVALID_FILE_ATTRIBUTES) {
+            const DWORD dwError = ::GetLastError();
+            return dwError == ERROR_FILE_NOT_FOUND || dwError == ERROR_PATH_NOT_FOUND
+                       ? EPathState::kAbsent
+                       : EPathState::kOther;
+        }
+        return (dwAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0
+                   ? EPathState::kOther
+                   : EPathState::kFile;
+    }
+
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override {
         const WString resolved = m_drives.Resolve(path);

@@ -339,6 +339,9 @@ TEST_F(CliEndToEnd, ExtractCopiesChosenRowsByteForByte) {
     }
 }
 
+// Titles that hold separators are copied under names that stay in the folder; a song without
+// a file, without a location, or whose location leaves the player is reported, and the others
+// are copied all the same.
 TEST_F(CliEndToEnd, ExtractReportsEveryFailureAndTheTruth) {
     const std::vector<STrackEntry> songs = {
         Song("Fine", "", "", "AAAA.mp3"),      Song("..\\up", "", "", "BBBB.mp3"),
@@ -347,29 +350,38 @@ TEST_F(CliEndToEnd, ExtractReportsEveryFailureAndTheTruth) {
     };
     STrackEntry noLocation = Song("Nowhere", "", "", "GGGG.mp3");
     noLocation.location.reset();
+    // A crafted location that climbs from the player into the folder beside it.
+    STrackEntry outside = Song("Secret", "", "", "HHHH.mp3");
+    outside.location = u":iPod_Control:..:..:secret.mp3";
     std::vector<STrackEntry> all = songs;
     all.push_back(noLocation);
+    all.push_back(outside);
     const fs::path root = MakePlayer("player", all, {4});
+    ASSERT_TRUE(fs::exists(m_dir / "secret.mp3"));
     const fs::path out = m_dir / "out";
     const SRun run =
         Run("extract --all --to " + Quote(out.string()) + " --root " + Quote(root.string()));
     EXPECT_EQ(run.nStatus, 1) << run.err;
     EXPECT_EQ(run.out, "");
-    EXPECT_EQ(ReadBytes(out / "Fine.MP3"), SongBytes(0));
-    EXPECT_EQ(ReadBytes(out / "What?*:.MP3"), SongBytes(5));
-    EXPECT_FALSE(fs::exists(m_dir / "escape.MP3"));
-    EXPECT_FALSE(fs::exists(m_dir / "up.MP3"));
-    for (const char* row : {"row 1 ", "row 2 ", "row 3 ", "row 4 ", "row 6 "}) {
+    const std::vector<std::pair<std::string, std::size_t>> copied = {
+        {"Fine.MP3", 0}, {".._up.MP3", 1}, {".._escape.MP3", 2}, {"AC_DC.MP3", 3},
+        {"What?*:.MP3", 5}};
+    for (const auto& [name, index] : copied) {
+        EXPECT_EQ(ReadBytes(out / name), SongBytes(index)) << name;
+    }
+    EXPECT_FALSE(fs::exists(out / "Secret.MP3"));
+    EXPECT_NE(run.err.find("Not extracted: row 7 \"Secret.MP3\": its location leaves the player"),
+              std::string::npos)
+        << run.err;
+    for (const char* row : {"row 4 ", "row 6 "}) {
         EXPECT_NE(run.err.find(std::string("Not extracted: ") + row), std::string::npos)
             << row << "\n"
             << run.err;
     }
-    EXPECT_EQ(run.err.find("row 0 "), std::string::npos) << run.err;
-    EXPECT_EQ(run.err.find("row 5 "), std::string::npos) << run.err;
     const std::vector<std::string> lines = Lines(run.err);
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back().substr(0, 28), "Extracted 2 of 7 songs (0.0 ");
-    EXPECT_EQ(lines.back().substr(lines.back().size() - 10), "; 5 failed");
+    EXPECT_EQ(lines.back().substr(0, 28), "Extracted 5 of 8 songs (0.0 ");
+    EXPECT_EQ(lines.back().substr(lines.back().size() - 10), "; 3 failed");
 }
 
 TEST_F(CliEndToEnd, RealSamplesListAsExpected) {
@@ -409,8 +421,12 @@ TEST_F(CliEndToEnd, RealSamplesListAsExpected) {
                 }
                 return escaped;
             };
+            // A title's separators are characters of its file's name.
+            std::string fileName = fields[1];
+            std::replace(fileName.begin(), fileName.end(), '/', '_');
+            std::replace(fileName.begin(), fileName.end(), '\\', '_');
             want += fields[0] + "\t" + escape(fields[1]) + "\t" + escape(fields[2]) + "\t" +
-                    escape(fields[3]) + "\t" + escape(fields[1]) + "." + fields[4] + "\n";
+                    escape(fields[3]) + "\t" + fileName + "." + fields[4] + "\n";
         }
         const SRun run = Run("list --root " + Quote(root.string()));
         EXPECT_EQ(run.nStatus, 0) << entry.path() << run.err;
