@@ -68,8 +68,6 @@ const char* ExportFailureText(EExportFailure failure) {
             return "the track names no file on the player";
         case EExportFailure::kPathTooLong:
             return "the path would be longer than 259 characters";
-        case EExportFailure::kLeavesFolder:
-            return "the title would put the copy outside the destination folder";
         case EExportFailure::kLeavesPlayer:
             return "its location leaves the player";
         case EExportFailure::kCopyFailed:

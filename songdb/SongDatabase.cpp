@@ -626,11 +626,9 @@ bool CSongDatabase::ExportPlain(int index, const SExportTarget& target, WString&
         m_eExportFailure = EExportFailure::kPathTooLong;
         return false;
     }
+    // With no separator left and no name of dots alone, the name stays in the folder (a "C:" at
+    // its start is only two characters of it, after the folder's own path).
     exportname::MakeStorable(title, suffix, NameRulesOf(target.strFolder));
-    if (exportname::LeavesFolder(title + suffix)) {
-        m_eExportFailure = EExportFailure::kLeavesFolder;
-        return false;
-    }
     const auto candidate = [&](unsigned number, WString& formed) {
         formed = number == 1 ? title + suffix : exportname::NumberedName(title, suffix, number);
         return target.strFolder.size() + formed.size() < kMaxPath;

