@@ -223,6 +223,11 @@ const SOption kOptions[] = {
          parse.options.bSafeNames = true;
          return true;
      }},
+    {"--anyway", false,
+     [](SParse& parse, const std::string&) {
+         parse.options.bAnyway = true;
+         return true;
+     }},
     {"--playlist", true,
      [](SParse& parse, const std::string& value) {
          parse.options.strPlaylist = value;
@@ -272,7 +277,16 @@ struct SCommand {
     bool (*pfnCheck)(SParse& parse, const std::vector<std::string>& arguments);
 };
 
+// --anyway means something to extract only.
+bool RefuseAnyway(SParse& parse, std::string_view command) {
+    return !parse.options.bAnyway ||
+           parse.Refuse("--anyway goes with extract, not " + std::string(command));
+}
+
 bool CheckList(SParse& parse, const std::vector<std::string>& arguments) {
+    if (!RefuseAnyway(parse, "list")) {
+        return false;
+    }
     if (!arguments.empty()) {
         return parse.Refuse("list takes no arguments");
     }
@@ -283,6 +297,9 @@ bool CheckList(SParse& parse, const std::vector<std::string>& arguments) {
 }
 
 bool CheckPlaylists(SParse& parse, const std::vector<std::string>& arguments) {
+    if (!RefuseAnyway(parse, "playlists")) {
+        return false;
+    }
     if (!arguments.empty()) {
         return parse.Refuse("playlists takes no arguments");
     }
@@ -295,6 +312,9 @@ bool CheckPlaylists(SParse& parse, const std::vector<std::string>& arguments) {
 }
 
 bool CheckSearch(SParse& parse, const std::vector<std::string>& arguments) {
+    if (!RefuseAnyway(parse, "search")) {
+        return false;
+    }
     if (arguments.size() != 1) {
         return parse.Refuse("search takes one text");
     }
@@ -322,6 +342,7 @@ bool CheckExtract(SParse& parse, const std::vector<std::string>& arguments) {
     }
     return true;
 }
+
 
 const SCommand kCommands[] = {
     {"list", ECommand::kList, CheckList},
@@ -415,9 +436,18 @@ search    The rows whose title (or --field artist / album) contains TEXT,
           characters; only its first 79 count.
 
 extract   Copies the chosen songs into DIR (created when missing), each named
-          after its title and file type. Songs of the same name in one run
-          become "Name (2).MP3", "Name (3).MP3"... Titles that would leave DIR
-          are refused. --all takes every row, --rows LIST rows such as
+          after its title and file type, with _ for every character DIR's
+          disk cannot store (/ and \ everywhere; on Windows, FAT and exFAT
+          also : * ? " < > |, control characters, trailing dots and spaces,
+          and device names such as CON). Nothing in DIR is ever replaced:
+          a song whose name is taken by another file becomes
+          "Name (2).MP3", "Name (3).MP3"..., as do songs of the same name in
+          one run; a song DIR already holds with the same bytes is not
+          copied again and counts as already there, so a second run of the
+          same extract copies nothing. A song whose location leaves the
+          player is refused. When the songs to copy need more room than DIR
+          has free, nothing is copied (exit status 1) unless --anyway is
+          given. --all takes every row, --rows LIST rows such as
           0,3,7-9, --match TEXT the rows search finds, --playlist the songs
           of a playlist in its order, and writes DIR/NAME.m3u8 listing
           them. A progress bar goes to the terminal; a summary line always
@@ -445,10 +475,16 @@ NAMING (by default a copy is named title, dot, type, as stored):
           control characters become _, trailing dots and spaces go,
           CON, PRN, AUX, NUL, COM1-9 and LPT1-9 get a _, and long titles
           are shortened to fit 255 characters a name and 259 a path.
+          The default naming already does the same on Windows, FAT and
+          exFAT disks, but for the shortening; elsewhere --safe-names
+          makes names that can later move to such a disk unchanged.
+  --anyway      extract even when the songs do not fit DIR's free space
+          (as many as fit are copied; the others are reported).
 
 Exit status:
-  0   done (extract: every chosen song was copied)
-  1   extract: some songs were not copied (listed on standard error)
+  0   done (extract: every chosen song was copied or already there)
+  1   extract: some songs were not copied (listed on standard error), or
+      they would not fit DIR's free space (nothing copied)
   2   no player found ("Impossible to find an Ipod")
   3   the player's database could not be read ("Error is : N", or
       "An error occurred" when memory ran out)

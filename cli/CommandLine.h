@@ -37,6 +37,8 @@ struct SCliOptions {
     // --name as a template (a preset is replaced by its template), UTF-8; --safe-names.
     std::optional<std::string> nameTemplate;
     bool bSafeNames = false;
+    // extract --anyway: copy even when the songs do not fit the destination's free space.
+    bool bAnyway = false;
 };
 
 // Parses args (without the program name). False with a one-line reason in error when the

@@ -123,6 +123,10 @@ private:
     const SPlaylist* FindPlaylist(const std::vector<SPlaylist>& playlists) const;
     bool WritePlaylist(const std::filesystem::path& folder,
                        const std::unordered_map<int, WString>& names);
+    // False (after a message) when the songs of rows that are not in the destination yet need
+    // more room than it has free.
+    bool FitsFreeSpace(const std::vector<int>& rows, const WString& destination,
+                       const std::string& folder);
     // The search text as the dialog keeps it; nullopt (after "Word size < 3") when too short.
     std::optional<WString> TakeSearchText();
     // Writes the lines of rows to the output, gathered into large writes.
@@ -395,20 +399,24 @@ int CKestrumCli::OnExtract() {
     const auto elapsed = [&start]() {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };
-    std::size_t copied = 0;
-    std::uint64_t bytes = 0;
+    SRunCounts counts;
+    counts.chosen = rows.size();
 
     std::error_code error;
     std::filesystem::create_directories(folderPath, error);
     if (error) {
         Write(m_err, "kestrum-cli: cannot create " + folder + ": " + error.message() + "\n");
-        Write(m_err, FormatSummary(0, rows.size(), 0, folder, elapsed()) + "\n");
+        Write(m_err, FormatSummary(counts, folder, elapsed()) + "\n");
         return rows.empty() ? kExitOk : kExitSomeFailed;
     }
 
     // The platform takes the folder in Windows form, ending with a backslash, as the dialog
     // hands it over.
     const WString destination = WideFromUtf8(folder) + u'\\';
+    m_pDatabase->BeginExportRun();
+    if (!m_options.bAnyway && !FitsFreeSpace(rows, destination, folder)) {
+        return kExitSomeFailed;
+    }
     const bool bProgress = platform::IsErrorTerminal();
     auto lastDrawn = start - std::chrono::seconds(1);
     const auto clearProgress = [&]() {
@@ -436,8 +444,8 @@ int CKestrumCli::OnExtract() {
         const std::vector<platform::SStagedCopy> outcome = batch.Commit();
         for (std::size_t k = 0; k < outcome.size() && k < staged.size(); ++k) {
             if (outcome[k].bDone) {
-                ++copied;
-                bytes += outcome[k].bytes;
+                ++counts.copied;
+                counts.bytes += outcome[k].bytes;
                 names[staged[k].row] = staged[k].copyName;
             } else {
                 notExtracted(staged[k].row, staged[k].fileName,
@@ -448,24 +456,26 @@ int CKestrumCli::OnExtract() {
         staged.clear();
     };
 
-    m_pDatabase->BeginExportRun();
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const int row = rows[i];
         const WString fileName = FileNameOf(row);
         const std::size_t nStagedBefore = batch.StagedCount();
         if (m_pDatabase->ExportTrack(row, destination.c_str())) {
             const WString copyName = SlashPath(m_pDatabase->GetExportedName());
-            if (batch.StagedCount() > nStagedBefore) {
+            if (m_pDatabase->WasAlreadyThere()) {
+                ++counts.alreadyThere;
+                names[row] = copyName;
+            } else if (batch.StagedCount() > nStagedBefore) {
                 staged.push_back(SStaged{row, fileName, copyName});
             } else {
                 // A platform that copies at once: the copy is in place already.
-                ++copied;
+                ++counts.copied;
                 names[row] = copyName;
                 std::error_code sizeError;
                 const std::uintmax_t size = std::filesystem::file_size(
                     folderPath / PathFromUtf8(Utf8FromWide(copyName)), sizeError);
                 if (!sizeError) {
-                    bytes += size;
+                    counts.bytes += size;
                 }
             }
         } else {
@@ -485,7 +495,7 @@ int CKestrumCli::OnExtract() {
             (now - lastDrawn > std::chrono::milliseconds(100) || i + 1 == rows.size())) {
             lastDrawn = now;
             clearProgress();
-            Write(m_err, FormatProgress(i + 1, rows.size(), bytes, elapsed()));
+            Write(m_err, FormatProgress(i + 1, rows.size(), counts.bytes, elapsed()));
             std::fflush(m_err);
         }
     }
@@ -494,8 +504,35 @@ int CKestrumCli::OnExtract() {
     if (m_options.eSelection == ESelection::kPlaylist) {
         bPlaylistWritten = WritePlaylist(folderPath, names);
     }
-    Write(m_err, FormatSummary(copied, rows.size(), bytes, folder, elapsed()) + "\n");
-    return copied == rows.size() && bPlaylistWritten ? kExitOk : kExitSomeFailed;
+    Write(m_err, FormatSummary(counts, folder, elapsed()) + "\n");
+    return counts.copied + counts.alreadyThere == rows.size() && bPlaylistWritten
+               ? kExitOk
+               : kExitSomeFailed;
+}
+
+bool CKestrumCli::FitsFreeSpace(const std::vector<int>& rows, const WString& destination,
+                                const std::string& folder) {
+    std::uint64_t needed = 0;
+    std::size_t songs = 0;
+    for (const int row : rows) {
+        if (const std::uint64_t bytes = m_pDatabase->SpaceNeeded(row, destination.c_str());
+            bytes > 0) {
+            needed += bytes;
+            ++songs;
+        }
+    }
+    std::uint64_t freeToCaller = 0;
+    std::uint64_t total = 0;
+    // Where the space cannot be asked, the copies themselves will tell.
+    if (songs == 0 || !platform::Platform().GetDiskSpace(destination.c_str(), freeToCaller, total) ||
+        needed <= freeToCaller) {
+        return true;
+    }
+    Write(m_err, "kestrum-cli: the " + std::to_string(songs) +
+                     (songs == 1 ? " song needs " : " songs need ") + FormatMegabytes(needed) +
+                     ", but " + folder + " has only " + FormatMegabytes(freeToCaller) +
+                     " free; nothing was copied (--anyway copies as many as fit)\n");
+    return false;
 }
 
 void WriteUsage(std::FILE* err, const std::string& reason) {

@@ -117,13 +117,17 @@ std::string FormatTenths(double value) {
 
 }  // namespace
 
-std::string FormatSummary(std::size_t copied, std::size_t chosen, std::uint64_t bytes,
-                          const std::string& folder, double seconds) {
-    std::string line = "Extracted " + std::to_string(copied) + " of " + std::to_string(chosen) +
-                       (chosen == 1 ? " song (" : " songs (") + FormatMegabytes(bytes) + ") to " +
-                       folder + " in " + FormatTenths(seconds) + " s";
-    if (copied < chosen) {
-        line += "; " + std::to_string(chosen - copied) + " failed";
+std::string FormatSummary(const SRunCounts& counts, const std::string& folder, double seconds) {
+    std::string line = "Extracted " + std::to_string(counts.copied) + " of " +
+                       std::to_string(counts.chosen) + (counts.chosen == 1 ? " song (" : " songs (") +
+                       FormatMegabytes(counts.bytes) + ") to " + folder + " in " +
+                       FormatTenths(seconds) + " s";
+    if (counts.alreadyThere > 0) {
+        line += "; " + std::to_string(counts.alreadyThere) + " already there";
+    }
+    const std::size_t done = counts.copied + counts.alreadyThere;
+    if (done < counts.chosen) {
+        line += "; " + std::to_string(counts.chosen - done) + " failed";
     }
     return line;
 }

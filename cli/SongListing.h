@@ -42,10 +42,17 @@ std::string FormatPlaylistEntry(std::uint32_t lengthMs, WStringView artist, WStr
 // "512.3 MB" (megabytes of 2^20 bytes, one decimal).
 std::string FormatMegabytes(std::uint64_t bytes);
 
+// What an extract run did with the songs it was given.
+struct SRunCounts {
+    std::size_t chosen = 0;
+    std::size_t copied = 0;        // copied now
+    std::size_t alreadyThere = 0;  // found in the folder with the same bytes, not copied again
+    std::uint64_t bytes = 0;       // of the copies made now
+};
+
 // The closing line of an extract run, without line feed:
-// "Extracted 118 of 123 songs (512.3 MB) to /x in 3.2 s; 5 failed".
-std::string FormatSummary(std::size_t copied, std::size_t chosen, std::uint64_t bytes,
-                          const std::string& folder, double seconds);
+// "Extracted 116 of 123 songs (512.3 MB) to /x in 3.2 s; 2 already there; 5 failed".
+std::string FormatSummary(const SRunCounts& counts, const std::string& folder, double seconds);
 
 // A progress line for a terminal, without line feed: songs done of total, a bar, the
 // megabytes copied and the rate.

@@ -84,6 +84,12 @@ private:
     platform::FileHandle m_hFile;
 };
 
+// The size of the file at path; false when it cannot be opened or asked.
+bool FileSizeOf(const WChar* pszPath, std::uint64_t& size) {
+    const CReadFile file(pszPath);
+    return file.Get() != nullptr && platform::Platform().GetFileSize(file.Get(), size);
+}
+
 // True when both files can be read whole and hold the same bytes. Any doubt (a read that fails,
 // a file that changes size) says no: the song is then copied under another name, never lost.
 bool SameContent(const WChar* pszSource, const WChar* pszTarget) {
@@ -397,6 +403,7 @@ bool CSongDatabase::EnterTrack(std::size_t track) {
         const auto stored = Image().subspan(track + kOffFileType).first<kFileTypeLength>();
         std::copy(stored.begin(), stored.end(), file.type.begin());
         file.bHasType = true;
+        file.dwFileSize = TrackField(track, kOffFileSize);
     }
     return ReadTrackFields(Advance(track, ImageU32(track + kOffHeaderLength)),
                            ImageU32(track + kOffDataObjectCount));
@@ -748,6 +755,47 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
     m_runNames.insert(std::move(key));
     m_strExportedName = std::move(name);
     m_eExportFailure = EExportFailure::kNone;
+    return true;
+}
+
+std::uint64_t CSongDatabase::SpaceNeeded(int index, const WChar* pszFolder) {
+    constexpr std::uint64_t kCluster = 4096;
+    WString location;
+    WChar szSource[kMaxPath] = {};
+    if (!ReadLocation(index, location) || exportname::LocationLeavesPlayer(location) ||
+        !FormSourcePath(location, szSource)) {
+        return 0;
+    }
+    std::uint64_t size = m_trackFiles[static_cast<std::size_t>(index)].dwFileSize;
+    if (size == 0 && !FileSizeOf(szSource, size)) {
+        return 0;
+    }
+    const WString folder = pszFolder != nullptr ? WString(pszFolder) : WString();
+    WString name;
+    std::uint64_t there = 0;
+    if (FirstName(index, folder, name) &&
+        platform::Platform().QueryPath((folder + name).c_str()) == platform::EPathState::kFile &&
+        FileSizeOf((folder + name).c_str(), there) && there == size) {
+        return 0;
+    }
+    return (size + kCluster - 1) / kCluster * kCluster;
+}
+
+// The name a copy of track index into folder gets when nothing stands in its way.
+bool CSongDatabase::FirstName(int index, const WString& folder, WString& name) {
+    if (!m_nameRule.IsPlain()) {
+        exportname::SNameParts parts;
+        const std::size_t room = folder.size() < kMaxPath - 1 ? kMaxPath - 1 - folder.size() : 0;
+        return FormSafeParts(index, m_nameRule.strTemplate, parts) &&
+               exportname::FitName(parts, u"", room, name);
+    }
+    WString title;
+    WString suffix;
+    if (!FormNameParts(index, title, suffix)) {
+        return false;
+    }
+    exportname::MakeStorable(title, suffix, NameRulesOf(folder));
+    name = title + suffix;
     return true;
 }
 

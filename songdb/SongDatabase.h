@@ -111,6 +111,13 @@ public:
     // numbering included. Safe names separate their folders with '\'.
     const WString& GetExportedName() const { return m_strExportedName; }
 
+    // The room a copy of track index into folder would take: its file's size (as the catalogue
+    // records it, else as the player's file has it) rounded up to whole 4 KB clusters, or 0
+    // when the folder already holds a file of that size under the name the copy would get
+    // (ExportTrack compares the bytes; this only estimates, before a run). 0 when the track
+    // has no file to copy.
+    std::uint64_t SpaceNeeded(int index, const WChar* pszFolder);
+
     // The fields of walked track index a template can name: title, artist and album as the
     // song table holds them, the others from the track's record. False for no walked track.
     bool GetTrackTags(int index, exportname::STrackTags& tags) const;
@@ -166,6 +173,7 @@ private:
     bool ChooseName(const SExportTarget& target, const CandidateName& candidate, WString& name,
                     WString& key);
     platform::ENameRules NameRulesOf(const WString& folder);
+    bool FirstName(int index, const WString& folder, WString& name);
     bool MakeFolders(const WString& folder, const WString& relative);
     std::uint32_t TrackField(std::size_t track, std::size_t offset) const;
     WString TrackString(std::size_t track, std::uint32_t type) const;
@@ -214,6 +222,7 @@ private:
         bool bHasLocation = false;
         bool bHasType = false;
         std::array<std::uint8_t, 4> type{};
+        std::uint32_t dwFileSize = 0;  // as the record gives it; 0 when it does not
     };
     std::vector<STrackFile> m_trackFiles;
     WString m_strLocations;

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "KestrumVersion.h"
+#include "cli/KestrumCli.h"
+#include "platform/ForwardingPlatform.h"
 #include "platform/Text.h"
 #include "tools/ItunesDbWriter.h"
 
@@ -382,6 +384,88 @@ TEST_F(CliEndToEnd, ExtractReportsEveryFailureAndTheTruth) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back().substr(0, 28), "Extracted 5 of 8 songs (0.0 ");
     EXPECT_EQ(lines.back().substr(lines.back().size() - 10), "; 3 failed");
+}
+
+// A file of the user's that has a song's name survives; a second run of the same extract finds
+// every song at the name the first gave it and copies nothing. Names that differ only in the case
+// of a letter beyond ASCII are one name, as on Windows.
+TEST_F(CliEndToEnd, SecondExtractCopiesNothingAndReplacesNothing) {
+    const fs::path root = MakePlayer("player", {Song("Intro", "", "", "AAAA.mp3"),
+                                                Song("Intro", "", "", "BBBB.mp3"),
+                                                Song("école", "", "", "CCCC.mp3"),
+                                                Song("ÉCOLE", "", "", "DDDD.mp3")});
+    const fs::path out = m_dir / "out";
+    const std::vector<std::uint8_t> mine = {'m', 'i', 'n', 'e'};
+    WriteBytes(out / "Intro.MP3", mine);
+    const std::string args =
+        "extract --all --to " + Quote(out.string()) + " --root " + Quote(root.string());
+    const std::vector<std::pair<std::string, std::size_t>> expected = {
+        {"Intro (2).MP3", 0}, {"Intro (3).MP3", 1}, {"école.MP3", 2}, {"ÉCOLE (2).MP3", 3}};
+    for (const char* summary : {"Extracted 4 of 4 songs (", "Extracted 0 of 4 songs ("}) {
+        const SRun run = Run(args);
+        EXPECT_EQ(run.nStatus, 0) << run.err;
+        EXPECT_EQ(run.err.substr(0, std::string(summary).size()), summary) << run.err;
+        EXPECT_EQ(ReadBytes(out / "Intro.MP3"), mine);
+        for (const auto& [name, index] : expected) {
+            EXPECT_EQ(ReadBytes(out / name), SongBytes(index)) << name;
+        }
+        EXPECT_EQ(static_cast<std::size_t>(std::distance(fs::directory_iterator(out), {})), 5u);
+    }
+    EXPECT_NE(Run(args).err.find("; 4 already there\n"), std::string::npos);
+}
+
+// Reports a destination with little room left, whatever the disk has.
+class CSmallDisk : public platform::CForwardingPlatform {
+public:
+    explicit CSmallDisk(std::uint64_t freeBytes)
+        : CForwardingPlatform(platform::NativePlatform()), m_freeBytes(freeBytes) {}
+    bool GetDiskSpace(const WChar*, std::uint64_t& freeToCaller, std::uint64_t& total) override {
+        freeToCaller = m_freeBytes;
+        total = m_freeBytes * 10;
+        return true;
+    }
+
+private:
+    std::uint64_t m_freeBytes;
+};
+
+// Songs that need more room than the destination has free are refused before any is copied;
+// the songs already there do not count, and --anyway copies regardless.
+TEST_F(CliEndToEnd, SongsThatDoNotFitAreRefusedBeforeCopying) {
+    const fs::path root = MakePlayer("player", {Song("One", "", "", "AAAA.mp3"),
+                                                Song("Two", "", "", "BBBB.mp3"),
+                                                Song("Three", "", "", "CCCC.mp3")});
+    const fs::path out = m_dir / "out";
+    fs::create_directories(out);
+    // Each song takes one 4 KB cluster: two fit, three do not.
+    CSmallDisk disk(8192);
+    platform::InstallPlatform(&disk);
+    const auto extract = [&](const std::vector<std::string>& more, std::string& err) {
+        std::vector<std::string> args = {"extract", "--all", "--to", out.string(), "--root",
+                                         root.string()};
+        args.insert(args.end(), more.begin(), more.end());
+        std::FILE* pErr = std::tmpfile();
+        const int status = cli::RunKestrumCli(args, stdout, pErr);
+        std::rewind(pErr);
+        err.clear();
+        for (int ch = std::fgetc(pErr); ch != EOF; ch = std::fgetc(pErr)) {
+            err.push_back(static_cast<char>(ch));
+        }
+        std::fclose(pErr);
+        return status;
+    };
+    std::string err;
+    EXPECT_EQ(extract({}, err), 1);
+    EXPECT_EQ(err.substr(0, err.find(',')), "kestrum-cli: the 3 songs need 0.0 MB") << err;
+    EXPECT_TRUE(fs::is_empty(out));
+    WriteBytes(out / "One.MP3", SongBytes(0));
+    EXPECT_EQ(extract({}, err), 0) << err;
+    fs::remove(out / "Two.MP3");
+    fs::remove(out / "Three.MP3");
+    fs::remove(out / "One.MP3");
+    EXPECT_EQ(extract({"--anyway"}, err), 0) << err;
+    EXPECT_EQ(ReadBytes(out / "Three.MP3"), SongBytes(2));
+    platform::InstallPlatform(nullptr);
 }
 
 TEST_F(CliEndToEnd, RealSamplesListAsExpected) {

@@ -18,11 +18,13 @@ TEST(SongListing, EscapesSeparatorsSoEveryRowIsOneLine) {
 }
 
 TEST(SongListing, SummaryTellsCopiedChosenAndFailed) {
-    EXPECT_EQ(cli::FormatSummary(118, 123, 537184665, "/x", 3.21),
-              "Extracted 118 of 123 songs (512.3 MB) to /x in 3.2 s; 5 failed");
-    EXPECT_EQ(cli::FormatSummary(2, 2, 0, "/out", 0.0),
+    EXPECT_EQ(cli::FormatSummary({123, 116, 2, 537184665}, "/x", 3.21),
+              "Extracted 116 of 123 songs (512.3 MB) to /x in 3.2 s; 2 already there; 5 failed");
+    EXPECT_EQ(cli::FormatSummary({2, 2, 0, 0}, "/out", 0.0),
               "Extracted 2 of 2 songs (0.0 MB) to /out in 0.0 s");
-    EXPECT_EQ(cli::FormatSummary(0, 1, 0, "/o", 0.04),
+    EXPECT_EQ(cli::FormatSummary({2, 0, 2, 0}, "/out", 0.0),
+              "Extracted 0 of 2 songs (0.0 MB) to /out in 0.0 s; 2 already there");
+    EXPECT_EQ(cli::FormatSummary({1, 0, 0, 0}, "/o", 0.04),
               "Extracted 0 of 1 song (0.0 MB) to /o in 0.0 s; 1 failed");
     EXPECT_EQ(cli::FormatMegabytes(1048576), "1.0 MB");
     EXPECT_EQ(cli::FormatMegabytes(52428), "0.0 MB");
