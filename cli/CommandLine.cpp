@@ -343,7 +343,6 @@ bool CheckExtract(SParse& parse, const std::vector<std::string>& arguments) {
     return true;
 }
 
-
 const SCommand kCommands[] = {
     {"list", ECommand::kList, CheckList},
     {"playlists", ECommand::kPlaylists, CheckPlaylists},

@@ -505,9 +505,8 @@ int CKestrumCli::OnExtract() {
         bPlaylistWritten = WritePlaylist(folderPath, names);
     }
     Write(m_err, FormatSummary(counts, folder, elapsed()) + "\n");
-    return counts.copied + counts.alreadyThere == rows.size() && bPlaylistWritten
-               ? kExitOk
-               : kExitSomeFailed;
+    return counts.copied + counts.alreadyThere == rows.size() && bPlaylistWritten ? kExitOk
+                                                                                  : kExitSomeFailed;
 }
 
 bool CKestrumCli::FitsFreeSpace(const std::vector<int>& rows, const WString& destination,
@@ -524,7 +523,8 @@ bool CKestrumCli::FitsFreeSpace(const std::vector<int>& rows, const WString& des
     std::uint64_t freeToCaller = 0;
     std::uint64_t total = 0;
     // Where the space cannot be asked, the copies themselves will tell.
-    if (songs == 0 || !platform::Platform().GetDiskSpace(destination.c_str(), freeToCaller, total) ||
+    if (songs == 0 ||
+        !platform::Platform().GetDiskSpace(destination.c_str(), freeToCaller, total) ||
         needed <= freeToCaller) {
         return true;
     }

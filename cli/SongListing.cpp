@@ -118,10 +118,10 @@ std::string FormatTenths(double value) {
 }  // namespace
 
 std::string FormatSummary(const SRunCounts& counts, const std::string& folder, double seconds) {
-    std::string line = "Extracted " + std::to_string(counts.copied) + " of " +
-                       std::to_string(counts.chosen) + (counts.chosen == 1 ? " song (" : " songs (") +
-                       FormatMegabytes(counts.bytes) + ") to " + folder + " in " +
-                       FormatTenths(seconds) + " s";
+    std::string line =
+        "Extracted " + std::to_string(counts.copied) + " of " + std::to_string(counts.chosen) +
+        (counts.chosen == 1 ? " song (" : " songs (") + FormatMegabytes(counts.bytes) + ") to " +
+        folder + " in " + FormatTenths(seconds) + " s";
     if (counts.alreadyThere > 0) {
         line += "; " + std::to_string(counts.alreadyThere) + " already there";
     }

@@ -70,7 +70,8 @@ bool ReadChunk(platform::FileHandle file, std::vector<std::uint8_t>& buffer, std
 // A file opened for reading, closed when this ends.
 class CReadFile {
 public:
-    explicit CReadFile(const WChar* pszPath) : m_hFile(platform::Platform().OpenFileForRead(pszPath)) {}
+    explicit CReadFile(const WChar* pszPath)
+        : m_hFile(platform::Platform().OpenFileForRead(pszPath)) {}
     ~CReadFile() {
         if (m_hFile != nullptr) {
             platform::Platform().CloseFile(m_hFile);
@@ -659,8 +660,8 @@ bool CSongDatabase::ExportSafe(int index, const SExportTarget& target, WString& 
     const WString& folder = target.strFolder;
     const std::size_t room = folder.size() < kMaxPath - 1 ? kMaxPath - 1 - folder.size() : 0;
     const auto candidate = [&](unsigned number, WString& formed) {
-        return exportname::FitName(
-            parts, number == 1 ? WString() : exportname::RunNumber(number), room, formed);
+        return exportname::FitName(parts, number == 1 ? WString() : exportname::RunNumber(number),
+                                   room, formed);
     };
     if (!ChooseName(target, candidate, name, key)) {
         m_eExportFailure = EExportFailure::kPathTooLong;

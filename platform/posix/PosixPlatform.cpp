@@ -1,5 +1,6 @@
 // The operating system seam on Linux and other POSIX systems.
 #include <fcntl.h>
+#include <glib.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -17,14 +18,13 @@
 #include <utility>
 #include <vector>
 
-#include <glib.h>
-
 #include "platform/MemorySettings.h"
 #include "platform/Platform.h"
 #include "platform/posix/DriveTable.h"
 #include "platform/posix/ExplorerSetting.h"
 #include "platform/posix/FileCopy.h"
 #include "platform/posix/FolderListings.h"
+#include "platform/posix/MappingGuard.h"
 #include "platform/posix/PathMapper.h"
 
 namespace platform {
@@ -39,14 +39,20 @@ struct ThreadObject {};
 namespace posix {
 namespace {
 
-// A file mapped read-only; unmapped when the image ends.
+// A file mapped read-only; unmapped when the image ends. Guarded while it lives, so that the
+// file shrinking under it leaves zeros to read instead of ending the process.
 class CMappedImage final : public CFileImage {
 public:
     CMappedImage(void* pMapping, std::size_t size)
         : CFileImage(
               std::span<const std::uint8_t>(static_cast<const std::uint8_t*>(pMapping), size)),
-          m_pMapping(pMapping) {}
-    ~CMappedImage() override { munmap(m_pMapping, Bytes().size()); }
+          m_pMapping(pMapping) {
+        GuardMapping(m_pMapping, size);
+    }
+    ~CMappedImage() override {
+        UnguardMapping(m_pMapping);
+        munmap(m_pMapping, Bytes().size());
+    }
     CMappedImage(const CMappedImage&) = delete;
     CMappedImage& operator=(const CMappedImage&) = delete;
 
@@ -153,8 +159,9 @@ public:
 
     // The file is mapped, not copied: a catalogue of tens of megabytes is then read straight
     // from the page cache, without a copy into fresh memory, whose pages cost more to get than
-    // the reading itself. The pages are faulted in at once, so that they stay readable while
-    // the image lives. Where the file cannot be mapped, it is read as any platform reads it.
+    // the reading itself. The pages are faulted in at once; should the file shrink later,
+    // the guard leaves zeros where its bytes were (see MappingGuard.h). Where the file cannot be
+    // mapped, it is read as any platform reads it.
     std::unique_ptr<CFileImage> ReadWholeFile(FileHandle file, std::uint64_t size) override {
         struct stat info {};
         if (file == nullptr || fstat(file->fd, &info) != 0) {

@@ -204,7 +204,8 @@ public:
         const int nLength = static_cast<int>(text.size());
         if (::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE,
                             reinterpret_cast<const wchar_t*>(text.data()), nLength,
-                            reinterpret_cast<wchar_t*>(folded.data()), nLength, nullptr, nullptr, 0) != nLength) {
+                            reinterpret_cast<wchar_t*>(folded.data()), nLength, nullptr, nullptr,
+                            0) != nLength) {
             return IPlatform::FoldCase(text);
         }
         return folded;

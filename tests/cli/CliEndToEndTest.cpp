@@ -365,9 +365,11 @@ TEST_F(CliEndToEnd, ExtractReportsEveryFailureAndTheTruth) {
         Run("extract --all --to " + Quote(out.string()) + " --root " + Quote(root.string()));
     EXPECT_EQ(run.nStatus, 1) << run.err;
     EXPECT_EQ(run.out, "");
-    const std::vector<std::pair<std::string, std::size_t>> copied = {
-        {"Fine.MP3", 0}, {".._up.MP3", 1}, {".._escape.MP3", 2}, {"AC_DC.MP3", 3},
-        {"What?*:.MP3", 5}};
+    const std::vector<std::pair<std::string, std::size_t>> copied = {{"Fine.MP3", 0},
+                                                                     {".._up.MP3", 1},
+                                                                     {".._escape.MP3", 2},
+                                                                     {"AC_DC.MP3", 3},
+                                                                     {"What?*:.MP3", 5}};
     for (const auto& [name, index] : copied) {
         EXPECT_EQ(ReadBytes(out / name), SongBytes(index)) << name;
     }
@@ -390,10 +392,9 @@ TEST_F(CliEndToEnd, ExtractReportsEveryFailureAndTheTruth) {
 // every song at the name the first gave it and copies nothing. Names that differ only in the case
 // of a letter beyond ASCII are one name, as on Windows.
 TEST_F(CliEndToEnd, SecondExtractCopiesNothingAndReplacesNothing) {
-    const fs::path root = MakePlayer("player", {Song("Intro", "", "", "AAAA.mp3"),
-                                                Song("Intro", "", "", "BBBB.mp3"),
-                                                Song("école", "", "", "CCCC.mp3"),
-                                                Song("ÉCOLE", "", "", "DDDD.mp3")});
+    const fs::path root = MakePlayer(
+        "player", {Song("Intro", "", "", "AAAA.mp3"), Song("Intro", "", "", "BBBB.mp3"),
+                   Song("école", "", "", "CCCC.mp3"), Song("ÉCOLE", "", "", "DDDD.mp3")});
     const fs::path out = m_dir / "out";
     const std::vector<std::uint8_t> mine = {'m', 'i', 'n', 'e'};
     WriteBytes(out / "Intro.MP3", mine);
@@ -432,17 +433,17 @@ private:
 // Songs that need more room than the destination has free are refused before any is copied;
 // the songs already there do not count, and --anyway copies regardless.
 TEST_F(CliEndToEnd, SongsThatDoNotFitAreRefusedBeforeCopying) {
-    const fs::path root = MakePlayer("player", {Song("One", "", "", "AAAA.mp3"),
-                                                Song("Two", "", "", "BBBB.mp3"),
-                                                Song("Three", "", "", "CCCC.mp3")});
+    const fs::path root =
+        MakePlayer("player", {Song("One", "", "", "AAAA.mp3"), Song("Two", "", "", "BBBB.mp3"),
+                              Song("Three", "", "", "CCCC.mp3")});
     const fs::path out = m_dir / "out";
     fs::create_directories(out);
     // Each song takes one 4 KB cluster: two fit, three do not.
     CSmallDisk disk(8192);
     platform::InstallPlatform(&disk);
     const auto extract = [&](const std::vector<std::string>& more, std::string& err) {
-        std::vector<std::string> args = {"extract", "--all", "--to", out.string(), "--root",
-                                         root.string()};
+        std::vector<std::string> args = {"extract",    "--all",  "--to",
+                                         out.string(), "--root", root.string()};
         args.insert(args.end(), more.begin(), more.end());
         std::FILE* pErr = std::tmpfile();
         const int status = cli::RunKestrumCli(args, stdout, pErr);

@@ -74,6 +74,28 @@ TEST_F(PosixPlatformTest, ReadsWholeFileThroughDrivePath) {
     m_platform.CloseFile(file);
 }
 
+// A catalogue truncated while its image lives (another program rewriting it, a player pulled):
+// the bytes still there read as before, the rest as zeros, and nothing ends the process.
+TEST_F(PosixPlatformTest, ImageOfAShrunkFileReadsZerosBeyondItsNewEnd) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    std::string content(3 * page + 100, 'x');
+    m_tree.Write("db", content);
+    platform::FileHandle file = m_platform.OpenFileForRead(u"K:\\db");
+    ASSERT_NE(file, nullptr);
+    std::unique_ptr<platform::CFileImage> image = m_platform.ReadWholeFile(file, content.size());
+    m_platform.CloseFile(file);
+    ASSERT_NE(image, nullptr);
+    ASSERT_EQ(truncate(m_tree.Path("db").c_str(), static_cast<off_t>(page + 1)), 0);
+    const std::span<const std::uint8_t> bytes = image->Bytes();
+    std::size_t nonZero = 0;
+    for (const std::uint8_t byte : bytes) {
+        nonZero += byte != 0 ? 1 : 0;
+    }
+    // The page that holds the new end is still the file's; every page after it is gone.
+    EXPECT_EQ(nonZero, page + 1);
+    EXPECT_EQ(bytes[0], 'x');
+}
+
 // An empty SysInfo must pass the probe, which reads it into a block of its size.
 TEST_F(PosixPlatformTest, EmptyFileReadsIntoEmptyBlock) {
     m_tree.Write("iPod_Control/Device/SysInfo", "");

@@ -116,9 +116,8 @@ TEST(ExportTrack, NamesWindowsTrimsToTheSameFileAreNumbered) {
                           Track(u"Tour. /Live", u":a:5", ""), Track(u"Tour/Live?", u":a:6", ""),
                           Track(u"CON", u":a:7", ""), Track(u"...", u":a:8", "")});
     const std::vector<WString> expected = {
-        u"C:\\Out\\Live",        u"C:\\Out\\Live (2)",   u"C:\\Out\\live (3)",
-        u"C:\\Out\\Live..x",     u"C:\\Out\\Tour. _Live", u"C:\\Out\\Tour_Live_",
-        u"C:\\Out\\CON_",        u"C:\\Out\\_"};
+        u"C:\\Out\\Live",        u"C:\\Out\\Live (2)",   u"C:\\Out\\live (3)", u"C:\\Out\\Live..x",
+        u"C:\\Out\\Tour. _Live", u"C:\\Out\\Tour_Live_", u"C:\\Out\\CON_",     u"C:\\Out\\_"};
     player.db->BeginExportRun();
     for (std::size_t i = 0; i < expected.size(); ++i) {
         ASSERT_TRUE(player.db->ExportTrack(static_cast<int>(i), kFolder)) << i;
