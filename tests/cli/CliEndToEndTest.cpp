@@ -430,6 +430,67 @@ private:
     std::uint64_t m_freeBytes;
 };
 
+// Runs kestrum-cli in this process over platform; returns its exit status and standard error.
+int RunInProcess(platform::IPlatform& os, const std::vector<std::string>& args, std::string& err) {
+    platform::InstallPlatform(&os);
+    std::FILE* pErr = std::tmpfile();
+    const int status = cli::RunKestrumCli(args, stdout, pErr);
+    platform::InstallPlatform(nullptr);
+    std::rewind(pErr);
+    err.clear();
+    for (int ch = std::fgetc(pErr); ch != EOF; ch = std::fgetc(pErr)) {
+        err.push_back(static_cast<char>(ch));
+    }
+    std::fclose(pErr);
+    return status;
+}
+
+// Truncates a file at the free-space question, which comes after the catalogue is loaded and
+// walked and before the first copy.
+class CTruncatingDisk : public platform::CForwardingPlatform {
+public:
+    explicit CTruncatingDisk(fs::path file)
+        : CForwardingPlatform(platform::NativePlatform()), m_file(std::move(file)) {}
+    bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
+                      std::uint64_t& total) override {
+        fs::resize_file(m_file, 0);
+        return CForwardingPlatform::GetDiskSpace(path, freeToCaller, total);
+    }
+
+private:
+    fs::path m_file;
+};
+
+// The catalogue emptied by another program while songs are copied: every song still comes off
+// (what the copies need was read with the catalogue), also with names that use its other fields.
+TEST_F(CliEndToEnd, CatalogueTruncatedBeforeTheCopiesLosesNoSong) {
+    std::vector<STrackEntry> songs;
+    for (int i = 0; i < 40; ++i) {
+        songs.push_back(Song(("Song " + std::to_string(i)).c_str(), "Artist", "Album",
+                             ("S" + std::to_string(i) + ".mp3").c_str()));
+    }
+    const fs::path root = MakePlayer("player", songs);
+    for (const char* naming : {"flat", "library"}) {
+        SCOPED_TRACE(naming);
+        MakePlayer("player", songs);
+        const fs::path out = m_dir / naming;
+        CTruncatingDisk disk(root / "iPod_Control" / "iTunes" / "iTunesDB");
+        std::string err;
+        EXPECT_EQ(RunInProcess(disk,
+                               {"extract", "--all", "--name", naming, "--to", out.string(),
+                                "--root", root.string()},
+                               err),
+                  0)
+            << err;
+        std::size_t files = 0;
+        for (const auto& entry : fs::recursive_directory_iterator(out)) {
+            files += entry.is_regular_file() ? 1u : 0u;
+            EXPECT_EQ(entry.path().filename().string().find(".kestrum-"), std::string::npos);
+        }
+        EXPECT_EQ(files, songs.size());
+    }
+}
+
 // Songs that need more room than the destination has free are refused before any is copied;
 // the songs already there do not count, and --anyway copies regardless.
 TEST_F(CliEndToEnd, SongsThatDoNotFitAreRefusedBeforeCopying) {
@@ -466,7 +527,6 @@ TEST_F(CliEndToEnd, SongsThatDoNotFitAreRefusedBeforeCopying) {
     fs::remove(out / "One.MP3");
     EXPECT_EQ(extract({"--anyway"}, err), 0) << err;
     EXPECT_EQ(ReadBytes(out / "Three.MP3"), SongBytes(2));
-    platform::InstallPlatform(nullptr);
 }
 
 TEST_F(CliEndToEnd, RealSamplesListAsExpected) {
