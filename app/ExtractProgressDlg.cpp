@@ -91,8 +91,9 @@ LRESULT CExtractProgressDlg::OnCopyEnded(WPARAM wParam, LPARAM lParam) {
     const auto& items = m_run.Items();
     if (wParam < items.size()) {
         m_progress.SetPos((static_cast<int>(wParam) + 1) * kItemSteps);
-        if (lParam != 0) {
+        if (lParam != kItemFailed) {
             ++m_nCopied;
+            m_nAlreadyThere += lParam == kItemAlreadyThere ? 1 : 0;
             m_songTable.SetCheck(items[wParam].nRow, false);
             if (IExtractObserver* pObserver = ExtractObserver(); pObserver != nullptr) {
                 pObserver->OnCopied(m_nCopied, static_cast<int>(items.size()));

@@ -18,7 +18,9 @@ public:
                         std::function<void(int, int)> onStarted);
 
     BOOL OnInitDialog() override;
+    // Songs now in the folder: copied, or found there already (also counted apart).
     int GetCopied() const { return m_nCopied; }
+    int GetAlreadyThere() const { return m_nAlreadyThere; }
     bool WasCancelled() const { return m_bCancelled; }
 
 protected:
@@ -41,5 +43,6 @@ private:
     std::function<void(int, int)> m_onStarted;
     CProgressCtrl m_progress;
     int m_nCopied = 0;
+    int m_nAlreadyThere = 0;
     bool m_bCancelled = false;
 };

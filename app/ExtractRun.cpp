@@ -132,7 +132,10 @@ void CExtractRun::Work() {
         if (!bCopied && m_bCancel.load()) {
             break;
         }
-        Post(WM_EXTRACT_ENDED, i, bCopied ? 1 : 0);
+        const EItemOutcome eOutcome = !bCopied                       ? kItemFailed
+                                      : m_database.WasAlreadyThere() ? kItemAlreadyThere
+                                                                     : kItemCopied;
+        Post(WM_EXTRACT_ENDED, i, eOutcome);
         os.WaitSignal(m_hAcknowledged);
     }
     Post(WM_EXTRACT_DONE, 0, 0);

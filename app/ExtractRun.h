@@ -14,8 +14,14 @@
 // What the worker posts; wParam is the item's index in the run.
 inline constexpr UINT WM_EXTRACT_STARTED = WM_APP + 1;  // the copy of an item begins
 inline constexpr UINT WM_EXTRACT_BYTES = WM_APP + 2;    // lParam: its bytes copied, per mille
-inline constexpr UINT WM_EXTRACT_ENDED = WM_APP + 3;    // lParam: 1 copied, 0 failed
+inline constexpr UINT WM_EXTRACT_ENDED = WM_APP + 3;    // lParam: an EItemOutcome
 inline constexpr UINT WM_EXTRACT_DONE = WM_APP + 4;     // the worker has stopped
+// How the copy of an item ended.
+enum EItemOutcome : LPARAM {
+    kItemFailed = 0,
+    kItemCopied = 1,
+    kItemAlreadyThere = 2,  // the folder held the song already; nothing was copied
+};
 // Per-mille steps of one item; the progress bar runs over items * kItemSteps.
 inline constexpr int kItemSteps = 1000;
 

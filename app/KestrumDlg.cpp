@@ -371,8 +371,12 @@ void CKestrumDlg::RunExtraction(const WChar* pszFolder) {
             items.push_back(SExtractItem{i, WString(szTitle)});
         }
     }
+    if (!FitFreeSpace(pszFolder, items)) {
+        return;
+    }
     const int nTotal = static_cast<int>(items.size());
     int nCopied = 0;
+    int nAlreadyThere = 0;
     bool bCancelled = false;
     if (nTotal > 0) {
         CExtractRun run(*m_pDatabase, WString(pszFolder), std::move(items));
@@ -391,6 +395,7 @@ void CKestrumDlg::RunExtraction(const WChar* pszFolder) {
         run.Stop();
         SetTrayTip(u"Kestrum");
         nCopied = dlgProgress.GetCopied();
+        nAlreadyThere = dlgProgress.GetAlreadyThere();
         bCancelled = dlgProgress.WasCancelled();
     }
     if (m_bCloseAfterRun) {
@@ -403,11 +408,59 @@ void CKestrumDlg::RunExtraction(const WChar* pszFolder) {
         MessageBox(WideFromAscii(text).c_str());
     } else if (nCopied == 0) {
         MessageBox(u"No songs extracted");
-    } else if (nCopied == nTotal) {
+    } else if (nCopied == nTotal && nAlreadyThere == 0) {
         MessageBox(u"All songs extracted");
+    } else if (nCopied == nTotal) {
+        const std::string text = "All songs extracted (" + std::to_string(nAlreadyThere) +
+                                 (nAlreadyThere == 1 ? " was" : " were") + " already there)";
+        MessageBox(WideFromAscii(text).c_str());
     } else {
         MessageBox(u"Some songs could not be extracted: they are still ticked");
     }
+}
+
+bool CKestrumDlg::FitFreeSpace(const WChar* pszFolder, std::vector<SExtractItem>& items) {
+    // The names an earlier run gave are free again, as they will be for the run to come.
+    m_pDatabase->BeginExportRun();
+    std::vector<std::uint64_t> needed;
+    std::uint64_t total = 0;
+    int nSongs = 0;
+    for (const SExtractItem& item : items) {
+        needed.push_back(m_pDatabase->SpaceNeeded(item.nRow, pszFolder));
+        total += needed.back();
+        nSongs += needed.back() > 0 ? 1 : 0;
+    }
+    std::uint64_t freeToCaller = 0;
+    std::uint64_t diskSize = 0;
+    // Where the space cannot be asked, the copies themselves will tell.
+    if (nSongs == 0 || !platform::Platform().GetDiskSpace(pszFolder, freeToCaller, diskSize) ||
+        total <= freeToCaller) {
+        return true;
+    }
+    // Tenths of megabytes: what is needed rounded up, what is free rounded down.
+    const auto tenths = [](std::uint64_t bytes, bool bUp) {
+        constexpr std::uint64_t kTenth = (std::uint64_t{1} << 20) / 10;
+        const std::uint64_t n = bUp ? (bytes + kTenth - 1) / kTenth : bytes / kTenth;
+        return std::to_string(n / 10) + "." + std::to_string(n % 10);
+    };
+    const std::string text = "The " + std::to_string(nSongs) +
+                             (nSongs == 1 ? " song needs " : " songs need ") + tenths(total, true) +
+                             " MB, but the destination has only " + tenths(freeToCaller, false) +
+                             " MB free. Extract as many as fit?";
+    if (MessageBox(WideFromAscii(text).c_str(), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return false;
+    }
+    // In row order, each song that still fits; the others stay ticked for another folder.
+    std::vector<SExtractItem> fitting;
+    std::uint64_t used = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (needed[i] <= freeToCaller - used) {
+            used += needed[i];
+            fitting.push_back(std::move(items[i]));
+        }
+    }
+    items = std::move(fitting);
+    return true;
 }
 
 void CKestrumDlg::OnCheckAllNone() {

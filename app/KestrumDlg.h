@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
+#include "app/ExtractRun.h"
 #include "app/ListSongTable.h"
 #include "app/SongTableMirror.h"
 #include "platform/Platform.h"
@@ -79,6 +81,9 @@ private:
     // Copies the ticked rows into pszFolder on a worker thread behind the progress dialog, then
     // tells the user how it went.
     void RunExtraction(const WChar* pszFolder);
+    // Keeps the items that fit the folder's free space, in row order, when they do not all fit
+    // and the user agrees; false when the user would rather extract nothing.
+    bool FitFreeSpace(const WChar* pszFolder, std::vector<SExtractItem>& items);
     // The notification-area tip: "Kestrum: N of M" during a run, "Kestrum" otherwise.
     void SetTrayTip(const WChar* pszTip);
     void ShowProgressAgain();

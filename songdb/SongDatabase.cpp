@@ -91,6 +91,14 @@ bool FileSizeOf(const WChar* pszPath, std::uint64_t& size) {
     return file.Get() != nullptr && platform::Platform().GetFileSize(file.Get(), size);
 }
 
+// True when both files can be asked their size and have the same.
+bool SameSize(const WChar* pszSource, const WChar* pszTarget) {
+    std::uint64_t sourceSize = 0;
+    std::uint64_t targetSize = 0;
+    return FileSizeOf(pszSource, sourceSize) && FileSizeOf(pszTarget, targetSize) &&
+           sourceSize == targetSize;
+}
+
 // True when both files can be read whole and hold the same bytes. Any doubt (a read that fails,
 // a file that changes size) says no: the song is then copied under another name, never lost.
 bool SameContent(const WChar* pszSource, const WChar* pszTarget) {
@@ -624,10 +632,24 @@ platform::ENameRules CSongDatabase::NameRulesOf(const WString& folder) {
     return m_eFolderRules;
 }
 
-// The title and type, made storable in the folder; within one run a name already given gets
-// " (n)".
-bool CSongDatabase::ExportPlain(int index, const SExportTarget& target, WString& name,
-                                WString& key) {
+// The names a copy of track index into folder may take, in the order a run tries them: the title
+// and type made storable there, or a safe name from the rule's template shortened in its title
+// part to fit the path, then the same with " (2)", " (3)"... False (with the failure) when the
+// track has no name at all; with safe names, parts receives the folders the name needs.
+bool CSongDatabase::MakeCandidates(int index, const WString& folder, CandidateName& candidate,
+                                   exportname::SNameParts& parts) {
+    if (!m_nameRule.IsPlain()) {
+        if (!FormSafeParts(index, m_nameRule.strTemplate, parts)) {
+            m_eExportFailure = EExportFailure::kNoTrack;
+            return false;
+        }
+        const std::size_t room = folder.size() < kMaxPath - 1 ? kMaxPath - 1 - folder.size() : 0;
+        candidate = [parts, room](unsigned number, WString& formed) {
+            return exportname::FitName(
+                parts, number == 1 ? WString() : exportname::RunNumber(number), room, formed);
+        };
+        return true;
+    }
     WString title;
     WString suffix;
     if (!FormNameParts(index, title, suffix)) {
@@ -636,41 +658,13 @@ bool CSongDatabase::ExportPlain(int index, const SExportTarget& target, WString&
     }
     // With no separator left and no name of dots alone, the name stays in the folder (a "C:" at
     // its start is only two characters of it, after the folder's own path).
-    exportname::MakeStorable(title, suffix, NameRulesOf(target.strFolder));
-    const auto candidate = [&](unsigned number, WString& formed) {
+    exportname::MakeStorable(title, suffix, NameRulesOf(folder));
+    parts = exportname::SNameParts{};
+    candidate = [title, suffix, room = kMaxPath - std::min(folder.size(), kMaxPath)](
+                    unsigned number, WString& formed) {
         formed = number == 1 ? title + suffix : exportname::NumberedName(title, suffix, number);
-        return target.strFolder.size() + formed.size() < kMaxPath;
+        return formed.size() < room;
     };
-    if (!ChooseName(target, candidate, name, key)) {
-        m_eExportFailure = EExportFailure::kPathTooLong;
-        return false;
-    }
-    return true;
-}
-
-// A safe name from the rule's template, shortened in its title part to fit the path; the
-// folders it names are made.
-bool CSongDatabase::ExportSafe(int index, const SExportTarget& target, WString& name,
-                               WString& key) {
-    exportname::SNameParts parts;
-    if (!FormSafeParts(index, m_nameRule.strTemplate, parts)) {
-        m_eExportFailure = EExportFailure::kNoTrack;
-        return false;
-    }
-    const WString& folder = target.strFolder;
-    const std::size_t room = folder.size() < kMaxPath - 1 ? kMaxPath - 1 - folder.size() : 0;
-    const auto candidate = [&](unsigned number, WString& formed) {
-        return exportname::FitName(parts, number == 1 ? WString() : exportname::RunNumber(number),
-                                   room, formed);
-    };
-    if (!ChooseName(target, candidate, name, key)) {
-        m_eExportFailure = EExportFailure::kPathTooLong;
-        return false;
-    }
-    if (!m_bAlreadyThere && !MakeFolders(folder, parts.strFolders)) {
-        m_eExportFailure = EExportFailure::kNoFolder;
-        return false;
-    }
     return true;
 }
 
@@ -679,7 +673,7 @@ bool CSongDatabase::ExportSafe(int index, const SExportTarget& target, WString& 
 // the song already there; the first free one takes the copy. A name holding anything else is
 // never touched. False when the names run out of room.
 bool CSongDatabase::ChooseName(const SExportTarget& target, const CandidateName& candidate,
-                               WString& name, WString& key) {
+                               ECompare eCompare, WString& name, WString& key) {
     platform::IPlatform& os = platform::Platform();
     for (unsigned number = 1; number <= kMaxRunNumber; ++number) {
         if (!candidate(number, name)) {
@@ -694,7 +688,9 @@ bool CSongDatabase::ChooseName(const SExportTarget& target, const CandidateName&
         if (eState == platform::EPathState::kAbsent) {
             return true;
         }
-        if (eState == platform::EPathState::kFile && SameContent(target.pszSource, path.c_str())) {
+        if (eState == platform::EPathState::kFile &&
+            (eCompare == ECompare::kBytes ? SameContent(target.pszSource, path.c_str())
+                                          : SameSize(target.pszSource, path.c_str()))) {
             m_bAlreadyThere = true;
             return true;
         }
@@ -736,13 +732,18 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
         return fail(EExportFailure::kPathTooLong);
     }
     const SExportTarget target{pszFolder != nullptr ? WString(pszFolder) : WString(), szSource};
+    CandidateName candidate;
+    exportname::SNameParts parts;
+    if (!MakeCandidates(index, target.strFolder, candidate, parts)) {
+        return false;
+    }
     WString name;
     WString key;
-    const bool bNamed = m_nameRule.IsPlain() ? ExportPlain(index, target, name, key)
-                                             : ExportSafe(index, target, name, key);
-    if (!bNamed) {
-        m_bAlreadyThere = false;
-        return false;
+    if (!ChooseName(target, candidate, ECompare::kBytes, name, key)) {
+        return fail(EExportFailure::kPathTooLong);
+    }
+    if (!m_bAlreadyThere && !MakeFolders(target.strFolder, parts.strFolders)) {
+        return fail(EExportFailure::kNoFolder);
     }
     if (!m_bAlreadyThere) {
         WChar szTarget[kMaxPath] = {};
@@ -771,33 +772,18 @@ std::uint64_t CSongDatabase::SpaceNeeded(int index, const WChar* pszFolder) {
     if (size == 0 && !FileSizeOf(szSource, size)) {
         return 0;
     }
-    const WString folder = pszFolder != nullptr ? WString(pszFolder) : WString();
+    // The names the export would try, with sizes for bytes: cheap enough for every song of a
+    // large run, and right but for a file of the same size and other bytes.
+    const SExportTarget target{pszFolder != nullptr ? WString(pszFolder) : WString(), szSource};
+    CandidateName candidate;
+    exportname::SNameParts parts;
     WString name;
-    std::uint64_t there = 0;
-    if (FirstName(index, folder, name) &&
-        platform::Platform().QueryPath((folder + name).c_str()) == platform::EPathState::kFile &&
-        FileSizeOf((folder + name).c_str(), there) && there == size) {
-        return 0;
-    }
-    return (size + kCluster - 1) / kCluster * kCluster;
-}
-
-// The name a copy of track index into folder gets when nothing stands in its way.
-bool CSongDatabase::FirstName(int index, const WString& folder, WString& name) {
-    if (!m_nameRule.IsPlain()) {
-        exportname::SNameParts parts;
-        const std::size_t room = folder.size() < kMaxPath - 1 ? kMaxPath - 1 - folder.size() : 0;
-        return FormSafeParts(index, m_nameRule.strTemplate, parts) &&
-               exportname::FitName(parts, u"", room, name);
-    }
-    WString title;
-    WString suffix;
-    if (!FormNameParts(index, title, suffix)) {
-        return false;
-    }
-    exportname::MakeStorable(title, suffix, NameRulesOf(folder));
-    name = title + suffix;
-    return true;
+    WString key;
+    const bool bThere = MakeCandidates(index, target.strFolder, candidate, parts) &&
+                        ChooseName(target, candidate, ECompare::kSize, name, key) &&
+                        m_bAlreadyThere;
+    m_bAlreadyThere = false;
+    return bThere ? 0 : (size + kCluster - 1) / kCluster * kCluster;
 }
 
 bool CSongDatabase::MatchPrefix(const WChar* pszPattern, WChar* pszText, int n) {

@@ -168,12 +168,13 @@ private:
     };
     // The song's name number n in a run (1: the name itself); false when it has no room.
     using CandidateName = std::function<bool(unsigned, WString&)>;
-    bool ExportPlain(int index, const SExportTarget& target, WString& name, WString& key);
-    bool ExportSafe(int index, const SExportTarget& target, WString& name, WString& key);
-    bool ChooseName(const SExportTarget& target, const CandidateName& candidate, WString& name,
-                    WString& key);
+    // How a name that holds a file is told to hold the song already.
+    enum class ECompare { kBytes, kSize };
+    bool MakeCandidates(int index, const WString& folder, CandidateName& candidate,
+                        exportname::SNameParts& parts);
+    bool ChooseName(const SExportTarget& target, const CandidateName& candidate, ECompare eCompare,
+                    WString& name, WString& key);
     platform::ENameRules NameRulesOf(const WString& folder);
-    bool FirstName(int index, const WString& folder, WString& name);
     bool MakeFolders(const WString& folder, const WString& relative);
     std::uint32_t TrackField(std::size_t track, std::size_t offset) const;
     WString TrackString(std::size_t track, std::uint32_t type) const;

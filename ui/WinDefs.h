@@ -134,6 +134,8 @@ inline constexpr int IDNO = 7;
 
 // Message boxes.
 inline constexpr UINT MB_OK = 0x0000;
+inline constexpr UINT MB_OKCANCEL = 0x0001;
+inline constexpr UINT MB_YESNO = 0x0004;
 inline constexpr UINT MB_ICONHAND = 0x0010;
 inline constexpr UINT MB_ICONERROR = 0x0010;
 inline constexpr UINT MB_ICONQUESTION = 0x0020;

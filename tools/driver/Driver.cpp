@@ -282,6 +282,20 @@ void CDriver::PrintExplorer() {
     Print(std::string("explorer show-hidden=") + (value == 1 ? "true" : "false"));
 }
 
+// "FILE TEXT": FILE (and its folders) made anew, holding TEXT and a line feed.
+bool CDriver::WriteFile(const std::string& arg) {
+    const std::size_t space = arg.find(' ');
+    if (space == std::string::npos || space == 0) {
+        return false;
+    }
+    const fs::path path = fs::u8path(Absolute(arg.substr(0, space)));
+    std::error_code error;
+    fs::create_directories(path.parent_path(), error);
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << arg.substr(space + 1) << '\n';
+    return static_cast<bool>(file);
+}
+
 void CDriver::ListFiles(const std::string& path) {
     std::error_code error;
     const fs::path folder = fs::u8path(Absolute(path));
@@ -452,6 +466,14 @@ const std::vector<CDriver::SVerb>& CDriver::Verbs() {
              d.ListFiles(a.arg);
              return E::kDone;
          }},
+        {"write", "", "write FILE TEXT", false,
+         [](CDriver& d, const SArgs& a) { return DoneIf(d.WriteFile(a.arg)); }},
+        {"truncate", "", "truncate FILE", false,
+         [](CDriver& d, const SArgs& a) {
+             std::error_code error;
+             fs::resize_file(fs::u8path(d.Absolute(a.arg)), 0, error);
+             return DoneIf(!error);
+         }},
         {"wait", "", "wait MILLISECONDS", false,
          [](CDriver& d, const SArgs& a) { return d.OnWait(a.arg); }},
         {"answer", "", "answer ok|cancel|NUMBER", false,
@@ -567,17 +589,19 @@ CDriver::EOutcome CDriver::OnDisk(const std::string& arg) {
     std::istringstream words(arg);
     std::string drive, freeText, totalText;
     words >> drive >> freeText >> totalText;
+    // A drive letter, or a folder (the disk of a destination, say).
     WChar letter = 0;
-    long long freeBytes = 0;
-    long long totalBytes = 0;
-    if (!ParseLetter(drive, letter)) {
+    if (!ParseLetter(drive, letter) && drive.size() < 2) {
         return EOutcome::kMalformed;
     }
+    const WString key = letter != 0 ? WString(1, letter) : WideFromUtf8(Absolute(drive));
+    long long freeBytes = 0;
+    long long totalBytes = 0;
     if (freeText == "fail") {
-        m_platform.SetDiskSpaceFails(letter);
+        m_platform.SetDiskSpaceFails(key);
     } else if (ParseNumber(freeText, freeBytes) && ParseNumber(totalText, totalBytes) &&
                freeBytes >= 0 && totalBytes >= 0) {
-        m_platform.SetDiskSpace(letter, static_cast<std::uint64_t>(freeBytes),
+        m_platform.SetDiskSpace(key, static_cast<std::uint64_t>(freeBytes),
                                 static_cast<std::uint64_t>(totalBytes));
     } else {
         return EOutcome::kMalformed;

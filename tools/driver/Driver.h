@@ -80,6 +80,7 @@ private:
     void ShowExtractOptions();
     bool OnOptions();
     void PrintExplorer();
+    bool WriteFile(const std::string& arg);
     void ListFiles(const std::string& path);
     std::string Absolute(const std::string& path) const;
     std::string Relative(const std::string& path) const;

@@ -15,21 +15,34 @@ CScriptedPlatform::CScriptedPlatform(platform::IPlatform& native, std::function<
 namespace {
 // Set on the threads started through StartThread: only they take part in the virtual clock.
 thread_local bool t_bScriptedThread = false;
-
-WChar UpperLetter(WChar letter) {
-    return letter >= u'a' && letter <= u'z' ? static_cast<WChar>(letter - 0x20) : letter;
-}
 }  // namespace
 
-void CScriptedPlatform::SetDiskSpace(WChar letter, std::uint64_t freeToCaller,
-                                     std::uint64_t total) {
-    const std::lock_guard lock(m_mutex);
-    m_disks[UpperLetter(letter)] = SDisk{false, freeToCaller, total};
+namespace {
+
+// A drive letter in capitals; a folder with '\\' for '/', ASCII capitals and no separator at
+// its end, so that the program's Windows-form paths meet the script's.
+WString DiskKey(WStringView where) {
+    WString key(where);
+    for (WChar& ch : key) {
+        ch = ch == u'/' ? u'\\' : (ch >= u'a' && ch <= u'z' ? static_cast<WChar>(ch - 0x20) : ch);
+    }
+    while (key.size() > 1 && key.back() == u'\\') {
+        key.pop_back();
+    }
+    return key;
 }
 
-void CScriptedPlatform::SetDiskSpaceFails(WChar letter) {
+}  // namespace
+
+void CScriptedPlatform::SetDiskSpace(const WString& where, std::uint64_t freeToCaller,
+                                     std::uint64_t total) {
     const std::lock_guard lock(m_mutex);
-    m_disks[UpperLetter(letter)] = SDisk{true, 0, 0};
+    m_disks[DiskKey(where)] = SDisk{false, freeToCaller, total};
+}
+
+void CScriptedPlatform::SetDiskSpaceFails(const WString& where) {
+    const std::lock_guard lock(m_mutex);
+    m_disks[DiskKey(where)] = SDisk{true, 0, 0};
 }
 
 void CScriptedPlatform::MoveClock(std::uint64_t milliseconds) {
@@ -72,14 +85,24 @@ std::uint64_t CScriptedPlatform::Now() {
 
 bool CScriptedPlatform::GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                                      std::uint64_t& total) {
-    if (path != nullptr && path[0] != 0 && path[1] == u':') {
+    if (path != nullptr) {
+        const WString key = DiskKey(path);
         const std::lock_guard lock(m_mutex);
-        if (const auto it = m_disks.find(UpperLetter(path[0])); it != m_disks.end()) {
-            if (it->second.bFails) {
+        for (const auto& [where, disk] : m_disks) {
+            // A letter stands for its drive's paths ("E:..."), a folder for itself and below.
+            const bool bLetter = where.size() == 1;
+            const bool bMatches =
+                bLetter ? key.size() >= 2 && key[0] == where[0] && key[1] == u':'
+                        : key.compare(0, where.size(), where) == 0 &&
+                              (key.size() == where.size() || key[where.size()] == u'\\');
+            if (!bMatches) {
+                continue;
+            }
+            if (disk.bFails) {
                 return false;
             }
-            freeToCaller = it->second.freeToCaller;
-            total = it->second.total;
+            freeToCaller = disk.freeToCaller;
+            total = disk.total;
             return true;
         }
     }

@@ -22,9 +22,10 @@ public:
     // onExit runs (and should flush its output) before ExitProcess ends the process.
     CScriptedPlatform(platform::IPlatform& native, std::function<void(int)> onExit);
 
-    // Disk space the script sets for a drive letter: figures, or a failing query.
-    void SetDiskSpace(WChar letter, std::uint64_t freeToCaller, std::uint64_t total);
-    void SetDiskSpaceFails(WChar letter);
+    // Disk space the script sets for a drive (its letter) or a folder (its path): figures, or a
+    // failing query. A folder's figures answer for the folder and everything below it.
+    void SetDiskSpace(const WString& where, std::uint64_t freeToCaller, std::uint64_t total);
+    void SetDiskSpaceFails(const WString& where);
 
     // Moves the virtual clock on by milliseconds and wakes every thread whose sleep has run out;
     // they count as busy from here until they sleep again or end (see WaitUntilIdle).
@@ -83,5 +84,6 @@ private:
     int m_nHeldStarts = 0;
     std::uint64_t m_nStartGeneration = 0;
     std::list<platform::SignalHandle> m_held;
-    std::map<WChar, SDisk> m_disks;
+    // By drive letter ("E") or folder, in the form DiskKey gives.
+    std::map<WString, SDisk> m_disks;
 };

@@ -737,6 +737,10 @@ struct CQtBackend::SImpl final : IDialogEvents {
         if ((nType & kMbTypeMask) == kMbOkCancel) {
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
             box.setEscapeButton(QMessageBox::Cancel);
+        } else if ((nType & kMbTypeMask) == kMbYesNo) {
+            // As on Windows, a Yes/No box has no Escape: one of the two must be chosen.
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            box.setDefaultButton(QMessageBox::Yes);
         } else {
             box.setEscapeButton(QMessageBox::Ok);
         }
@@ -755,7 +759,16 @@ struct CQtBackend::SImpl final : IDialogEvents {
             loop.exec();
             nResult = box.result();
         }
-        return nResult == QMessageBox::Cancel ? IDCANCEL : IDOK;
+        switch (nResult) {
+            case QMessageBox::Cancel:
+                return IDCANCEL;
+            case QMessageBox::Yes:
+                return IDYES;
+            case QMessageBox::No:
+                return IDNO;
+            default:
+                return IDOK;
+        }
     }
 
     int MessageBoxOnGuiThread(HWND hOwner, const QString& text, const QString& caption,

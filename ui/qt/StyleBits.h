@@ -33,6 +33,7 @@ inline constexpr UINT kTpmRightAlign = 0x0008;
 
 inline constexpr UINT kMbTypeMask = 0x000F;
 inline constexpr UINT kMbOkCancel = 0x0001;
+inline constexpr UINT kMbYesNo = 0x0004;
 inline constexpr UINT kMbIconMask = 0x00F0;
 
 }  // namespace qtui
