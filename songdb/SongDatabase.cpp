@@ -112,8 +112,10 @@ bool SameContent(const WChar* pszSource, const WChar* pszTarget) {
         sourceSize != targetSize) {
         return false;
     }
-    std::vector<std::uint8_t> sourceBytes(kCompareChunk);
-    std::vector<std::uint8_t> targetBytes(kCompareChunk);
+    // Songs are mostly smaller than a chunk: the buffers are no larger than the file.
+    const auto chunk = static_cast<std::size_t>(std::min<std::uint64_t>(kCompareChunk, sourceSize));
+    std::vector<std::uint8_t> sourceBytes(chunk);
+    std::vector<std::uint8_t> targetBytes(chunk);
     for (std::uint64_t done = 0; done < sourceSize;) {
         std::uint32_t gotSource = 0;
         std::uint32_t gotTarget = 0;
