@@ -618,7 +618,7 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
     if (!WCopyBounded(szTarget, kMaxPath, folder + name)) {
         return fail(EExportFailure::kPathTooLong);
     }
-    if (!platform::Platform().CopyFileReplacing(szSource, szTarget)) {
+    if (!platform::Platform().CopyFileNew(szSource, szTarget)) {
         return fail(EExportFailure::kCopyFailed);
     }
     m_runNames.insert(std::move(key));

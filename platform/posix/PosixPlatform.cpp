@@ -196,7 +196,7 @@ public:
         munmap(mapping, length);
     }
 
-    bool CopyFileReplacing(const WChar* source, const WChar* target) override {
+    bool CopyFileNew(const WChar* source, const WChar* target) override {
         std::string from;
         std::string to;
         if (!MapPath(source, from) || !MapPath(target, to)) {
@@ -210,7 +210,15 @@ public:
             pBatch->Add(std::move(staged));
             return true;
         }
-        return CopyReplacing(from, to) || Fail(false);
+        return CopyToNewFile(from, to) || Fail(false);
+    }
+
+    bool RemoveStaleTemporaries(const WChar* folder) override {
+        std::string native;
+        if (!MapPath(folder, native)) {
+            return false;
+        }
+        return posix::RemoveStaleTemporaries(native) || Fail(false);
     }
 
     bool CreateFolder(const WChar* path) override {
