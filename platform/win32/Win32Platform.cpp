@@ -88,9 +88,9 @@ bool IsExistsError(DWORD dwError) {
 // folder in a form that can have a file name appended: with a final '\', but a bare drive
 // ("X:", drive-relative) left as it is.
 WString WithSeparator(WString folder) {
-    if (!folder.empty() &&
-        folder.back() != u'\' && folder.size() != win32::DrivePrefixLength(folder)) {
-        folder.push_back(u'\');
+    if (!folder.empty() && folder.back() != u'\\' &&
+        folder.size() != win32::DrivePrefixLength(folder)) {
+        folder.push_back(u'\\');
     }
     return folder;
 }
