@@ -93,13 +93,14 @@ TEST(ExportTrack, EqualNamesInOneRunAreNumbered) {
         ASSERT_TRUE(player.db->ExportTrack(i, kFolder)) << i;
         EXPECT_EQ(player.LastTarget(), expected[static_cast<std::size_t>(i)]);
     }
-    // A new run replaces what an earlier run left.
-    player.db->BeginExportRun();
-    ASSERT_TRUE(player.db->ExportTrack(1, kFolder));
-    EXPECT_EQ(player.LastTarget(), u"C:\\Out\\Song.MP3");
     // Without a new run the names stay taken.
     ASSERT_TRUE(player.db->ExportTrack(0, kFolder));
-    EXPECT_EQ(player.LastTarget(), u"C:\\Out\\Song (2).MP3");
+    EXPECT_EQ(player.LastTarget(), u"C:\\Out\\Song (4).MP3");
+    // A new run forgets them and aims at Song.MP3 again, which the copy refuses: the file is
+    // there, and an earlier run's copy is never replaced.
+    player.db->BeginExportRun();
+    EXPECT_FALSE(player.db->ExportTrack(1, kFolder));
+    EXPECT_EQ(player.db->GetExportFailure(), EExportFailure::kCopyFailed);
 }
 
 TEST(ExportTrack, NamesWindowsTrimsToTheSameFileAreNumbered) {
