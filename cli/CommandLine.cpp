@@ -450,7 +450,10 @@ extract   Copies the chosen songs into DIR (created when missing), each named
           0,3,7-9, --match TEXT the rows search finds, --playlist the songs
           of a playlist in its order, and writes DIR/NAME.m3u8 listing
           them. A progress bar goes to the terminal; a summary line always
-          ends the run.
+          ends the run. An existing file in DIR is never replaced: that
+          song is reported as not extracted. Ctrl-C stops the run: the
+          songs copied so far keep their names, nothing half-copied is
+          left, and "Interrupted: N of M songs extracted" ends it.
 
 playlists One line per playlist (the library's own hidden one left out):
           number (from 1, for --playlist), name and number of songs,
@@ -489,6 +492,7 @@ Exit status:
       "An error occurred" when memory ran out)
   64  bad arguments, a search text shorter than 3 characters, or no such
       playlist
+  130 extract interrupted (Ctrl-C, SIGTERM, SIGHUP, console closed)
 )";
 }
 

@@ -23,7 +23,9 @@
 #include "cli/SongListing.h"
 #include "platform/Console.h"
 #include "platform/CopyBatch.h"
+#include "platform/CopyProgress.h"
 #include "platform/ForwardingPlatform.h"
+#include "platform/Interrupt.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "songdb/MemorySongTable.h"
@@ -388,6 +390,11 @@ bool CKestrumCli::WritePlaylist(const std::filesystem::path& folder,
 }
 
 int CKestrumCli::OnExtract() {
+    // An interrupt ends the run between songs: the copy under way is abandoned, the songs copied
+    // so far take their names, and nothing else is left in the folder.
+    const platform::CInterruptWatch interrupt;
+    const platform::CCopyProgressScope stopOnInterrupt(
+        [&interrupt](std::uint64_t, std::uint64_t) { return !interrupt.IsRequested(); });
     std::vector<int> rows;
     if (!ChooseRows(rows)) {
         return kExitUsage;
@@ -413,6 +420,8 @@ int CKestrumCli::OnExtract() {
     // The platform takes the folder in Windows form, ending with a backslash, as the dialog
     // hands it over.
     const WString destination = WideFromUtf8(folder) + u'\\';
+    // What an earlier run stopped hard left behind; this run copies whether or not that works.
+    platform::Platform().RemoveStaleTemporaries(destination.c_str());
     m_pDatabase->BeginExportRun();
     if (!m_options.bAnyway && !FitsFreeSpace(rows, destination, folder)) {
         return kExitSomeFailed;
@@ -456,6 +465,7 @@ int CKestrumCli::OnExtract() {
         staged.clear();
     };
 
+    bool bInterrupted = false;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const int row = rows[i];
         const WString fileName = FileNameOf(row);
@@ -478,6 +488,11 @@ int CKestrumCli::OnExtract() {
                     counts.bytes += size;
                 }
             }
+        } else if (interrupt.IsRequested()) {
+            // The copy stopped by its progress (this one, or the next after a request between
+            // songs); its temporary file is gone already.
+            bInterrupted = true;
+            break;
         } else {
             const EExportFailure failure = m_pDatabase->GetExportFailure();
             std::string reason = ExportFailureText(failure);
@@ -500,6 +515,13 @@ int CKestrumCli::OnExtract() {
         }
     }
     clearProgress();
+    if (bInterrupted) {
+        commit();
+        // Songs found already there are extracted as much as the ones copied now.
+        Write(m_err, "Interrupted: " + std::to_string(counts.copied + counts.alreadyThere) +
+                         " of " + std::to_string(rows.size()) + " songs extracted\n");
+        return kExitInterrupted;
+    }
     bool bPlaylistWritten = true;
     if (m_options.eSelection == ESelection::kPlaylist) {
         bPlaylistWritten = WritePlaylist(folderPath, names);

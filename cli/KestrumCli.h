@@ -14,6 +14,8 @@ inline constexpr int kExitSomeFailed = 1;
 inline constexpr int kExitNoPlayer = 2;
 inline constexpr int kExitBadDatabase = 3;
 inline constexpr int kExitUsage = 64;
+// Stopped by Ctrl-C (or SIGTERM, SIGHUP, the console closing); 128 + SIGINT, as shells report it.
+inline constexpr int kExitInterrupted = 130;
 
 // Runs one command line (without the program name, UTF-8) and returns the exit status. Rows go
 // to out, everything else to err.

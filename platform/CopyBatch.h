@@ -1,10 +1,10 @@
 // A batch of copies that are made durable together. While a CCopyBatch lives on a thread, the
-// platform's CopyFileReplacing on that thread copies each file into a temporary file beside its
-// target and stops there; Commit then flushes all of them to disk at once, renames each over its
-// target and flushes the folders. The guarantee of a single copy holds for each (a target is the
-// old file or the whole new one, even after a crash), but the wait for the disk is paid once per
-// batch instead of once per file. A platform that cannot batch copies at once, as before; the
-// batch then stays empty.
+// platform's CopyFileNew on that thread copies each file into a temporary file beside its target
+// and stops there; Commit then flushes all of them to disk at once, gives each its target's name
+// unless a file has that name by then, and flushes the folders. The guarantee of a single copy
+// holds for each (a target is absent or the whole copy, even after a crash, and an existing file
+// is never replaced), but the wait for the disk is paid once per batch instead of once per file.
+// A platform that cannot batch copies at once, as before; the batch then stays empty.
 #pragma once
 
 #include <cstddef>
@@ -19,7 +19,7 @@ struct SStagedCopy {
     std::string strTarget;     // the name it gets on Commit (native path)
     std::uint64_t bytes = 0;
     bool bDone = false;  // after Commit: the target holds the copy
-    int nError = 0;      // after a failed Commit: the platform's error code
+    int nError = 0;      // after a failed Commit: the platform's error code (EEXIST: name taken)
 };
 
 class CCopyBatch {

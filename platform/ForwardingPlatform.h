@@ -28,8 +28,11 @@ public:
     }
     void* AllocateBlock(std::size_t size) override { return m_inner.AllocateBlock(size); }
     void FreeBlock(void* block) override { m_inner.FreeBlock(block); }
-    bool CopyFileReplacing(const WChar* source, const WChar* target) override {
-        return m_inner.CopyFileReplacing(source, target);
+    bool CopyFileNew(const WChar* source, const WChar* target) override {
+        return m_inner.CopyFileNew(source, target);
+    }
+    bool RemoveStaleTemporaries(const WChar* folder) override {
+        return m_inner.RemoveStaleTemporaries(folder);
     }
     bool CreateFolder(const WChar* path) override { return m_inner.CreateFolder(path); }
     ENameRules GetNameRules(const WChar* folder) override { return m_inner.GetNameRules(folder); }

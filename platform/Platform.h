@@ -76,10 +76,18 @@ public:
     virtual void* AllocateBlock(std::size_t size) = 0;
     virtual void FreeBlock(void* block) = 0;
 
-    // Copies source to target through a temporary file in the target's folder that then
-    // replaces target in one step: an existing target is replaced, never truncated, and a
-    // failed copy leaves neither a partial file nor a changed target.
-    virtual bool CopyFileReplacing(const WChar* source, const WChar* target) = 0;
+    // Copies source to a new file target through a temporary file in the target's folder that
+    // then takes target's name in one step, only while no file has it: an existing target,
+    // even one that appears while the copy is made, fails the copy with the platform's "exists"
+    // error (EEXIST, ERROR_ALREADY_EXISTS or ERROR_FILE_EXISTS) and is left as it was. A failed
+    // copy leaves no partial file behind.
+    virtual bool CopyFileNew(const WChar* source, const WChar* target) = 0;
+    // Removes the temporary files of copies into folder that a process of this program left
+    // there when it was ended before it could remove them, recognised by a name only this
+    // program gives and the id of a process that no longer runs; never a file of a run still
+    // under way, nor any other file. Meant for the start of a run into folder. False (with the
+    // platform's error) when folder cannot be read.
+    virtual bool RemoveStaleTemporaries(const WChar* folder) = 0;
     // Creates the folder path, whose parent must exist. True when path is a folder afterwards,
     // whether it was made now or was there before.
     virtual bool CreateFolder(const WChar* path) = 0;

@@ -752,7 +752,7 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
         if (!WCopyBounded(szTarget, kMaxPath, target.strFolder + name)) {
             return fail(EExportFailure::kPathTooLong);
         }
-        if (!platform::Platform().CopyFileReplacing(szSource, szTarget)) {
+        if (!platform::Platform().CopyFileNew(szSource, szTarget)) {
             return fail(EExportFailure::kCopyFailed);
         }
     }

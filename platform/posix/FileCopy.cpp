@@ -1,7 +1,9 @@
-// Copies a file through a temporary sibling that replaces the target by rename.
+// Copies a file through a temporary sibling that takes the target's name only while it is free.
 #include "platform/posix/FileCopy.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,10 +11,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <set>
+#include <string_view>
 
 #include "platform/CopyProgress.h"
+#include "platform/TemporaryName.h"
 #include "platform/posix/FolderListings.h"
 
 namespace platform::posix {
@@ -48,16 +53,20 @@ bool FailWith(int error) {
     return false;
 }
 
-// Creates a new file named ".kestrum-" and a unique suffix in folder.
+constexpr std::string_view kTemporaryPrefix = ".kestrum-";
+
+// Creates a new file named ".kestrum-<process id>-<number>.tmp" in folder.
 int CreateTemporary(const std::string& folder, std::string& name) {
     static std::atomic<std::uint64_t> s_counter{0};
-    // Only a seed: a name taken all the same is passed over.
-    static const auto s_process = static_cast<std::uint64_t>(getpid());
-    const auto seed =
+    // Numbers start from the clock, not 0, so that leftovers of an ended process that had the
+    // same id (which RemoveStaleTemporaries cannot tell from this one's) are rarely in the way;
+    // a name taken all the same is passed over.
+    static const auto s_seed =
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto process = static_cast<std::uint64_t>(getpid());
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::uint64_t unique = (seed ^ (s_process << 32)) + s_counter.fetch_add(1);
-        name = (folder == "/" ? std::string() : folder) + "/.kestrum-" + std::to_string(unique);
+        name = (folder == "/" ? std::string() : folder) + "/" +
+               TemporaryName(kTemporaryPrefix, process, s_seed + s_counter.fetch_add(1));
         const int fd = CreateNewFile(name, O_WRONLY | O_CLOEXEC, kCopyMode);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
@@ -65,6 +74,22 @@ int CreateTemporary(const std::string& folder, std::string& name) {
     }
     return -1;
 }
+
+// Whether the temporary file name was left by a process that has ended: only ESRCH says so, as
+// EPERM is a live process of another user.
+bool IsStaleTemporary(const char* name) {
+    std::uint64_t owner = 0;
+    if (!TemporaryNameOwner(name, kTemporaryPrefix, owner) ||
+        owner > static_cast<std::uint64_t>(std::numeric_limits<pid_t>::max())) {
+        return false;
+    }
+    const auto process = static_cast<pid_t>(owner);
+    return process != getpid() && kill(process, 0) != 0 && errno == ESRCH;
+}
+
+struct DirCloser {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -217,18 +242,18 @@ void FlushFolder(const std::string& folder) {
 
 }  // namespace
 
-bool CopyReplacing(const std::string& source, const std::string& target) {
-    return CopyReplacing(source, target, CopyContent);
+bool CopyToNewFile(const std::string& source, const std::string& target) {
+    return CopyToNewFile(source, target, CopyContent);
 }
 
-bool CopyReplacing(const std::string& source, const std::string& target,
+bool CopyToNewFile(const std::string& source, const std::string& target,
                    const ContentCopier& copyContent) {
     std::string temporary;
     std::uint64_t bytes = 0;
     if (!CopyToTemporary(source, target, copyContent, true, temporary, bytes)) {
         return false;
     }
-    if (RenameEntry(temporary, target) != 0) {
+    if (RenameToNewName(temporary, target) != 0) {
         const int error = errno;
         RemoveEntry(temporary);
         return FailWith(error);
@@ -262,7 +287,7 @@ void CommitStaged(std::vector<SStagedCopy>& staged) {
     }
     CFolderChangeRun renames;
     for (SStagedCopy& copy : staged) {
-        if (error == 0 && RenameEntry(copy.strTemporary, copy.strTarget) == 0) {
+        if (error == 0 && RenameToNewName(copy.strTemporary, copy.strTarget) == 0) {
             copy.bDone = true;
             continue;
         }
@@ -279,6 +304,26 @@ void DiscardStaged(std::vector<SStagedCopy>& staged) {
         RemoveEntry(copy.strTemporary);
     }
     staged.clear();
+}
+
+bool RemoveStaleTemporaries(const std::string& folder) {
+    const std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+    if (!dir) {
+        return false;
+    }
+    const std::string prefix = folder == "/" ? std::string() : folder;
+    while (const dirent* entry = readdir(dir.get())) {
+        if (!IsStaleTemporary(entry->d_name)) {
+            continue;
+        }
+        // Only a file this program could have made: never a folder or a link of that name.
+        const std::string path = prefix + "/" + entry->d_name;
+        struct stat info {};
+        if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            RemoveEntry(path);
+        }
+    }
+    return true;
 }
 
 }  // namespace platform::posix

@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -261,12 +262,34 @@ int MakeFolder(const std::string& path, mode_t mode) {
     return KeptListings().Changing(std::string(), path, [&] { return mkdir(path.c_str(), mode); });
 }
 
-int RenameEntry(const std::string& from, const std::string& to) {
-    return KeptListings().Changing(from, to, [&] { return rename(from.c_str(), to.c_str()); });
+int RenameToNewName(const std::string& from, const std::string& to) {
+    return KeptListings().Changing(from, to, [&] {
+        if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+            return 0;
+        }
+        // EINVAL: the file system takes no flags (some network and FUSE ones); ENOSYS: an old
+        // kernel; EOPNOTSUPP (ENOTSUP): a file system that says so outright.
+        if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+            return LinkToNewName(from, to);
+        }
+        return -1;
+    });
 }
 
 int RemoveEntry(const std::string& path) {
     return KeptListings().Changing(path, std::string(), [&] { return unlink(path.c_str()); });
+}
+
+int LinkToNewName(const std::string& from, const std::string& to) {
+    if (link(from.c_str(), to.c_str()) != 0) {
+        return -1;
+    }
+    // The file has its name; a left-over second name would only be untidy, so this cannot fail
+    // the move.
+    const int error = errno;
+    unlink(from.c_str());
+    errno = error;
+    return 0;
 }
 
 }  // namespace platform::posix

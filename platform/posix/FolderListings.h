@@ -24,12 +24,20 @@ std::string FolderOf(const std::string& path);
 // again; the copy then takes its name as written. Outside a batch the folder is read each time.
 bool FindIgnoringCase(const std::string& folder, const std::string& name, std::string& found);
 
-// open(path, flags | O_CREAT | O_EXCL, mode), mkdir, rename and unlink, each telling a kept
-// listing of the folders it changes what changed. Same results and errno as the plain calls.
+// open(path, flags | O_CREAT | O_EXCL, mode), mkdir, a rename that never replaces and unlink,
+// each telling a kept listing of the folders it changes what changed. Same results and errno as
+// the plain calls.
 int CreateNewFile(const std::string& path, int flags, mode_t mode);
 int MakeFolder(const std::string& path, mode_t mode);
-int RenameEntry(const std::string& from, const std::string& to);
+// Gives the file from the name to in one step, or fails with EEXIST when to exists, however
+// recently it appeared: renameat2 with RENAME_NOREPLACE, or LinkToNewName where the file system
+// or kernel cannot do that.
+int RenameToNewName(const std::string& from, const std::string& to);
 int RemoveEntry(const std::string& path);
+
+// link(from, to) then unlink(from): as atomic as RenameToNewName, as link never replaces. Only
+// its fallback; a plain call (it keeps no listing up to date), so that tests can reach it.
+int LinkToNewName(const std::string& from, const std::string& to);
 
 // While one lives, the calls above on this thread check a folder's kept listing before their
 // first change to it and stamp it after the last, not around every change: for a run of changes

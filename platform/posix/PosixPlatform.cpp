@@ -103,14 +103,18 @@ public:
         if (!MapPath(path, native)) {
             return nullptr;
         }
-        const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC);
+        // Without waiting: a pipe's open would block until something writes to it, and only a
+        // plain file is taken anyway (it reads the same with or without the flag).
+        const int fd = open(native.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
             return Fail<FileHandle>(nullptr);
         }
         // Windows cannot open a folder as a file; neither may this.
         struct stat info {};
         if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            const int error = S_ISDIR(info.st_mode) ? EISDIR : errno;
+            const int error = errno != 0 && !S_ISREG(info.st_mode) && info.st_mode == 0
+                                  ? errno
+                                  : (S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
             close(fd);
             errno = error;
             return Fail<FileHandle>(nullptr);
@@ -226,7 +230,7 @@ public:
         munmap(mapping, length);
     }
 
-    bool CopyFileReplacing(const WChar* source, const WChar* target) override {
+    bool CopyFileNew(const WChar* source, const WChar* target) override {
         std::string from;
         std::string to;
         if (!MapPath(source, from) || !MapPath(target, to)) {
@@ -240,7 +244,15 @@ public:
             pBatch->Add(std::move(staged));
             return true;
         }
-        return CopyReplacing(from, to) || Fail(false);
+        return CopyToNewFile(from, to) || Fail(false);
+    }
+
+    bool RemoveStaleTemporaries(const WChar* folder) override {
+        std::string native;
+        if (!MapPath(folder, native)) {
+            return false;
+        }
+        return posix::RemoveStaleTemporaries(native) || Fail(false);
     }
 
     bool CreateFolder(const WChar* path) override {

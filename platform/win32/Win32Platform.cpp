@@ -6,11 +6,13 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/CopyBatch.h"
 #include "platform/CopyProgress.h"
 #include "platform/Platform.h"
+#include "platform/TemporaryName.h"
 #include "platform/win32/DrivePaths.h"
 #include "platform/win32/WinApi.h"
 
@@ -75,6 +77,71 @@ DWORD CALLBACK OnCopyProgress(LARGE_INTEGER total, LARGE_INTEGER copied, LARGE_I
                               static_cast<std::uint64_t>(total.QuadPart))
                ? PROGRESS_CONTINUE
                : PROGRESS_CANCEL;
+}
+
+constexpr std::string_view kTemporaryPrefix = "~kestrum-";
+
+bool IsExistsError(DWORD dwError) {
+    return dwError == ERROR_FILE_EXISTS || dwError == ERROR_ALREADY_EXISTS;
+}
+
+// folder in a form that can have a file name appended: with a final '\', but a bare drive
+// ("X:", drive-relative) left as it is.
+WString WithSeparator(WString folder) {
+    if (!folder.empty() && folder.back() != u'\\' &&
+        folder.size() != win32::DrivePrefixLength(folder)) {
+        folder.push_back(u'\\');
+    }
+    return folder;
+}
+
+// A search of FindFirstFileW, closed when the object ends.
+class CFindHandle {
+public:
+    explicit CFindHandle(HANDLE hFind) : m_hFind(hFind) {}
+    ~CFindHandle() {
+        if (IsValid()) {
+            ::FindClose(m_hFind);
+        }
+    }
+    CFindHandle(const CFindHandle&) = delete;
+    CFindHandle& operator=(const CFindHandle&) = delete;
+    bool IsValid() const { return m_hFind != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_hFind; }
+
+private:
+    HANDLE m_hFind;
+};
+
+// A process opened for a question, closed when the object ends.
+class CProcessHandle {
+public:
+    explicit CProcessHandle(HANDLE hProcess) : m_hProcess(hProcess) {}
+    ~CProcessHandle() {
+        if (IsValid()) {
+            ::CloseHandle(m_hProcess);
+        }
+    }
+    CProcessHandle(const CProcessHandle&) = delete;
+    CProcessHandle& operator=(const CProcessHandle&) = delete;
+    bool IsValid() const { return m_hProcess != nullptr; }
+
+private:
+    HANDLE m_hProcess;
+};
+
+// Whether a temporary file of this name was left by a process that has ended. OpenProcess fails
+// with ERROR_INVALID_PARAMETER only for an id no process has; a live process we may not open
+// fails with ERROR_ACCESS_DENIED and keeps its files.
+bool IsStaleTemporary(const WString& name) {
+    std::uint64_t owner = 0;
+    if (!TemporaryNameOwner(Utf8FromWide(name), kTemporaryPrefix, owner) || owner > 0xFFFFFFFFu ||
+        owner == ::GetCurrentProcessId()) {
+        return false;
+    }
+    const CProcessHandle process(
+        ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(owner)));
+    return !process.IsValid() && ::GetLastError() == ERROR_INVALID_PARAMETER;
 }
 
 class CWin32Platform final : public IPlatform {
@@ -150,7 +217,7 @@ public:
         return false;
     }
 
-    bool CopyFileReplacing(const WChar* source, const WChar* target) override {
+    bool CopyFileNew(const WChar* source, const WChar* target) override {
         const WString from = m_drives.Resolve(source);
         const WString to = m_drives.Resolve(target);
         // A ':' in the name would put the song into a hidden stream of another file.
@@ -158,35 +225,31 @@ public:
             ::SetLastError(ERROR_INVALID_NAME);
             return false;
         }
-        WString folder = win32::ParentFolder(to);
-        if (!folder.empty() && folder.back() != u'\\' &&
-            folder.size() != win32::DrivePrefixLength(folder)) {
-            folder.push_back(u'\\');
-        }
+        const WString folder = WithSeparator(win32::ParentFolder(to));
         // A name of our own next to the target: renaming within one folder is one step, so the
-        // target is either the old file or the whole new one.
+        // target is either absent or the whole copy.
         WString temp;
         bool bCopied = false;
         for (int attempt = 0; attempt < 16 && !bCopied; ++attempt) {
-            temp = folder + u"~kestrum-" + WideFromAscii(std::to_string(::GetCurrentProcessId())) +
-                   u"-" + WideFromAscii(std::to_string(m_nextTemp.fetch_add(1))) + u".tmp";
+            temp = folder + WideFromAscii(TemporaryName(kTemporaryPrefix, ::GetCurrentProcessId(),
+                                                        m_nextTemp.fetch_add(1)));
             bCopied = ::CopyFileExW(Api(from), Api(temp), OnCopyProgress, nullptr, nullptr,
                                     COPY_FILE_FAIL_IF_EXISTS) != FALSE;
-            if (!bCopied && ::GetLastError() != ERROR_FILE_EXISTS &&
-                ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            if (!bCopied && !IsExistsError(::GetLastError())) {
                 break;
             }
         }
         if (!bCopied) {
             // A name that was taken belongs to someone else; anything else may be a partial
             // copy of ours.
-            if (::GetLastError() != ERROR_FILE_EXISTS && ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            if (!IsExistsError(::GetLastError())) {
                 DiscardTemp(temp);
             }
             return false;
         }
-        if (::MoveFileExW(Api(temp), Api(to), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ==
-            FALSE) {
+        // Without MOVEFILE_REPLACE_EXISTING the move fails with ERROR_ALREADY_EXISTS when the
+        // target exists, however recently it appeared: a file of the user's is never replaced.
+        if (::MoveFileExW(Api(temp), Api(to), MOVEFILE_WRITE_THROUGH) == FALSE) {
             DiscardTemp(temp);
             return false;
         }
@@ -223,6 +286,25 @@ public:
         return (dwAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0
                    ? EPathState::kOther
                    : EPathState::kFile;
+    }
+
+    bool RemoveStaleTemporaries(const WChar* folder) override {
+        const WString prefix = WithSeparator(m_drives.Resolve(folder));
+        WIN32_FIND_DATAW found{};
+        const CFindHandle find(::FindFirstFileW(
+            Api(prefix + WideFromAscii(std::string(kTemporaryPrefix)) + u"*.tmp"), &found));
+        if (!find.IsValid()) {
+            return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        }
+        do {
+            // Only a file this program could have made: never a folder or a link of that name.
+            constexpr DWORD kNotOurs = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+            const WString name(reinterpret_cast<const WChar*>(found.cFileName));
+            if ((found.dwFileAttributes & kNotOurs) == 0 && IsStaleTemporary(name)) {
+                ::DeleteFileW(Api(prefix + name));
+            }
+        } while (::FindNextFileW(find.Get(), &found) != FALSE);
+        return true;
     }
 
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
@@ -399,7 +481,7 @@ private:
     }
 
     win32::CDriveMap m_drives;
-    std::atomic<unsigned> m_nextTemp{0};
+    std::atomic<std::uint64_t> m_nextTemp{0};
 };
 
 }  // namespace
@@ -415,7 +497,7 @@ IPlatform& NativePlatform() {
 
 namespace platform::detail {
 
-// Copies here are made durable one by one (CopyFileReplacing does not stage them), so a batch
+// Copies here are made durable one by one (CopyFileNew does not stage them), so a batch
 // never holds any.
 void CommitStagedCopies(std::vector<SStagedCopy>& /*staged*/) {}
 

@@ -34,7 +34,8 @@ public:
     void CloseFile(platform::FileHandle) override { order.push_back("close"); }
     void* AllocateBlock(std::size_t) override { return nullptr; }
     void FreeBlock(void*) override {}
-    bool CopyFileReplacing(const WChar*, const WChar*) override { return false; }
+    bool CopyFileNew(const WChar*, const WChar*) override { return false; }
+    bool RemoveStaleTemporaries(const WChar*) override { return false; }
     bool CreateFolder(const WChar*) override { return false; }
     bool ReadSettingText(const WChar*, WString&) override { return false; }
     bool WriteSettingText(const WChar*, const WString&) override { return false; }

@@ -1,16 +1,25 @@
 // kestrum-cli run as a program on player folders written in the test: its output, its copies
 // and its exit statuses.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <numeric>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "KestrumVersion.h"
@@ -84,6 +93,105 @@ std::vector<std::string> Lines(const std::string& text) {
         lines.push_back(line);
     }
     return lines;
+}
+
+// The names in folder, sorted; none when it does not exist.
+std::set<std::string> Names(const fs::path& folder) {
+    std::set<std::string> names;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        names.insert(it->path().filename().string());
+    }
+    return names;
+}
+
+// A process that ended by itself, so that its id names no process for a while.
+pid_t EndedProcess() {
+    const pid_t child = fork();
+    if (child == 0) {
+        std::_Exit(0);
+    }
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+// kestrum-cli started as a child process, output to files; killed if the test ends first.
+class CCliProcess {
+public:
+    CCliProcess(const std::vector<std::string>& args, const fs::path& out, const fs::path& err) {
+        std::vector<std::string> argv = {KESTRUM_CLI_EXE};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> pointers;
+        for (std::string& arg : argv) {
+            pointers.push_back(arg.data());
+        }
+        pointers.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+        // Whatever this process ignores, the program gets the signals' usual actions.
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGINT);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+        if (posix_spawn(&m_pid, pointers[0], &actions, &attributes, pointers.data(), environ) !=
+            0) {
+            m_pid = -1;
+        }
+        posix_spawnattr_destroy(&attributes);
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~CCliProcess() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    CCliProcess(const CCliProcess&) = delete;
+    CCliProcess& operator=(const CCliProcess&) = delete;
+
+    pid_t Pid() const { return m_pid; }
+    bool HasEnded() {
+        int status = 0;
+        if (m_pid > 0 && waitpid(m_pid, &status, WNOHANG) == m_pid) {
+            m_pid = -1;
+            m_nStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        return m_pid <= 0;
+    }
+    // The exit status once it ends; -1 when a signal ended it.
+    int Wait() {
+        int status = 0;
+        if (m_pid > 0 && waitpid(m_pid, &status, 0) == m_pid) {
+            m_pid = -1;
+            m_nStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        return m_nStatus;
+    }
+
+private:
+    pid_t m_pid = -1;
+    int m_nStatus = -1;
+};
+
+// Polls until done says so; false only after a deadline far beyond any normal run, as a guard
+// against a hang rather than a measure of speed.
+bool WaitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
 }
 
 class CliEndToEnd : public testing::Test {
@@ -588,6 +696,95 @@ TEST_F(CliEndToEnd, RealSamplesListAsExpected) {
         }
     }
     EXPECT_GT(nSamples, 0);
+}
+
+// Ctrl-C part-way through a run of 2000 songs: the songs copied so far (a committed batch of
+// 1024 and the rest staged) keep their names, whole, and nothing else is left in the folder; the
+// run says how far it got and ends with 130. Song 1500 is a FIFO: its open waits for a writer, so
+// the run is held at a known point while the interrupt arrives, whatever the machine's speed.
+TEST_F(CliEndToEnd, InterruptedExtractKeepsWhatItCopiedAndNothingElse) {
+    constexpr std::size_t kSongs = 2000;
+    constexpr std::size_t kHeld = 1500;
+    std::vector<STrackEntry> songs;
+    for (std::size_t i = 0; i < kSongs; ++i) {
+        const std::string file = std::to_string(10000 + i) + ".mp3";
+        songs.push_back(Song(("Song " + std::to_string(i)).c_str(), "", "", file.c_str()));
+    }
+    std::vector<std::size_t> all(kSongs);
+    std::iota(all.begin(), all.end(), std::size_t{0});
+    const fs::path root = MakePlayer("player", songs, all);
+    const auto content = [](std::size_t i) { return "song " + std::to_string(i) + "\n"; };
+    for (std::size_t i = 0; i < kSongs; ++i) {
+        if (i != kHeld) {
+            const std::string text = content(i);
+            WriteBytes(NativeLocation(root, *songs[i].location),
+                       std::vector<std::uint8_t>(text.begin(), text.end()));
+        }
+    }
+    const fs::path fifo = NativeLocation(root, *songs[kHeld].location);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const fs::path out = m_dir / "out";
+
+    CCliProcess cli({"extract", "--all", "--to", out.string(), "--root", root.string()},
+                    m_dir / "stdout.txt", m_dir / "stderr.txt");
+    ASSERT_GT(cli.Pid(), 0);
+    // Every song before the FIFO has a name or a temporary file before the run waits on it.
+    ASSERT_TRUE(WaitUntil([&] { return Names(out).size() >= kHeld || cli.HasEnded(); }));
+    ASSERT_FALSE(cli.HasEnded()) << ReadText(m_dir / "stderr.txt");
+    ASSERT_EQ(kill(cli.Pid(), SIGINT), 0);
+    // Lets the run past the FIFO (it then fails, not being a file), unless the interrupt stopped
+    // the last copy before it and the run never reaches it.
+    ASSERT_TRUE(WaitUntil([&] {
+        const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0) {
+            close(fd);
+            return true;
+        }
+        return cli.HasEnded();
+    }));
+    EXPECT_EQ(cli.Wait(), 130);
+
+    const std::string err = ReadText(m_dir / "stderr.txt");
+    const std::string prefix = "Interrupted: ";
+    const std::string suffix = " of 2000 songs extracted\n";
+    ASSERT_TRUE(err.starts_with(prefix) && err.ends_with(suffix)) << err;
+    const std::size_t copied = std::stoul(err.substr(prefix.size()));
+    EXPECT_EQ(err, prefix + std::to_string(copied) + suffix);
+    // The song whose temporary file was seen last may have been abandoned mid-copy.
+    EXPECT_GE(copied, kHeld - 1);
+    EXPECT_LE(copied, kHeld);
+    std::set<std::string> expected;
+    for (std::size_t i = 0; i < copied; ++i) {
+        expected.insert("Song " + std::to_string(i) + ".MP3");
+        const std::string text = content(i);
+        EXPECT_EQ(ReadBytes(out / ("Song " + std::to_string(i) + ".MP3")),
+                  std::vector<std::uint8_t>(text.begin(), text.end()))
+            << i;
+    }
+    EXPECT_EQ(Names(out), expected);
+}
+
+// What a run stopped hard left behind: the next run into the folder removes the temporary files
+// of ended processes and nothing else, and a song whose name is taken takes the next one.
+TEST_F(CliEndToEnd, ExtractRemovesStaleTemporariesAndKeepsExistingFiles) {
+    const fs::path root =
+        MakePlayer("player", {Song("One", "", "", "AAAA.mp3"), Song("Two", "", "", "BBBB.mp3")});
+    const fs::path out = m_dir / "out";
+    const std::string stale = ".kestrum-" + std::to_string(EndedProcess()) + "-7.tmp";
+    // This test's own process stands for another run still under way.
+    const std::string live = ".kestrum-" + std::to_string(getpid()) + "-7.tmp";
+    for (const std::string& name :
+         {stale, live, std::string(".kestrum-notes"), std::string("One.MP3")}) {
+        WriteBytes(out / name, {'m', 'i', 'n', 'e'});
+    }
+    const SRun run =
+        Run("extract --all --to " + Quote(out.string()) + " --root " + Quote(root.string()));
+    EXPECT_EQ(run.nStatus, 0) << run.err;
+    EXPECT_EQ(ReadBytes(out / "One.MP3"), (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(ReadBytes(out / "One (2).MP3"), SongBytes(0));
+    EXPECT_EQ(ReadBytes(out / "Two.MP3"), SongBytes(1));
+    EXPECT_EQ(Names(out),
+              (std::set<std::string>{live, ".kestrum-notes", "One.MP3", "One (2).MP3", "Two.MP3"}));
 }
 
 #ifdef KESTRUM_DEMO_EXE

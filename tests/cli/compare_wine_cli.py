@@ -5,18 +5,19 @@ and checks that they agree.
 The player comes from the independent writer and is mapped to a Wine drive letter (a link in
 the prefix's dosdevices); the Linux program sees it through KESTRUM_DRIVES under the same
 letter. `list` and `search` must print the same rows (Windows ends its lines with CR LF).
-`extract --all` must give byte-identical files, except that Windows refuses names holding
-characters it forbids (? * : " < > | and control characters) and the device names it keeps
-(CON, AUX, LPT1...), which POSIX allows, and drops the trailing dots and spaces of a name. With
---safe-names and with --name library, names are made acceptable everywhere, so both must copy
-exactly the same files under the same names. Then the same catalogue is compressed into
+`list` names each copy as the platform's own disks take it: the rows must agree but for the
+characters Windows cannot store in a name, which it shows as _. `extract --all` must copy every
+song that has a file on both, with the same bytes; Windows names hold none of the characters
+it forbids. With --safe-names and with --name library, names are made acceptable everywhere, so
+both must copy exactly the same files under the same names. A second player holds 300 songs
+whose titles differ only in the case of a letter beyond ASCII: Windows, whose disks fold every
+letter, must still give 300 files. Then the same catalogue is compressed into
 iTunesCDB beside an empty iTunesDB, as later nanos keep it: both programs must list and search
 it exactly as they did the plain one.
 """
 
 import argparse
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -33,14 +34,25 @@ WINDOWS_RESERVED = {"CON", "PRN", "AUX", "NUL"} | {"COM%d" % d for d in range(1,
     "LPT%d" % d for d in range(1, 10)}
 
 
-def windows_refuses(name):
-    """True when Windows cannot store a file of this name, which POSIX can, or the name is the
-    " (2)" of one it cannot store (on Windows the first never took the name)."""
-    if WINDOWS_FORBIDDEN & set(name):
-        return True
-    unnumbered = re.sub(r" \(\d+\)(?=\.[^./]*$|$)", "", name)
-    return any(part.split(".")[0].rstrip(" ").upper() in WINDOWS_RESERVED
-               for part in unnumbered.split("/"))
+def windows_storable(name):
+    """True when Windows can store a file of this name as it is."""
+    return (not WINDOWS_FORBIDDEN & set(name) and name == name.rstrip(". ") and
+            name.split(".")[0].rstrip(" ").upper() not in WINDOWS_RESERVED)
+
+
+def rows_agree(linux_rows, windows_rows):
+    """The same rows, but that a name field may hold _ where Linux keeps what Windows forbids."""
+    linux_lines, windows_lines = linux_rows.split(b"\n"), windows_rows.split(b"\n")
+    if len(linux_lines) != len(windows_lines):
+        return False
+    for on_linux, on_windows in zip(linux_lines, windows_lines):
+        head_l, _, name_l = on_linux.rpartition(b"\t")
+        head_w, _, name_w = on_windows.rpartition(b"\t")
+        if head_l != head_w or len(name_w) > len(name_l) + 1:
+            return False
+        if not windows_storable(name_w.decode("utf-8")):
+            return False
+    return True
 LETTER = "M"
 
 
@@ -53,11 +65,6 @@ def read_tree(root):
             with open(path, "rb") as f:
                 files[os.path.relpath(path, root).replace(os.sep, "/")] = f.read()
     return files
-
-
-def windows_name(name):
-    """The name Windows gives a file asked for under name."""
-    return "/".join(part.rstrip(". ") for part in name.split("/"))
 
 
 def windows_path(path):
@@ -112,7 +119,8 @@ def main():
             on_linux, on_windows = linux(args), windows(args)
             windows_rows = on_windows.stdout.replace(b"\r\n", b"\n")
             plain_rows[" ".join(args)] = on_linux.stdout
-            if (on_linux.returncode, on_linux.stdout) != (on_windows.returncode, windows_rows):
+            if (on_linux.returncode != on_windows.returncode or
+                    not rows_agree(on_linux.stdout, windows_rows)):
                 failures.append("%s differs: linux %d, %d bytes; windows %d, %d bytes %r"
                                 % (" ".join(args), on_linux.returncode, len(on_linux.stdout),
                                    on_windows.returncode, len(on_windows.stdout),
@@ -122,19 +130,20 @@ def main():
         windows_out = os.path.join(work, "windows-out")
         linux(["extract", "--all", "--to", linux_out, "--drive", LETTER])
         windows(["extract", "--all", "--to", windows_path(windows_out), "--drive", LETTER])
-        linux_files = {windows_name(name): content
-                       for name, content in read_tree(linux_out).items()}
+        linux_files = read_tree(linux_out)
         windows_files = read_tree(windows_out)
-        if not windows_files:
-            failures.append("the Windows build copied nothing")
-        for name, content in windows_files.items():
-            if linux_files.get(name) != content:
-                failures.append("%r: the Windows copy differs from the Linux one" % name)
-        for name in sorted(set(linux_files) - set(windows_files)):
-            if not windows_refuses(name):
-                failures.append("%r was copied on Linux only" % name)
-        print("%d tracks: %d files on Linux, %d on Windows"
-              % (len(tracks), len(linux_files), len(windows_files)))
+        having_file = sum(1 for t in tracks if t.location and t.content is not None)
+        for label, files in (("Linux", linux_files), ("Windows", windows_files)):
+            if len(files) != having_file:
+                failures.append("%d songs have a file, %d copied on %s"
+                                % (having_file, len(files), label))
+        if sorted(linux_files.values()) != sorted(windows_files.values()):
+            failures.append("the copies' bytes differ between Linux and Windows")
+        for name in windows_files:
+            if not windows_storable(name):
+                failures.append("%r: a name Windows should not have made" % name)
+        print("%d tracks, %d with a file: %d files on Linux, %d on Windows"
+              % (len(tracks), having_file, len(linux_files), len(windows_files)))
 
         for naming in (["--safe-names"], ["--name", "library"]):
             label = naming[-1]
@@ -153,7 +162,6 @@ def main():
                 failures.append("%s: the copies differ: Linux only %r, Windows only %r" % (
                     label, sorted(set(linux_files) - set(windows_files))[:5],
                     sorted(set(windows_files) - set(linux_files))[:5]))
-            having_file = sum(1 for t in tracks if t.location and t.content is not None)
             if len(windows_files) != having_file:
                 failures.append("%s: %d songs have a file, %d copied on Windows"
                                 % (label, having_file, len(windows_files)))
@@ -179,6 +187,23 @@ def main():
                                                      len(on_windows.stdout),
                                                      on_windows.stderr[-300:]))
         print("compressed catalogue of %d bytes listed and searched" % len(compressed))
+
+        # Titles that differ only in the case of é: one name to Windows, so " (2)" for each.
+        cased = [independent_writer.Track(
+            "%d %s" % (i // 2, "é" if i % 2 == 0 else "É"), "", "",
+            ":iPod_Control:Music:F%02d:C%04d.mp3" % (i % 20, i), b"MP3 ",
+            b"song %d" % i) for i in range(300)]
+        shutil.rmtree(player)
+        independent_writer.write_player(player, cased)
+        cased_out = os.path.join(work, "cased")
+        on_windows = windows(["extract", "--all", "--to", windows_path(cased_out),
+                              "--drive", LETTER])
+        copies = read_tree(cased_out)
+        if on_windows.returncode != 0 or len(copies) != len(cased):
+            failures.append("titles differing in the case of é: exit %d, %d files for %d songs"
+                            % (on_windows.returncode, len(copies), len(cased)))
+        print("%d titles differing in the case of é: %d files on Windows"
+              % (len(cased), len(copies)))
     finally:
         link = os.path.join(prefix, "dosdevices", LETTER.lower() + ":")
         if os.path.islink(link):

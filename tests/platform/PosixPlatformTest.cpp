@@ -1,4 +1,4 @@
-// The native platform on real files: reading, the replacing copy, and disk space of a drive.
+// The native platform on real files: reading, the copy to a new name, and disk space of a drive.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
@@ -8,7 +8,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <span>
 
@@ -17,6 +19,7 @@
 #include "platform/CopyProgress.h"
 #include "platform/Platform.h"
 #include "platform/posix/FileCopy.h"
+#include "platform/posix/FolderListings.h"
 
 namespace {
 
@@ -32,7 +35,7 @@ protected:
     void TearDown() override { unsetenv("KESTRUM_DRIVES"); }
 
     bool Copy(const char* source, const char* target) {
-        return m_platform.CopyFileReplacing(Wide(source).c_str(), Wide(target).c_str());
+        return m_platform.CopyFileNew(Wide(source).c_str(), Wide(target).c_str());
     }
 
     // No copy may leave its temporary file behind, whatever the outcome.
@@ -148,17 +151,26 @@ TEST_F(PosixPlatformTest, OpeningFailsForFoldersAndMissingFiles) {
     }
 }
 
-TEST_F(PosixPlatformTest, CopyReplacesExistingTargetAndKeepsModificationTime) {
+// A new name gets the whole copy with the source's time; a taken one, in any case, is refused
+// with EEXIST and keeps its file.
+TEST_F(PosixPlatformTest, CopyMakesNewFilesOnlyAndKeepsModificationTime) {
     m_tree.Write("player/F01/ABCD.mp3", std::string(3u << 20, 'n') + "new");
     m_tree.Write("out/Song.MP3", "old content that is longer than nothing");
     timespec times[2] = {{1000000000, 0}, {1000000000, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, m_tree.Path("player/F01/ABCD.mp3").c_str(), times, 0), 0);
 
-    EXPECT_TRUE(Copy("K:\\player\\f01\\ABCD.mp3", "K:\\out\\Song.MP3"));
-    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.MP3")), std::string(3u << 20, 'n') + "new");
+    EXPECT_TRUE(Copy("K:\\player\\f01\\ABCD.mp3", "K:\\out\\New.MP3"));
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/New.MP3")), std::string(3u << 20, 'n') + "new");
     struct stat info {};
-    ASSERT_EQ(stat(m_tree.Path("out/Song.MP3").c_str(), &info), 0);
+    ASSERT_EQ(stat(m_tree.Path("out/New.MP3").c_str(), &info), 0);
     EXPECT_EQ(info.st_mtim.tv_sec, 1000000000);
+    for (const char* taken : {"K:\\out\\Song.MP3", "K:\\out\\song.mp3"}) {
+        errno = 0;
+        EXPECT_FALSE(Copy("K:\\player\\f01\\ABCD.mp3", taken)) << taken;
+        EXPECT_EQ(m_platform.LastErrorText(), std::strerror(EEXIST)) << taken;
+    }
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.MP3")),
+              "old content that is longer than nothing");
     ExpectNoTemporaryFiles();
 }
 
@@ -274,7 +286,7 @@ TEST_F(PosixPlatformTest, SourceFailingMidCopyLeavesNothingBehind) {
     for (const char* target : {"out/Song.mp3", "out/New.mp3"}) {
         SCOPED_TRACE(target);
         errno = 0;
-        EXPECT_FALSE(platform::posix::CopyReplacing(m_tree.Path("player/a.mp3").string(),
+        EXPECT_FALSE(platform::posix::CopyToNewFile(m_tree.Path("player/a.mp3").string(),
                                                     m_tree.Path(target).string(), halfThenFail));
         EXPECT_EQ(errno, EIO);
     }
@@ -300,8 +312,9 @@ TEST_F(PosixPlatformTest, CopyStoppedByItsProgressLeavesNothingBehind) {
     ExpectFailedCopiesLeftNoTrace("out/New.mp3");
 }
 
-// In a batch, no target changes before Commit: then all take their names at once; a batch
-// dropped without Commit (a run that ended early) leaves the targets as they were.
+// In a batch, no name is taken before Commit: then all free ones are at once, while a name
+// taken already fails and keeps its file; a batch dropped without Commit (a run that ended
+// early) leaves the folder as it was.
 TEST_F(PosixPlatformTest, BatchedCopiesTakeTheirNamesOnlyOnCommit) {
     m_tree.Write("player/a.mp3", "new a");
     m_tree.Write("player/b.mp3", "new b");
@@ -323,14 +336,15 @@ TEST_F(PosixPlatformTest, BatchedCopiesTakeTheirNamesOnlyOnCommit) {
             if (bCommit) {
                 const std::vector<platform::SStagedCopy> outcome = batch.Commit();
                 ASSERT_EQ(outcome.size(), 3u);
-                EXPECT_TRUE(outcome[0].bDone);
+                EXPECT_FALSE(outcome[0].bDone);
+                EXPECT_EQ(outcome[0].nError, EEXIST);
                 EXPECT_TRUE(outcome[1].bDone);
                 EXPECT_FALSE(outcome[2].bDone);
                 EXPECT_NE(outcome[2].nError, 0);
                 EXPECT_EQ(batch.StagedCount(), 0u);
             }
         }
-        EXPECT_EQ(ReadWholeFile(m_tree.Path("out/A.mp3")), bCommit ? "new a" : "old a");
+        EXPECT_EQ(ReadWholeFile(m_tree.Path("out/A.mp3")), "old a");
         EXPECT_EQ(std::filesystem::exists(m_tree.Path("out/B.mp3")), bCommit);
         EXPECT_TRUE(std::filesystem::is_directory(m_tree.Path("out/Taken.mp3")));
         ExpectNoTemporaryFiles();
@@ -338,8 +352,8 @@ TEST_F(PosixPlatformTest, BatchedCopiesTakeTheirNamesOnlyOnCommit) {
 }
 
 // Copies into one folder find its names in any case, as on Windows, whether this program made
-// them in an earlier batch or another program did; a copy under another case replaces the file.
-TEST_F(PosixPlatformTest, BatchedCopiesReplaceNamesInAnyCase) {
+// them in an earlier batch or another program did; a copy under another case is refused.
+TEST_F(PosixPlatformTest, BatchedCopiesRefuseNamesTakenInAnyCase) {
     m_tree.Write("player/a.mp3", "a");
     m_tree.Write("player/b.mp3", "b");
     m_tree.MakeFolder("out");
@@ -349,22 +363,128 @@ TEST_F(PosixPlatformTest, BatchedCopiesReplaceNamesInAnyCase) {
         return batch.Commit().at(0).bDone;
     };
     EXPECT_TRUE(copyInBatch("K:\\player\\a.mp3", "K:\\out\\Song.mp3"));
-    EXPECT_TRUE(copyInBatch("K:\\player\\b.mp3", "K:\\out\\SONG.MP3"));
+    EXPECT_FALSE(copyInBatch("K:\\player\\b.mp3", "K:\\out\\SONG.MP3"));
     m_tree.Write("out/Other.mp3", "old");
     // Another program's change moves the folder's time; set it apart from the batches' own.
     const timespec past[2] = {{1000000000, 0}, {1000000000, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, m_tree.Path("out").c_str(), past, 0), 0);
-    EXPECT_TRUE(copyInBatch("K:\\player\\a.mp3", "K:\\out\\other.MP3"));
+    EXPECT_FALSE(copyInBatch("K:\\player\\a.mp3", "K:\\out\\other.MP3"));
     EXPECT_EQ(m_tree.Names(), (std::vector<std::string>{"out", "out/Other.mp3", "out/Song.mp3",
                                                         "player", "player/a.mp3", "player/b.mp3"}));
-    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "b");
-    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Other.mp3")), "a");
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Song.mp3")), "a");
+    EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Other.mp3")), "old");
+}
+
+// A file another program makes under the target's name after the copy began (between staging
+// and commit in a batch, between the copy and its rename alone) is never replaced: the copy
+// fails with EEXIST and leaves no temporary file. The same holds for the link-and-unlink step
+// used where the file system cannot rename without replacing.
+TEST_F(PosixPlatformTest, TargetAppearingDuringCopySurvivesByteForByte) {
+    m_tree.Write("player/a.mp3", std::string(70000, 'n'));
+    m_tree.MakeFolder("out");
+    const std::string mine = "the user's own file\n";
+    const std::string target = m_tree.Path("out/Song.mp3").string();
+    const auto copyThenAppear = [&](int from, int to) {
+        char buffer[4096];
+        for (ssize_t got; (got = read(from, buffer, sizeof buffer)) > 0;) {
+            if (write(to, buffer, static_cast<std::size_t>(got)) != got) {
+                return false;
+            }
+        }
+        m_tree.Write("out/Song.mp3", mine);
+        return true;
+    };
+    enum class EWay { kSingle, kBatched, kLink };
+    for (const EWay way : {EWay::kSingle, EWay::kBatched, EWay::kLink}) {
+        SCOPED_TRACE(static_cast<int>(way));
+        std::filesystem::remove(target);
+        int error = 0;
+        if (way == EWay::kSingle) {
+            EXPECT_FALSE(platform::posix::CopyToNewFile(m_tree.Path("player/a.mp3").string(),
+                                                        target, copyThenAppear));
+            error = errno;
+        } else if (way == EWay::kBatched) {
+            platform::CCopyBatch batch;
+            ASSERT_TRUE(Copy("K:\\player\\a.mp3", "K:\\out\\Song.mp3"));
+            m_tree.Write("out/Song.mp3", mine);
+            const std::vector<platform::SStagedCopy> outcome = batch.Commit();
+            ASSERT_EQ(outcome.size(), 1u);
+            EXPECT_FALSE(outcome[0].bDone);
+            error = outcome[0].nError;
+        } else {
+            m_tree.Write("out/.kestrum-1-1.tmp", "copy");
+            m_tree.Write("out/Song.mp3", mine);
+            EXPECT_EQ(platform::posix::LinkToNewName(m_tree.Path("out/.kestrum-1-1.tmp").string(),
+                                                     target),
+                      -1);
+            error = errno;
+            std::filesystem::remove(m_tree.Path("out/.kestrum-1-1.tmp"));
+        }
+        EXPECT_EQ(error, EEXIST);
+        EXPECT_EQ(ReadWholeFile(target), mine);
+        ExpectNoTemporaryFiles();
+    }
+    // And where the name is free, the link step moves the file.
+    std::filesystem::remove(target);
+    m_tree.Write("out/.kestrum-1-1.tmp", "copy");
+    EXPECT_EQ(platform::posix::LinkToNewName(m_tree.Path("out/.kestrum-1-1.tmp").string(), target),
+              0);
+    EXPECT_EQ(ReadWholeFile(target), "copy");
+    ExpectNoTemporaryFiles();
+}
+
+// Only temporary files of ended processes go, named exactly as the copies name them; those of
+// live processes (this one, its parent) and every near miss stay.
+TEST_F(PosixPlatformTest, RemoveStaleTemporariesTakesOnlyThoseOfEndedProcesses) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::_Exit(0);
+    }
+    ASSERT_EQ(waitpid(child, nullptr, 0), child);
+    const std::string dead = std::to_string(child);
+    const std::vector<std::string> stale = {".kestrum-" + dead + "-1.tmp",
+                                            ".kestrum-" + dead + "-18446744073709551615.tmp"};
+    const std::vector<std::string> kept = {
+        ".kestrum-notes",
+        ".kestrum-" + std::to_string(getpid()) + "-1.tmp",
+        ".kestrum-" + std::to_string(getppid()) + "-1.tmp",
+        ".kestrum-0" + dead + "-1.tmp",
+        ".kestrum-+" + dead + "-1.tmp",
+        ".kestrum-" + dead + "-.tmp",
+        ".kestrum-" + dead + "-01.tmp",
+        ".kestrum-" + dead + "-1x.tmp",
+        ".kestrum-" + dead + "-1.tmp.mp3",
+        ".kestrum-" + dead + "-18446744073709551616.tmp",
+        ".kestrum-" + dead + ".tmp",
+        "kestrum-" + dead + "-1.tmp",
+        "Song.mp3",
+    };
+    for (const std::string& name : stale) {
+        m_tree.Write("out/" + name, "x");
+    }
+    for (const std::string& name : kept) {
+        m_tree.Write("out/" + name, "x");
+    }
+    m_tree.MakeFolder("out/.kestrum-" + dead + "-2.tmp");
+    ASSERT_EQ(symlink("Song.mp3", m_tree.Path("out/.kestrum-" + dead + "-3.tmp").c_str()), 0);
+
+    EXPECT_TRUE(m_platform.RemoveStaleTemporaries(u"K:\\out\\"));
+    for (const std::string& name : stale) {
+        EXPECT_FALSE(std::filesystem::exists(m_tree.Path("out/" + name))) << name;
+    }
+    for (const std::string& name : kept) {
+        EXPECT_TRUE(std::filesystem::exists(m_tree.Path("out/" + name))) << name;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(m_tree.Path("out/.kestrum-" + dead + "-2.tmp")));
+    EXPECT_TRUE(std::filesystem::is_symlink(m_tree.Path("out/.kestrum-" + dead + "-3.tmp")));
+    EXPECT_FALSE(m_platform.RemoveStaleTemporaries(u"K:\\missing"));
 }
 
 // Pseudo files report no size yet have content; the copy must not come out empty.
 TEST_F(PosixPlatformTest, CopyOfFileReportingNoSizeKeepsContent) {
     m_tree.MakeFolder("out");
-    ASSERT_TRUE(platform::posix::CopyReplacing("/proc/self/mountinfo",
+    ASSERT_TRUE(platform::posix::CopyToNewFile("/proc/self/mountinfo",
                                                m_tree.Path("out/mountinfo").string()));
     EXPECT_FALSE(ReadWholeFile(m_tree.Path("out/mountinfo")).empty());
 }

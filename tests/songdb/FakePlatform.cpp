@@ -134,9 +134,10 @@ void CFakePlatform::FreeBlock(void* block) {
     std::free(block);
 }
 
-bool CFakePlatform::CopyFileReplacing(const WChar* source, const WChar* target) {
+bool CFakePlatform::CopyFileNew(const WChar* source, const WChar* target) {
     const std::vector<std::uint8_t>* content = File(source);
-    if (bFailCopy || content == nullptr) {
+    // As the real ones: an existing file is never replaced.
+    if (bFailCopy || content == nullptr || HasFile(target)) {
         return false;
     }
     std::vector<std::uint8_t> copy = *content;

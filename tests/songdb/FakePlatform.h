@@ -75,7 +75,8 @@ public:
     void CloseFile(FileHandle file) override;
     void* AllocateBlock(std::size_t size) override;
     void FreeBlock(void* block) override;
-    bool CopyFileReplacing(const WChar* source, const WChar* target) override;
+    bool CopyFileNew(const WChar* source, const WChar* target) override;
+    bool RemoveStaleTemporaries(const WChar*) override { return true; }
     bool CreateFolder(const WChar* path) override;
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override;

@@ -1,4 +1,4 @@
-// The Win32 seam against the real Windows API: the Explorer setting, the replacing copy,
+// The Win32 seam against the real Windows API: the Explorer setting, the copy to a new name,
 // mapped drives, files, memory and threads.
 #include <gtest/gtest.h>
 
@@ -262,7 +262,8 @@ TEST(Win32Platform, DiskSpaceOfAnAbsentDriveFails) {
 }
 
 // Each row: the target's name (relative to the scratch folder), whether a file of that name
-// is there before, whether the source exists, and whether the copy must succeed.
+// is there before, whether the source exists, and whether the copy must succeed; a refused
+// existing target must say so with the "exists" error.
 struct CopyRow {
     const char* label;
     const char16_t* target;
@@ -274,9 +275,9 @@ struct CopyRow {
 // Rows print as their label in test names and failures.
 void PrintTo(const CopyRow& row, std::ostream* out) { *out << row.label; }
 
-class CopyFileReplacingTest : public ::testing::TestWithParam<CopyRow> {};
+class CopyFileNewTest : public ::testing::TestWithParam<CopyRow> {};
 
-TEST_P(CopyFileReplacingTest, ReplacesOrLeavesTheTargetWholeWithoutLeftovers) {
+TEST_P(CopyFileNewTest, MakesTheTargetOrLeavesItWholeWithoutLeftovers) {
     const CopyRow& row = GetParam();
     CTempFolder folder;
     ASSERT_TRUE(test::MakeFolder(folder / u"Out"));
@@ -291,7 +292,11 @@ TEST_P(CopyFileReplacingTest, ReplacesOrLeavesTheTargetWholeWithoutLeftovers) {
     }
     const std::string before = test::ListFolder(folder / u"Out");
 
-    EXPECT_EQ(NativePlatform().CopyFileReplacing(source.c_str(), target.c_str()), row.bSucceeds);
+    EXPECT_EQ(NativePlatform().CopyFileNew(source.c_str(), target.c_str()), row.bSucceeds);
+    const DWORD dwError = ::GetLastError();
+    if (row.bTargetBefore && row.bSourceExists) {
+        EXPECT_TRUE(dwError == ERROR_ALREADY_EXISTS || dwError == ERROR_FILE_EXISTS) << dwError;
+    }
 
     std::string content;
     if (row.bSucceeds) {
@@ -313,9 +318,10 @@ TEST_P(CopyFileReplacingTest, ReplacesOrLeavesTheTargetWholeWithoutLeftovers) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Win32Platform, CopyFileReplacingTest,
+    Win32Platform, CopyFileNewTest,
     ::testing::Values(CopyRow{"NewTarget", u"Out\\Song.MP3", false, true, true},
-                      CopyRow{"ExistingTargetReplaced", u"Out\\Song.MP3", true, true, true},
+                      CopyRow{"ExistingTargetKept", u"Out\\Song.MP3", true, true, false},
+                      CopyRow{"ExistingTargetInOtherCaseKept", u"Out\\SONG.mp3", true, true, false},
                       CopyRow{"ForwardSlashSeparates", u"Out/Song.MP3", false, true, true},
                       CopyRow{"MissingSourceKeepsTarget", u"Out\\Song.MP3", true, false, false},
                       CopyRow{"ColonInNameFails", u"Out\\Live: Song.MP3", false, true, false},
@@ -331,12 +337,45 @@ TEST(Win32Platform, CopyThroughMappedDrivesReadsAndWritesTheirFolders) {
     platform::IPlatform& os = NativePlatform();
     os.MapDrive(u'P', player.Path());
     os.MapDrive(u'O', computer.Path());
-    EXPECT_TRUE(os.CopyFileReplacing(u"P:\\Ipod_Control\\A.m4a", u"O:\\Title.M4A"));
+    EXPECT_TRUE(os.CopyFileNew(u"P:\\Ipod_Control\\A.m4a", u"O:\\Title.M4A"));
     std::string content;
     EXPECT_TRUE(test::ReadWholeFile(computer / u"Title.M4A", content));
     EXPECT_EQ(content, "tune");
     os.MapDrive(u'P', WString());
     os.MapDrive(u'O', WString());
+}
+
+// Only temporary files of ended processes go: ~kestrum-<pid>-<n>.tmp with a process id that no
+// process has; this process's own and every near miss stay.
+TEST(Win32Platform, RemoveStaleTemporariesTakesOnlyThoseOfEndedProcesses) {
+    DWORD dwEnded = 0xFFFFFFFC;
+    for (; dwEnded > 0xFFFF0000; dwEnded -= 4) {
+        const HANDLE hProcess = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwEnded);
+        if (hProcess == nullptr && ::GetLastError() == ERROR_INVALID_PARAMETER) {
+            break;
+        }
+        if (hProcess != nullptr) {
+            ::CloseHandle(hProcess);
+        }
+    }
+    const std::string ended = std::to_string(dwEnded);
+    const std::string stale = "~kestrum-" + ended + "-1.tmp";
+    const std::string kept[] = {"~kestrum-" + std::to_string(::GetCurrentProcessId()) + "-1.tmp",
+                                "~kestrum-notes", "~kestrum-0" + ended + "-1.tmp",
+                                "~kestrum-" + ended + "-1.tmp.mp3"};
+    CTempFolder folder;
+    ASSERT_TRUE(test::WriteWholeFile(folder / WideFromAscii(stale), "x"));
+    for (const std::string& name : kept) {
+        ASSERT_TRUE(test::WriteWholeFile(folder / WideFromAscii(name), "x"));
+    }
+    const auto exists = [&folder](const std::string& name) {
+        return ::GetFileAttributesW(Api(folder / WideFromAscii(name))) != INVALID_FILE_ATTRIBUTES;
+    };
+    EXPECT_TRUE(NativePlatform().RemoveStaleTemporaries((folder / u"").c_str()));
+    EXPECT_FALSE(exists(stale));
+    for (const std::string& name : kept) {
+        EXPECT_TRUE(exists(name)) << name;
+    }
 }
 
 TEST(Win32Platform, ThreadRunsItsRoutine) {
