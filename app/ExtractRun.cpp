@@ -61,6 +61,8 @@ bool CExtractRun::Start(HWND hWnd) {
     if (m_hAcknowledged == nullptr || m_hFinished == nullptr) {
         return false;
     }
+    // What a run stopped hard left behind in the folder goes before this one adds to it.
+    os.RemoveStaleTemporaries(m_strFolder.c_str());
     // The database's export-run names belong to the worker from here on.
     m_database.BeginExportRun();
     const platform::ThreadHandle hThread = os.StartThread([this]() { Work(); });
