@@ -108,6 +108,32 @@ bool WritePlayer(const fs::path& root, const SSong (&songs)[N],
     return WriteSysInfo(root) && WriteDatabase(root, content, eCatalogue);
 }
 
+// A catalogue crafted to reach beyond its player: titles with separators, and a song whose
+// location climbs out of the player to a file beside it.
+bool WriteCraftedPlayer(const fs::path& root) {
+    constexpr SSong kSongs[] = {
+        {"AC/DC", "Volts", "Live", "AAAA.mp3"},
+        {"..\\Up", "Stairs", "Climb", "AAAB.mp3"},
+        {"Secret", "Nobody", "Outside", nullptr},
+    };
+    if (!WritePlayer(root, kSongs) ||
+        !WriteBytes(root.parent_path() / "secret.mp3", Text("a file beside the player\n"))) {
+        return false;
+    }
+    dbwriter::SDatabaseContent content;
+    for (const SSong& song : kSongs) {
+        dbwriter::STrackEntry track;
+        track.title = WideFromUtf8(song.title);
+        track.artist = WideFromUtf8(song.artist);
+        track.album = WideFromUtf8(song.album);
+        track.location = WideFromUtf8(song.fileName != nullptr
+                                          ? std::string(":iPod_Control:Music:F00:") + song.fileName
+                                          : std::string(":iPod_Control:..:..:secret.mp3"));
+        content.tracks.push_back(track);
+    }
+    return WriteDatabase(root, content);
+}
+
 // Many songs, so that the list scrolls: "Track 01" to "Track 40", every seventh a "Needle".
 bool WriteLongPlayer(const fs::path& root) {
     dbwriter::SDatabaseContent content;
@@ -144,6 +170,7 @@ int main(int argc, char** argv) {
                      WriteDatabase(dir / "empty", empty) && WriteSysInfo(dir / "nodb") &&
                      WritePlayer(dir / "second", kOneSong) &&
                      WritePlayer(dir / "nano", kFullSongs, ECatalogue::kCompressed) &&
-                     WritePlayer(dir / "nano-corrupt", kFullSongs, ECatalogue::kCorrupt);
+                     WritePlayer(dir / "nano-corrupt", kFullSongs, ECatalogue::kCorrupt) &&
+                     WriteCraftedPlayer(dir / "crafted");
     return bOk ? 0 : 1;
 }
