@@ -12,6 +12,7 @@
 #include "platform/CopyProgress.h"
 #include "platform/Platform.h"
 #include "platform/win32/DrivePaths.h"
+#include "platform/win32/ScopedErrorMode.h"
 #include "platform/win32/WinApi.h"
 
 namespace platform {
@@ -81,6 +82,7 @@ class CWin32Platform final : public IPlatform {
 public:
     FileHandle OpenFileForRead(const WChar* path) override {
         const WString resolved = m_drives.Resolve(path);
+        const win32::CScopedErrorMode quiet;
         const HANDLE hFile = ::CreateFileW(Api(resolved), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE) {
@@ -96,6 +98,7 @@ public:
 
     bool GetFileSize(FileHandle file, std::uint64_t& size) override {
         LARGE_INTEGER value{};
+        const win32::CScopedErrorMode quiet;
         if (file == nullptr || !::GetFileSizeEx(file->m_hFile, &value) || value.QuadPart < 0) {
             return false;
         }
@@ -106,6 +109,7 @@ public:
     bool ReadFile(FileHandle file, void* buffer, std::uint32_t size,
                   std::uint32_t& bytesRead) override {
         DWORD count = 0;
+        const win32::CScopedErrorMode quiet;
         const bool bRead =
             file != nullptr && ::ReadFile(file->m_hFile, buffer, size, &count, nullptr) != FALSE;
         bytesRead = count;
@@ -137,6 +141,7 @@ public:
 
     bool CreateFolder(const WChar* path) override {
         const WString folder = m_drives.Resolve(path);
+        const win32::CScopedErrorMode quiet;
         if (::CreateDirectoryW(Api(folder), nullptr) != FALSE) {
             return true;
         }
@@ -166,6 +171,7 @@ public:
         // A name of our own next to the target: renaming within one folder is one step, so the
         // target is either the old file or the whole new one.
         WString temp;
+        const win32::CScopedErrorMode quiet;
         bool bCopied = false;
         for (int attempt = 0; attempt < 16 && !bCopied; ++attempt) {
             temp = folder + u"~kestrum-" + WideFromAscii(std::to_string(::GetCurrentProcessId())) +
@@ -198,6 +204,7 @@ public:
         const WString resolved = m_drives.Resolve(path);
         ULARGE_INTEGER available{};
         ULARGE_INTEGER bytes{};
+        const win32::CScopedErrorMode quiet;
         if (::GetDiskFreeSpaceExW(Api(resolved), &available, &bytes, nullptr) == FALSE) {
             return false;
         }
