@@ -136,6 +136,7 @@ void CFakePlatform::FreeBlock(void* block) {
 
 bool CFakePlatform::CopyFileReplacing(const WChar* source, const WChar* target) {
     const std::vector<std::uint8_t>* content = File(source);
+    copySources.emplace_back(source);
     if (bFailCopy || content == nullptr) {
         return false;
     }
