@@ -1,6 +1,8 @@
 // Fuzzes the inflate of compressed catalogues against zlib's own one-call inflate, then loads
 // and walks those that inflate to a small image. Each input is an iTunesCDB; seeds: small
-// compressed catalogues made at fuzz time from the heads of the samples.
+// compressed catalogues made at fuzz time from the heads of the samples. Half of the mutations
+// change the inflated records and compress them again: a stream changed as bytes is nearly
+// always corrupt, so those alone would hardly ever reach the walk.
 #include <zlib.h>
 
 #include <algorithm>
@@ -50,6 +52,34 @@ bool InflateWithZlib(std::span<const std::uint8_t> file, std::span<const std::ui
 }
 
 }  // namespace
+
+extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
+
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size,
+                                               std::size_t maxSize, unsigned int seed) {
+    const std::span<const std::uint8_t> file(data, size);
+    if (seed % 2 == 0 || !catalogue::IsCompressed(file)) {
+        return LLVMFuzzerMutate(data, size, maxSize);
+    }
+    static std::vector<std::uint8_t> s_records(kMaxWalkedImage);
+    static std::vector<std::uint8_t> s_stream;
+    const std::size_t header = U32At(file, itunesdb::kOffHeaderLength);
+    uLongf inflated = static_cast<uLongf>(s_records.size());
+    if (uncompress(s_records.data(), &inflated, data + header, static_cast<uLong>(size - header)) !=
+        Z_OK) {
+        return LLVMFuzzerMutate(data, size, maxSize);
+    }
+    const std::size_t mutated = LLVMFuzzerMutate(s_records.data(), inflated, s_records.size());
+    s_stream.resize(compressBound(static_cast<uLong>(mutated)));
+    uLongf compressed = static_cast<uLongf>(s_stream.size());
+    if (compress(s_stream.data(), &compressed, s_records.data(), static_cast<uLong>(mutated)) !=
+            Z_OK ||
+        compressed > maxSize - header) {
+        return size;
+    }
+    std::memcpy(data + header, s_stream.data(), compressed);
+    return header + compressed;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::uint8_t> file(data, data + size);
