@@ -51,6 +51,42 @@ preset() {
         with_display ctest --preset "$name" -j"$jobs"
 }
 
+# Runs one fuzz target for the set time from its seeds; new inputs go to a scratch corpus, the
+# seeds are only read. A crash is saved under build/linux-fuzz/artifacts/.
+run_fuzzer() {
+    local target=$1 max_len=$2
+    shift 2
+    local corpus status=0
+    corpus=$(mktemp -d)
+    echo "--- $target for ${fuzz_seconds} s"
+    "build/linux-fuzz/tests/fuzz/$target" -max_total_time="$fuzz_seconds" -timeout=10 \
+        -rss_limit_mb=2048 -max_len="$max_len" -print_final_stats=1 \
+        -artifact_prefix="$root/build/linux-fuzz/artifacts/" "$corpus" "$@" || status=1
+    rm -rf "$corpus"
+    return $status
+}
+
+# Seeds made from the samples (read in place, never kept): small compressed catalogues from
+# their first bytes, and the title-to-location columns of their expected listings, a row per
+# file, as tag text and as locations.
+make_fuzz_seeds() {
+    local out=$1 head listing base
+    mkdir -p "$out/compressed" "$out/names" "$out/locations"
+    for head in 2048 8192 32768; do
+        python3 tools/compress_catalogue.py --head "$head" "$out/compressed" \
+            "$samples"/*.iTunesDB || return 1
+    done
+    for listing in "$samples"/*.expected.tsv; do
+        base=$(basename "$listing" .expected.tsv)
+        head -n 40 "$listing" | awk -F'\t' -v names="$out/names/$base" \
+            -v locations="$out/locations/$base" '{
+                row = $2; for (i = 3; i <= 6; i++) row = row "\t" $i
+                printf "%s", row > (names "-" NR); close(names "-" NR)
+                printf "%s", $6 > (locations "-" NR); close(locations "-" NR)
+            }' || return 1
+    done
+}
+
 fuzz() {
     if [ ! -f tests/fuzz/CMakeLists.txt ]; then
         echo "no fuzz targets yet; skipped"
@@ -58,35 +94,22 @@ fuzz() {
     fi
     # Only the fuzz folder's targets: the rest of the tree is not instrumented for fuzzing.
     cmake --preset linux-fuzz && make -C build/linux-fuzz/tests/fuzz -j"$jobs" || return 1
-    local targets
-    mapfile -t targets < <(find build/linux-fuzz -path '*/CMakeFiles' -prune -o \
-        -type f -executable -iname '*fuzz*' -print | sort)
-    if [ ${#targets[@]} -eq 0 ]; then
-        echo "no fuzz executables built; skipped"
-        return 0
-    fi
-    local status=0 target corpus
     mkdir -p build/linux-fuzz/artifacts
-    for target in "${targets[@]}"; do
-        # New inputs go to a scratch corpus; the samples are only read.
-        corpus=$(mktemp -d)
-        mkdir -p "$corpus/new"
-        local seeds=()
-        if [ -d "$samples" ]; then
-            # The samples as they are, and compressed as iTunesCDB files (made here, never kept).
-            seeds=("$samples" "$corpus/compressed-seeds")
-            python3 tools/compress_catalogue.py "$corpus/compressed-seeds" "$samples"/*.iTunesDB ||
-                status=1
-        fi
-        [ -d tests/songdb/regressions ] && seeds+=("tests/songdb/regressions")
-        echo "--- $target for ${fuzz_seconds} s"
-        if ! "$target" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-            -print_final_stats=1 -artifact_prefix="$root/build/linux-fuzz/artifacts/" \
-            "$corpus/new" "${seeds[@]}"; then
-            status=1
-        fi
-        rm -rf "$corpus"
-    done
+    local status=0 seeds
+    seeds=$(mktemp -d)
+    local walk=(tests/songdb/regressions) inflate=() names=() locations=()
+    if [ -d "$samples" ]; then
+        make_fuzz_seeds "$seeds" || status=1
+        walk+=("$samples")
+        inflate=("$seeds/compressed")
+        names=("$seeds/names")
+        locations=("$seeds/locations")
+    fi
+    run_fuzzer songdb_walk_fuzzer 65536 "${walk[@]}" || status=1
+    run_fuzzer catalogue_inflate_fuzzer 16384 "${inflate[@]}" || status=1
+    run_fuzzer export_name_fuzzer 4096 "${names[@]}" || status=1
+    run_fuzzer player_location_fuzzer 1024 "${locations[@]}" || status=1
+    rm -rf "$seeds"
     return $status
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <utility>
 
 namespace exportname {
 namespace {
@@ -214,6 +215,27 @@ WString CutToFit(WStringView text, std::size_t units, std::size_t bytes) {
     return WString(text.substr(0, end));
 }
 
+// A shortened title, cut further until the name it ends is acceptable: without trailing dots
+// and spaces when nothing follows it, and no device name ("Auxiliary" cut to "Aux" before
+// ".mp3" becomes "Au"). A device name's stem is ASCII, so cutting inside it never splits a
+// surrogate pair. False when nothing of the title is left.
+bool EndAcceptably(WString cut, WStringView numbering, WStringView suffix, WString& title) {
+    for (;;) {
+        if (numbering.empty() && suffix.empty()) {
+            DropTrailingDotsAndSpaces(cut);
+        }
+        if (cut.empty()) {
+            return false;
+        }
+        const std::size_t at = ReservedStemEnd(cut + WString(numbering) + WString(suffix));
+        if (at == WStringView::npos) {
+            title = std::move(cut);
+            return true;
+        }
+        cut.resize(std::min(at, cut.size()) - 1);
+    }
+}
+
 // A folder name cut to what one component may hold.
 void FitFolder(WString& component) {
     if (component.size() > kMaxComponentUnits || Utf8Length(component) > kMaxComponentBytes) {
@@ -366,15 +388,10 @@ bool FitName(const SNameParts& parts, WStringView numbering, std::size_t room, W
     const std::size_t units =
         std::min(kMaxComponentUnits - fixedUnits, room - parts.strFolders.size() - fixedUnits);
     WString title = parts.strTitle;
-    if (title.size() > units || Utf8Length(title) > kMaxComponentBytes - fixedBytes) {
-        title = CutToFit(title, units, kMaxComponentBytes - fixedBytes);
-        if (numbering.empty() && parts.strSuffix.empty()) {
-            DropTrailingDotsAndSpaces(title);
-        }
-        if (title.empty() ||
-            ReservedStemEnd(title + WString(numbering) + parts.strSuffix) != WStringView::npos) {
-            return false;
-        }
+    if ((title.size() > units || Utf8Length(title) > kMaxComponentBytes - fixedBytes) &&
+        !EndAcceptably(CutToFit(title, units, kMaxComponentBytes - fixedBytes), numbering,
+                       parts.strSuffix, title)) {
+        return false;
     }
     name = parts.strFolders + title + WString(numbering) + parts.strSuffix;
     return true;

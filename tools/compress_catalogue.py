@@ -6,7 +6,11 @@ set to 1 and its field at 12 to 2; everything after it becomes one zlib stream, 
 length at 8 becomes the size of the result. Used for the fuzzer's seeds and the Windows parity
 check; the project's own writer (tools/ItunesDbWriter.cpp) does the same in C++.
 
-Usage: compress_catalogue.py OUT_DIR FILE...   (writes OUT_DIR/NAME.iTunesCDB for each FILE)
+With --head N only the first N bytes of each file are compressed (a truncated catalogue, which
+the walk reads as far as it goes), and the result is named NAME-headN.iTunesCDB: small seeds
+for the inflate fuzzer.
+
+Usage: compress_catalogue.py [--head N] OUT_DIR FILE...   (writes OUT_DIR/NAME.iTunesCDB)
 """
 
 import os
@@ -34,6 +38,10 @@ def compress_catalogue(image):
 
 
 def main(argv):
+    head = None
+    if len(argv) > 2 and argv[1] == "--head":
+        head = int(argv[2])
+        argv = argv[:1] + argv[3:]
     if len(argv) < 3:
         print(__doc__.strip().splitlines()[-1], file=sys.stderr)
         return 64
@@ -41,13 +49,14 @@ def main(argv):
     os.makedirs(out_dir, exist_ok=True)
     for path in argv[2:]:
         with open(path, "rb") as f:
-            image = f.read()
+            image = f.read(head) if head is not None else f.read()
         try:
             compressed = compress_catalogue(image)
         except (ValueError, struct.error):
             print("skipped (not a catalogue): %s" % path, file=sys.stderr)
             continue
-        name = os.path.splitext(os.path.basename(path))[0] + ".iTunesCDB"
+        name = os.path.splitext(os.path.basename(path))[0]
+        name += ("-head%d" % head if head is not None else "") + ".iTunesCDB"
         with open(os.path.join(out_dir, name), "wb") as f:
             f.write(compressed)
     return 0

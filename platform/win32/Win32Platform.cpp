@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "platform/TemporaryName.h"
 #include "platform/win32/DrivePaths.h"
+#include "platform/win32/ScopedErrorMode.h"
 #include "platform/win32/WinApi.h"
 
 namespace platform {
@@ -148,6 +149,7 @@ class CWin32Platform final : public IPlatform {
 public:
     FileHandle OpenFileForRead(const WChar* path) override {
         const WString resolved = m_drives.Resolve(path);
+        const win32::CScopedErrorMode quiet;
         const HANDLE hFile = ::CreateFileW(Api(resolved), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (hFile == INVALID_HANDLE_VALUE) {
@@ -163,6 +165,7 @@ public:
 
     bool GetFileSize(FileHandle file, std::uint64_t& size) override {
         LARGE_INTEGER value{};
+        const win32::CScopedErrorMode quiet;
         if (file == nullptr || !::GetFileSizeEx(file->m_hFile, &value) || value.QuadPart < 0) {
             return false;
         }
@@ -173,6 +176,7 @@ public:
     bool ReadFile(FileHandle file, void* buffer, std::uint32_t size,
                   std::uint32_t& bytesRead) override {
         DWORD count = 0;
+        const win32::CScopedErrorMode quiet;
         const bool bRead =
             file != nullptr && ::ReadFile(file->m_hFile, buffer, size, &count, nullptr) != FALSE;
         bytesRead = count;
@@ -204,6 +208,7 @@ public:
 
     bool CreateFolder(const WChar* path) override {
         const WString folder = m_drives.Resolve(path);
+        const win32::CScopedErrorMode quiet;
         if (::CreateDirectoryW(Api(folder), nullptr) != FALSE) {
             return true;
         }
@@ -229,6 +234,7 @@ public:
         // A name of our own next to the target: renaming within one folder is one step, so the
         // target is either absent or the whole copy.
         WString temp;
+        const win32::CScopedErrorMode quiet;
         bool bCopied = false;
         for (int attempt = 0; attempt < 16 && !bCopied; ++attempt) {
             temp = folder + WideFromAscii(TemporaryName(kTemporaryPrefix, ::GetCurrentProcessId(),
@@ -276,6 +282,7 @@ public:
 
     EPathState QueryPath(const WChar* path) override {
         const WString resolved = m_drives.Resolve(path);
+        const win32::CScopedErrorMode quiet;
         const DWORD dwAttributes = ::GetFileAttributesW(Api(resolved));
         if (dwAttributes == INVALID_FILE_ATTRIBUTES) {
             const DWORD dwError = ::GetLastError();
@@ -312,6 +319,7 @@ public:
         const WString resolved = m_drives.Resolve(path);
         ULARGE_INTEGER available{};
         ULARGE_INTEGER bytes{};
+        const win32::CScopedErrorMode quiet;
         if (::GetDiskFreeSpaceExW(Api(resolved), &available, &bytes, nullptr) == FALSE) {
             return false;
         }

@@ -136,6 +136,7 @@ void CFakePlatform::FreeBlock(void* block) {
 
 bool CFakePlatform::CopyFileNew(const WChar* source, const WChar* target) {
     const std::vector<std::uint8_t>* content = File(source);
+    copySources.emplace_back(source);
     // As the real ones: an existing file is never replaced.
     if (bFailCopy || content == nullptr || HasFile(target)) {
         return false;

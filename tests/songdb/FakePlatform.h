@@ -65,6 +65,7 @@ public:
     int nFilesOpen = 0;
     int nBlocksHeld = 0;
     std::vector<std::pair<WString, WString>> copies;  // successful (source, target)
+    std::vector<WString> copySources;                 // every source asked for, copied or not
     std::vector<WString> folders;                     // every CreateFolder asked for
     bool bFailFolder = false;
 

@@ -138,6 +138,11 @@ TEST(NameTemplate, ShortensTheTitleToFitComponentAndPath) {
     EXPECT_EQ(name.size(), 124u + 4u);
     // Nothing of the title fits.
     EXPECT_FALSE(exportname::FitName({u"A\\", u"Song", u".mp3"}, u"", 6, name));
+    // A title cut to a device name is cut further rather than given up.
+    ASSERT_TRUE(exportname::FitName({u"", u"Auxiliary", u".mp3"}, u"", 7, name));
+    EXPECT_EQ(name, u"Au.mp3");
+    ASSERT_TRUE(exportname::FitName({u"", u"COM1 Song", u""}, u"", 4, name));
+    EXPECT_EQ(name, u"COM");
 }
 
 TEST(NameTemplate, SafeFileNameForPlaylists) {
