@@ -96,40 +96,39 @@ WString WithSeparator(WString folder) {
     return folder;
 }
 
-// A search of FindFirstFileW, closed when the object ends.
-class CFindHandle {
+// A handle closed by its kind's own call when the object ends; TTraits says which value stands
+// for none and how to close.
+template <typename TTraits>
+class CScopedHandle {
 public:
-    explicit CFindHandle(HANDLE hFind) : m_hFind(hFind) {}
-    ~CFindHandle() {
+    explicit CScopedHandle(HANDLE hHandle) : m_hHandle(hHandle) {}
+    ~CScopedHandle() {
         if (IsValid()) {
-            ::FindClose(m_hFind);
+            TTraits::Close(m_hHandle);
         }
     }
-    CFindHandle(const CFindHandle&) = delete;
-    CFindHandle& operator=(const CFindHandle&) = delete;
-    bool IsValid() const { return m_hFind != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return m_hFind; }
+    CScopedHandle(const CScopedHandle&) = delete;
+    CScopedHandle& operator=(const CScopedHandle&) = delete;
+    bool IsValid() const { return m_hHandle != TTraits::Invalid(); }
+    HANDLE Get() const { return m_hHandle; }
 
 private:
-    HANDLE m_hFind;
+    HANDLE m_hHandle;
 };
 
-// A process opened for a question, closed when the object ends.
-class CProcessHandle {
-public:
-    explicit CProcessHandle(HANDLE hProcess) : m_hProcess(hProcess) {}
-    ~CProcessHandle() {
-        if (IsValid()) {
-            ::CloseHandle(m_hProcess);
-        }
-    }
-    CProcessHandle(const CProcessHandle&) = delete;
-    CProcessHandle& operator=(const CProcessHandle&) = delete;
-    bool IsValid() const { return m_hProcess != nullptr; }
-
-private:
-    HANDLE m_hProcess;
+// A search of FindFirstFileW.
+struct SFindTraits {
+    static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE hFind) { ::FindClose(hFind); }
 };
+using CFindHandle = CScopedHandle<SFindTraits>;
+
+// A process opened for a question.
+struct SProcessTraits {
+    static HANDLE Invalid() { return nullptr; }
+    static void Close(HANDLE hProcess) { ::CloseHandle(hProcess); }
+};
+using CProcessHandle = CScopedHandle<SProcessTraits>;
 
 // Whether a temporary file of this name was left by a process that has ended. OpenProcess fails
 // with ERROR_INVALID_PARAMETER only for an id no process has; a live process we may not open

@@ -609,20 +609,11 @@ TEST_F(CliEndToEnd, SongsThatDoNotFitAreRefusedBeforeCopying) {
     fs::create_directories(out);
     // Each song takes one 4 KB cluster: two fit, three do not.
     CSmallDisk disk(8192);
-    platform::InstallPlatform(&disk);
     const auto extract = [&](const std::vector<std::string>& more, std::string& err) {
         std::vector<std::string> args = {"extract",    "--all",  "--to",
                                          out.string(), "--root", root.string()};
         args.insert(args.end(), more.begin(), more.end());
-        std::FILE* pErr = std::tmpfile();
-        const int status = cli::RunKestrumCli(args, stdout, pErr);
-        std::rewind(pErr);
-        err.clear();
-        for (int ch = std::fgetc(pErr); ch != EOF; ch = std::fgetc(pErr)) {
-            err.push_back(static_cast<char>(ch));
-        }
-        std::fclose(pErr);
-        return status;
+        return RunInProcess(disk, args, err);
     };
     std::string err;
     EXPECT_EQ(extract({}, err), 1);

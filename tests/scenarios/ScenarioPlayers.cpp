@@ -19,7 +19,8 @@ struct SSong {
     const char* title;
     const char* artist;
     const char* album;
-    const char* fileName;  // under iPod_Control/Music/F00; nullptr writes no file
+    const char* fileName;            // under iPod_Control/Music/F00; nullptr writes no file
+    const char* location = nullptr;  // the catalogue's location, when not that file's
 };
 
 // Row order is file order. Two "Homecoming" rows share title and type; "Lost Tape" has no
@@ -95,7 +96,9 @@ bool WritePlayer(const fs::path& root, const SSong (&songs)[N],
         track.artist = WideFromUtf8(song.artist);
         track.album = WideFromUtf8(song.album);
         const std::string fileName = song.fileName != nullptr ? song.fileName : "GONE.mp3";
-        track.location = WideFromUtf8(":iPod_Control:Music:F00:" + fileName);
+        track.location =
+            WideFromUtf8(song.location != nullptr ? std::string(song.location)
+                                                  : ":iPod_Control:Music:F00:" + fileName);
         // Each song is the next track of its album, for names made from templates.
         track.dwTrackNumber = static_cast<std::uint32_t>(content.tracks.size() % 4 + 1);
         content.tracks.push_back(track);
@@ -114,24 +117,10 @@ bool WriteCraftedPlayer(const fs::path& root) {
     constexpr SSong kSongs[] = {
         {"AC/DC", "Volts", "Live", "AAAA.mp3"},
         {"..\\Up", "Stairs", "Climb", "AAAB.mp3"},
-        {"Secret", "Nobody", "Outside", nullptr},
+        {"Secret", "Nobody", "Outside", nullptr, ":iPod_Control:..:..:secret.mp3"},
     };
-    if (!WritePlayer(root, kSongs) ||
-        !WriteBytes(root.parent_path() / "secret.mp3", Text("a file beside the player\n"))) {
-        return false;
-    }
-    dbwriter::SDatabaseContent content;
-    for (const SSong& song : kSongs) {
-        dbwriter::STrackEntry track;
-        track.title = WideFromUtf8(song.title);
-        track.artist = WideFromUtf8(song.artist);
-        track.album = WideFromUtf8(song.album);
-        track.location = WideFromUtf8(song.fileName != nullptr
-                                          ? std::string(":iPod_Control:Music:F00:") + song.fileName
-                                          : std::string(":iPod_Control:..:..:secret.mp3"));
-        content.tracks.push_back(track);
-    }
-    return WriteDatabase(root, content);
+    return WritePlayer(root, kSongs) &&
+           WriteBytes(root.parent_path() / "secret.mp3", Text("a file beside the player\n"));
 }
 
 // Many songs, so that the list scrolls: "Track 01" to "Track 40", every seventh a "Needle".
