@@ -18,6 +18,7 @@ it exactly as they did the plain one.
 
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -118,7 +119,7 @@ def main():
         for args in listings:
             on_linux, on_windows = linux(args), windows(args)
             windows_rows = on_windows.stdout.replace(b"\r\n", b"\n")
-            plain_rows[" ".join(args)] = on_linux.stdout
+            plain_rows[" ".join(args)] = (on_linux.stdout, windows_rows)
             if (on_linux.returncode != on_windows.returncode or
                     not rows_agree(on_linux.stdout, windows_rows)):
                 failures.append("%s differs: linux %d, %d bytes; windows %d, %d bytes %r"
@@ -128,15 +129,19 @@ def main():
 
         linux_out = os.path.join(work, "linux-out")
         windows_out = os.path.join(work, "windows-out")
-        linux(["extract", "--all", "--to", linux_out, "--drive", LETTER])
-        windows(["extract", "--all", "--to", windows_path(windows_out), "--drive", LETTER])
+        runs = {"Linux": linux(["extract", "--all", "--to", linux_out, "--drive", LETTER]),
+                "Windows": windows(["extract", "--all", "--to", windows_path(windows_out),
+                                    "--drive", LETTER])}
         linux_files = read_tree(linux_out)
         windows_files = read_tree(windows_out)
         having_file = sum(1 for t in tracks if t.location and t.content is not None)
         for label, files in (("Linux", linux_files), ("Windows", windows_files)):
-            if len(files) != having_file:
-                failures.append("%d songs have a file, %d copied on %s"
-                                % (having_file, len(files), label))
+            # Only a title too long for a path of 259 characters may keep its song back.
+            err = runs[label].stderr.decode("utf-8", "replace")
+            too_long = re.findall(r"^Not extracted: .*longer than 259 characters", err, re.M)
+            if len(files) != having_file - len(too_long):
+                failures.append("%d songs have a file, %d too long a name, %d copied on %s"
+                                % (having_file, len(too_long), len(files), label))
         if sorted(linux_files.values()) != sorted(windows_files.values()):
             failures.append("the copies' bytes differ between Linux and Windows")
         for name in windows_files:
@@ -176,12 +181,12 @@ def main():
         for args in listings:
             on_linux, on_windows = linux(args), windows(args)
             windows_rows = on_windows.stdout.replace(b"\r\n", b"\n")
-            expected = plain_rows[" ".join(args)]
+            expected, expected_on_windows = plain_rows[" ".join(args)]
             if (on_linux.returncode, on_linux.stdout) != (0, expected):
                 failures.append("compressed: %s on Linux differs from the plain catalogue: %d, "
                                 "%d bytes %r" % (" ".join(args), on_linux.returncode,
                                                  len(on_linux.stdout), on_linux.stderr[-300:]))
-            if (on_windows.returncode, windows_rows) != (0, expected):
+            if (on_windows.returncode, windows_rows) != (0, expected_on_windows):
                 failures.append("compressed: %s on Windows differs from the plain catalogue: "
                                 "%d, %d bytes %r" % (" ".join(args), on_windows.returncode,
                                                      len(on_windows.stdout),
