@@ -287,6 +287,9 @@ public:
     // Letter by letter, as Windows' own upper-case table does: a letter whose upper case is
     // more than one letter (German sharp s) stays as it is.
     WString FoldCase(WStringView text) override {
+        if (text.empty()) {
+            return WString();
+        }
         const std::vector<gunichar2> units(text.begin(), text.end());
         glong length = 0;
         const CGlibBuffer<gunichar> chars(g_utf16_to_ucs4(

@@ -108,14 +108,17 @@ void CheckPlainName(WStringView name) {
     }
 }
 
-WString AsciiUpper(WStringView text) {
-    WString upper(text);
-    for (WChar& ch : upper) {
-        if (ch >= u'a' && ch <= u'z') {
+// text with 'a'..'z' moved by delta ('A' - 'a' or back).
+WString AsciiCase(WStringView text, bool bUpper) {
+    WString changed(text);
+    for (WChar& ch : changed) {
+        if (bUpper && ch >= u'a' && ch <= u'z') {
             ch = static_cast<WChar>(ch - 0x20);
+        } else if (!bUpper && ch >= u'A' && ch <= u'Z') {
+            ch = static_cast<WChar>(ch + 0x20);
         }
     }
-    return upper;
+    return changed;
 }
 
 // Two paths Windows takes for one file have one key: case, either separator and trailing dots
@@ -123,9 +126,9 @@ WString AsciiUpper(WStringView text) {
 void CheckRunKey(WStringView path) {
     const WString key = exportname::RunKey(path);
     Require(exportname::RunKey(key) == key);
-    Require(std::none_of(key.begin(), key.end(),
-                         [](WChar ch) { return (ch >= u'A' && ch <= u'Z') || ch == u'/'; }));
-    Require(exportname::RunKey(AsciiUpper(path)) == key);
+    Require(std::none_of(key.begin(), key.end(), [](WChar ch) { return ch == u'/'; }));
+    Require(exportname::RunKey(AsciiCase(path, true)) == key);
+    Require(exportname::RunKey(AsciiCase(path, false)) == key);
     Require(exportname::RunKey(WString(path) + u". ") == key);
     WString slashes(path);
     std::replace(slashes.begin(), slashes.end(), u'\\', u'/');
