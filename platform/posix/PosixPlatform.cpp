@@ -16,7 +16,6 @@
 #include <system_error>
 #include <thread>
 #include <utility>
-#include <vector>
 
 #include "platform/MemorySettings.h"
 #include "platform/Platform.h"
@@ -62,20 +61,6 @@ private:
 
 // An empty file: nothing to map.
 class CEmptyImage final : public CFileImage {};
-
-// A block GLib allocated, freed with it.
-template <typename T>
-class CGlibBuffer {
-public:
-    explicit CGlibBuffer(T* pBlock) : m_pBlock(pBlock) {}
-    ~CGlibBuffer() { g_free(m_pBlock); }
-    CGlibBuffer(const CGlibBuffer&) = delete;
-    CGlibBuffer& operator=(const CGlibBuffer&) = delete;
-    T* Get() const { return m_pBlock; }
-
-private:
-    T* m_pBlock;
-};
 
 // The file systems that keep Windows' naming rules wherever they are mounted: FAT (vfat and
 // msdos share one magic number) and exFAT, the file systems of memory cards and USB sticks.
@@ -285,29 +270,28 @@ public:
     }
 
     // Letter by letter, as Windows' own upper-case table does: a letter whose upper case is
-    // more than one letter (German sharp s) stays as it is.
+    // more than one letter (German sharp s) stays as it is. A character beyond the first plane
+    // is folded whole; a lone half of a pair stays as it is.
     WString FoldCase(WStringView text) override {
-        if (text.empty()) {
-            return WString();
+        WString folded;
+        folded.reserve(text.size());
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const WChar unit = text[i];
+            const bool bPair = unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size() &&
+                               text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000;
+            if (!bPair) {
+                const bool bHalf = unit >= 0xD800 && unit < 0xE000;
+                folded.push_back(bHalf ? unit : static_cast<WChar>(g_unichar_toupper(unit)));
+                continue;
+            }
+            const gunichar ch =
+                0x10000 + ((gunichar{unit} - 0xD800) << 10) + (gunichar{text[i + 1]} - 0xDC00);
+            const gunichar upper = g_unichar_toupper(ch);
+            folded.push_back(static_cast<WChar>(0xD800 + ((upper - 0x10000) >> 10)));
+            folded.push_back(static_cast<WChar>(0xDC00 + ((upper - 0x10000) & 0x3FF)));
+            ++i;
         }
-        const std::vector<gunichar2> units(text.begin(), text.end());
-        glong length = 0;
-        const CGlibBuffer<gunichar> chars(g_utf16_to_ucs4(
-            units.data(), static_cast<glong>(units.size()), nullptr, &length, nullptr));
-        if (chars.Get() == nullptr) {
-            // An unpaired surrogate: fold what is plainly a letter, keep the rest.
-            return IPlatform::FoldCase(text);
-        }
-        for (glong i = 0; i < length; ++i) {
-            chars.Get()[i] = g_unichar_toupper(chars.Get()[i]);
-        }
-        glong count = 0;
-        const CGlibBuffer<gunichar2> folded(
-            g_ucs4_to_utf16(chars.Get(), length, nullptr, &count, nullptr));
-        if (folded.Get() == nullptr) {
-            return IPlatform::FoldCase(text);
-        }
-        return WString(folded.Get(), folded.Get() + count);
+        return folded;
     }
 
     EPathState QueryPath(const WChar* path) override {

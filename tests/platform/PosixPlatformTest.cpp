@@ -99,6 +99,28 @@ TEST_F(PosixPlatformTest, ImageOfAShrunkFileReadsZerosBeyondItsNewEnd) {
     EXPECT_EQ(bytes[0], 'x');
 }
 
+// Names a case-ignoring disk takes for one file fold alike, letter by letter beyond ASCII too;
+// nothing else does, and every unit of the name is kept (a NUL, half a pair).
+TEST_F(PosixPlatformTest, FoldCaseJoinsWhatWindowsJoinsAndKeepsTheRest) {
+    const struct {
+        WString a;
+        WString b;
+        bool bSame;
+    } kCases[] = {
+        {u"école", u"ÉCOLE", true},
+        {u"Ωμέγα", u"ΩΜΈΓΑ", true},
+        {u"\U00010428", u"\U00010400", true},  // a letter beyond the first plane
+        {u"straße", u"STRASSE", false},        // one letter never becomes two
+        {WString(u"a\0b", 3), u"A", false},
+        {WString(1, u'\xD801') + u"x", WString(1, u'\xD801') + u"X", true},
+    };
+    for (const auto& c : kCases) {
+        EXPECT_EQ(m_platform.FoldCase(c.a) == m_platform.FoldCase(c.b), c.bSame)
+            << Utf8FromWide(c.a);
+        EXPECT_EQ(m_platform.FoldCase(c.a).size(), c.a.size()) << Utf8FromWide(c.a);
+    }
+}
+
 // An empty SysInfo must pass the probe, which reads it into a block of its size.
 TEST_F(PosixPlatformTest, EmptyFileReadsIntoEmptyBlock) {
     m_tree.Write("iPod_Control/Device/SysInfo", "");
