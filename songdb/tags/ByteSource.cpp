@@ -13,6 +13,11 @@ bool CByteSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
     if (out.empty()) {
         return true;
     }
+    if (offset >= m_keptOffset && offset - m_keptOffset <= m_keptSize &&
+        out.size() <= m_keptSize - (offset - m_keptOffset)) {
+        std::memcpy(out.data(), m_kept.data() + (offset - m_keptOffset), out.size());
+        return true;
+    }
     if (offset != m_position) {
         ++m_nSeeks;
         if (!SeekTo(offset)) {
@@ -24,6 +29,11 @@ bool CByteSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
     // After a failed read the position is unknown: the next read seeks again.
     m_position = bRead ? offset + out.size() : UINT64_MAX;
     m_bytesRead += out.size();
+    if (bRead && out.size() <= kKept) {
+        std::memcpy(m_kept.data(), out.data(), out.size());
+        m_keptOffset = offset;
+        m_keptSize = out.size();
+    }
     return bRead;
 }
 

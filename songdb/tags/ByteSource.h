@@ -3,6 +3,7 @@
 // show how little of each file is touched.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -43,8 +44,15 @@ protected:
     virtual bool ReadNext(std::span<std::uint8_t> out) = 0;
 
 private:
+    // The last small read is kept: the container's header is read once to tell the container
+    // and again by its reader, and the second read should cost neither a seek nor a read.
+    static constexpr std::size_t kKept = 16;
+
     std::uint64_t m_size;
     std::uint64_t m_position = 0;
+    std::uint64_t m_keptOffset = 0;
+    std::size_t m_keptSize = 0;
+    std::array<std::uint8_t, kKept> m_kept{};
     std::uint64_t m_bytesRead = 0;
     std::uint32_t m_nSeeks = 0;
 };

@@ -282,7 +282,7 @@ bool CId3v2Tag::ParseFrameHeader(ByteSpan bytes, SFrameHeader& header) const {
         std::string_view(static_cast<const char*>(static_cast<const void*>(bytes.data())), idSize);
     const CByteReader reader(bytes);
     if (m_version == 2) {
-        header.dwSize = reader.U32Be(2) >> 8;  // 24 bits
+        header.dwSize = static_cast<std::uint32_t>(reader.U16Be(3)) << 8 | reader.U8(5);
         return true;
     }
     // Some 2.4 writers store plain sizes; a byte with its high bit set shows one.

@@ -8,12 +8,12 @@
 
 // Texts empty and numbers 0 when the tags do not hold them.
 struct SFileTags {
-    WString strTitle;
-    WString strArtist;
-    WString strAlbum;
-    WString strAlbumArtist;
-    WString strComposer;
-    WString strGenre;
+    WString strTitle{};
+    WString strArtist{};
+    WString strAlbum{};
+    WString strAlbumArtist{};
+    WString strComposer{};
+    WString strGenre{};
     std::uint32_t dwYear = 0;
     std::uint32_t dwTrack = 0;
     std::uint32_t dwDisc = 0;
