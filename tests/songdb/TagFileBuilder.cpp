@@ -1,6 +1,15 @@
 // Song file writers for tests: sizes and headers as the formats lay them out.
 #include "TagFileBuilder.h"
 
+#include <ostream>
+
+void PrintTo(const SFileTags& tags, std::ostream* out) {
+    *out << "{" << Utf8FromWide(tags.strTitle) << " | " << Utf8FromWide(tags.strArtist) << " | "
+         << Utf8FromWide(tags.strAlbum) << " | " << Utf8FromWide(tags.strAlbumArtist) << " | "
+         << Utf8FromWide(tags.strComposer) << " | " << Utf8FromWide(tags.strGenre) << " | "
+         << tags.dwYear << " | " << tags.dwTrack << " | " << tags.dwDisc << "}";
+}
+
 namespace tagbuild {
 namespace {
 

@@ -3,11 +3,16 @@
 #pragma once
 
 #include <cstdint>
+#include <iosfwd>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/Text.h"
+#include "songdb/tags/Tag.h"
+
+// The fields in one line, for test failures.
+void PrintTo(const SFileTags& tags, std::ostream* out);
 
 namespace tagbuild {
 

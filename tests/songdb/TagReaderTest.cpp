@@ -3,19 +3,10 @@
 // short anywhere gives no field it does not hold.
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include "FakePlatform.h"
 #include "TagFileBuilder.h"
 #include "songdb/TagReader.h"
 #include "songdb/tags/Id3v2Tag.h"
-
-void PrintTo(const SFileTags& tags, std::ostream* out) {
-    *out << "{" << Utf8FromWide(tags.strTitle) << " | " << Utf8FromWide(tags.strArtist) << " | "
-         << Utf8FromWide(tags.strAlbum) << " | " << Utf8FromWide(tags.strAlbumArtist) << " | "
-         << Utf8FromWide(tags.strComposer) << " | " << Utf8FromWide(tags.strGenre) << " | "
-         << tags.dwYear << " | " << tags.dwTrack << " | " << tags.dwDisc << "}";
-}
 
 namespace {
 
