@@ -13,10 +13,17 @@ bool CByteSource::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
     if (out.empty()) {
         return true;
     }
-    if (offset >= m_keptOffset && offset - m_keptOffset <= m_keptSize &&
-        out.size() <= m_keptSize - (offset - m_keptOffset)) {
-        std::memcpy(out.data(), m_kept.data() + (offset - m_keptOffset), out.size());
-        return true;
+    // What the kept read holds is taken from it; the rest is read after it, often without a
+    // seek, since the file position is where the kept read ended.
+    if (offset >= m_keptOffset && offset - m_keptOffset < m_keptSize) {
+        const std::size_t kept = m_keptSize - static_cast<std::size_t>(offset - m_keptOffset);
+        const std::size_t have = std::min(out.size(), kept);
+        std::memcpy(out.data(), m_kept.data() + (offset - m_keptOffset), have);
+        if (have == out.size()) {
+            return true;
+        }
+        offset += have;
+        out = out.subspan(have);
     }
     if (offset != m_position) {
         ++m_nSeeks;

@@ -44,8 +44,8 @@ protected:
     virtual bool ReadNext(std::span<std::uint8_t> out) = 0;
 
 private:
-    // The last small read is kept: the container's header is read once to tell the container
-    // and again by its reader, and the second read should cost neither a seek nor a read.
+    // The last small read is kept: the first bytes are read once to tell the container and
+    // again by its reader, and the second read should cost neither a seek nor a read.
     static constexpr std::size_t kKept = 16;
 
     std::uint64_t m_size;

@@ -3,8 +3,12 @@
 // short anywhere gives no field it does not hold.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "FakePlatform.h"
 #include "TagFileBuilder.h"
+#include "platform/Platform.h"
 #include "songdb/TagReader.h"
 #include "songdb/tags/Id3v2Tag.h"
 
@@ -314,6 +318,32 @@ TEST(TagReader, TitleFromPathDropsFoldersAndExtension) {
     for (const auto& [path, title] : cases) {
         EXPECT_EQ(TitleFromPath(path), title) << Utf8FromWide(path);
     }
+}
+
+// The native platform's seek, on a real file: the picture is stepped over and the ID3v1 tag
+// at the end is reached.
+TEST(TagReader, ReadsARealFileThroughTheNativePlatform) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / "kestrum-tag-reader-test";
+    fs::create_directories(folder);
+    const Bytes file = Concat({Id3v2(3, {Text("TIT2", u"Title"), SFrame{"APIC", Bytes(100000, 1)},
+                                         Text("TPE1", u"Artist")}),
+                               MpegFrames(3), Id3v1({.album = "Album"})});
+    {
+        std::ofstream out(folder / "song.mp3", std::ios::binary | std::ios::trunc);
+        out.write(static_cast<const char*>(static_cast<const void*>(file.data())),
+                  static_cast<std::streamsize>(file.size()));
+    }
+    platform::Platform().MapDrive(u'Q', WideFromUtf8(folder.string()));
+    SFileTags tags;
+    STagReadCounts counts;
+    EXPECT_TRUE(ReadFileTags(u"Q:\\song.mp3", tags, &counts));
+    EXPECT_EQ(tags,
+              (SFileTags{.strTitle = u"Title", .strArtist = u"Artist", .strAlbum = u"Album"}));
+    EXPECT_LT(counts.bytesRead, 1024u);
+    EXPECT_EQ(counts.dwSeeks, 2u);
+    std::error_code error;
+    fs::remove_all(folder, error);
 }
 
 }  // namespace
