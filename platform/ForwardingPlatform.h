@@ -22,6 +22,9 @@ public:
                   std::uint32_t& bytesRead) override {
         return m_inner.ReadFile(file, buffer, size, bytesRead);
     }
+    bool SeekFile(FileHandle file, std::uint64_t offset) override {
+        return m_inner.SeekFile(file, offset);
+    }
     void CloseFile(FileHandle file) override { m_inner.CloseFile(file); }
     std::unique_ptr<CFileImage> ReadWholeFile(FileHandle file, std::uint64_t size) override {
         return m_inner.ReadWholeFile(file, size);

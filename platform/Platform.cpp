@@ -30,6 +30,8 @@ private:
 
 }  // namespace
 
+bool IPlatform::SeekFile(FileHandle, std::uint64_t) { return false; }
+
 // Reads in as many reads as the platform needs. A read that fails, or that brings nothing
 // before the end (the file shrank), fails the whole read: no byte that did not come from the
 // file is ever handed out.

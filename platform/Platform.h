@@ -65,6 +65,9 @@ public:
     // One read of up to size bytes at the current position.
     virtual bool ReadFile(FileHandle file, void* buffer, std::uint32_t size,
                           std::uint32_t& bytesRead) = 0;
+    // Moves the read position to offset bytes from the start. A position past the end is
+    // allowed; reads there bring nothing. This default cannot seek and fails.
+    virtual bool SeekFile(FileHandle file, std::uint64_t offset);
     virtual void CloseFile(FileHandle file) = 0;
     // The size bytes of a file just opened (its whole content, as GetFileSize gave it). nullptr
     // when they cannot all be had: a read fails or the file ends sooner. The file may be closed

@@ -16,7 +16,8 @@ steps=("$@")
 
 scripts/ensure-packages.sh cmake g++ make pkg-config libgtest-dev googletest libbenchmark-dev \
     clang libclang-rt-14-dev clang-format qt6-base-dev libglib2.0-dev libglib2.0-bin python3 \
-    zlib1g-dev xvfb xauth g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 || exit 1
+    zlib1g-dev libtag1-dev xvfb xauth g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64 ||
+    exit 1
 
 failed=()
 passed=()

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -142,6 +143,21 @@ public:
                 break;
             }
             bytesRead += static_cast<std::uint32_t>(got);
+        }
+        return true;
+    }
+
+    bool SeekFile(FileHandle file, std::uint64_t offset) override {
+        if (file == nullptr) {
+            errno = EBADF;
+            return Fail(false);
+        }
+        if (offset > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max())) {
+            errno = EINVAL;
+            return Fail(false);
+        }
+        if (lseek(file->fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+            return Fail(false);
         }
         return true;
     }

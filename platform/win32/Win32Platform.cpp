@@ -1,5 +1,6 @@
 // The platform seam over the Windows API, Unicode throughout.
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <iterator>
@@ -180,6 +181,18 @@ public:
             file != nullptr && ::ReadFile(file->m_hFile, buffer, size, &count, nullptr) != FALSE;
         bytesRead = count;
         return bRead;
+    }
+
+    bool SeekFile(FileHandle file, std::uint64_t offset) override {
+        if (offset > static_cast<std::uint64_t>(INT64_MAX)) {
+            ::SetLastError(ERROR_INVALID_PARAMETER);
+            return false;
+        }
+        LARGE_INTEGER distance{};
+        distance.QuadPart = static_cast<LONGLONG>(offset);
+        const win32::CScopedErrorMode quiet;
+        return file != nullptr &&
+               ::SetFilePointerEx(file->m_hFile, distance, nullptr, FILE_BEGIN) != FALSE;
     }
 
     void CloseFile(FileHandle file) override {

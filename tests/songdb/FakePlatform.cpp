@@ -93,7 +93,9 @@ bool CFakePlatform::ReadFile(FileHandle file, void* buffer, std::uint32_t size,
         return false;
     }
     SOpenFile* const open = &Open(file);
-    std::uint64_t available = open->content.size() - open->position;
+    // A seek may have left the position past the end.
+    std::uint64_t available =
+        open->position >= open->content.size() ? 0 : open->content.size() - open->position;
     if (shrinkAfter != 0) {
         available = open->position >= shrinkAfter
                         ? 0
@@ -108,6 +110,14 @@ bool CFakePlatform::ReadFile(FileHandle file, void* buffer, std::uint32_t size,
     }
     open->position += count;
     bytesRead = static_cast<std::uint32_t>(count);
+    return true;
+}
+
+bool CFakePlatform::SeekFile(FileHandle file, std::uint64_t offset) {
+    if (bFailSeek) {
+        return false;
+    }
+    Open(file).position = offset;
     return true;
 }
 

@@ -44,6 +44,7 @@ public:
     bool bFailOpen = false;
     bool bFailSize = false;
     bool bFailRead = false;
+    bool bFailSeek = false;
     bool bFailAlloc = false;
     bool bFailCopy = false;
     // When set, GetFileSize reports this instead of the content's size.
@@ -73,6 +74,7 @@ public:
     bool GetFileSize(FileHandle file, std::uint64_t& size) override;
     bool ReadFile(FileHandle file, void* buffer, std::uint32_t size,
                   std::uint32_t& bytesRead) override;
+    bool SeekFile(FileHandle file, std::uint64_t offset) override;
     void CloseFile(FileHandle file) override;
     void* AllocateBlock(std::size_t size) override;
     void FreeBlock(void* block) override;
