@@ -110,6 +110,8 @@ fuzz() {
     run_fuzzer catalogue_inflate_fuzzer 16384 "${inflate[@]}" || status=1
     run_fuzzer export_name_fuzzer 4096 "${names[@]}" || status=1
     run_fuzzer player_location_fuzzer 1024 "${locations[@]}" || status=1
+    # Its seeds are written into the empty scratch corpus when it starts.
+    run_fuzzer tag_reader_fuzzer 16384 || status=1
     rm -rf "$seeds"
     return $status
 }
