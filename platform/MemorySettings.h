@@ -1,5 +1,5 @@
 // Settings kept for the life of the process only: where no store of the user's is at hand
-// (the command-line tool, the headless driver, tests), the program's choices still hold for
+// (the command-line tool, the scenario driver, tests), the program's choices still hold for
 // the run.
 #pragma once
 

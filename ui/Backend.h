@@ -1,7 +1,7 @@
 // The backend beneath the dialog framework: the handful of windowing, shell and resource
 // operations the framework needs, in Windows' own terms. The Win32 backend passes them to the
-// system; the Qt and headless backends stand them in and turn their own events into the same
-// window messages.
+// system; the Qt backend stands them in and turns its own events into the same window
+// messages.
 #pragma once
 
 #include "platform/Text.h"

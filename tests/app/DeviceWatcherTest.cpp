@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "QtTestRun.h"
 #include "app/DeviceWatcher.h"
-#include "ui/headless/HeadlessBackend.h"
 
 namespace {
 
@@ -70,8 +70,7 @@ public:
 
 TEST(DeviceWatcher, PollsUntilOpenFailsThenTellsWritesBackAndEnds) {
     for (int nPresent : {0, 1, 3}) {
-        CHeadlessBackend ui;
-        SetUiBackend(&ui);
+        qttest::CQtTestRun run;
         CFakePlatform fake;
         fake.nOpensLeft = nPresent;
         platform::InstallPlatform(&fake);
@@ -84,7 +83,6 @@ TEST(DeviceWatcher, PollsUntilOpenFailsThenTellsWritesBackAndEnds) {
             nCode = ended.code;
         }
         platform::InstallPlatform(nullptr);
-        SetUiBackend(nullptr);
 
         EXPECT_EQ(nCode, 0) << nPresent;
         EXPECT_EQ(fake.nOpens, nPresent + 1) << nPresent;
@@ -95,25 +93,22 @@ TEST(DeviceWatcher, PollsUntilOpenFailsThenTellsWritesBackAndEnds) {
         EXPECT_EQ(fake.order[fake.order.size() - 2], "write-back");
         EXPECT_EQ(fake.order.back(), "exit");
 
-        const std::vector<SUiEvent> events = ui.Events();
-        ASSERT_EQ(events.size(), 1u) << nPresent;
-        EXPECT_EQ(events[0].kind, EUiEvent::kMessageBox);
-        EXPECT_EQ(events[0].text, u"iPod unplugged: now Kestrum will be close");
-        EXPECT_EQ(events[0].caption, u"Error");
-        EXPECT_EQ(events[0].nType, MB_ICONEXCLAMATION | MB_OK);
-        EXPECT_EQ(events[0].nId, 0);  // no owner
+        const std::vector<qttest::SMessageBox>& boxes = run.MessageBoxes();
+        ASSERT_EQ(boxes.size(), 1u) << nPresent;
+        EXPECT_EQ(boxes[0].text, u"iPod unplugged: now Kestrum will be close");
+        EXPECT_EQ(boxes[0].caption, u"Error");
+        EXPECT_EQ(boxes[0].nType, MB_ICONEXCLAMATION | MB_OK);
+        EXPECT_EQ(boxes[0].hOwner, nullptr);
     }
 }
 
 TEST(DeviceWatcher, UnsavedSettingIsNotWrittenBack) {
-    CHeadlessBackend ui;
-    SetUiBackend(&ui);
+    qttest::CQtTestRun run;
     CFakePlatform fake;
     platform::InstallPlatform(&fake);
     SWatchTarget target{u"E:\\Ipod_Control\\iTunes\\iTunesDB", SExplorerSetting{}};
     EXPECT_THROW(WatchDeviceThread(target), SProcessEnded);
     platform::InstallPlatform(nullptr);
-    SetUiBackend(nullptr);
     EXPECT_TRUE(fake.hiddenWrites.empty());
 }
 

@@ -1,15 +1,15 @@
-// The extract command's folder bound: a chosen path of 259 characters leaves no room for the
-// backslash and is refused; one of 258 is used.
+// The extract command's folder bound: a chosen folder whose path has 259 characters leaves no
+// room for the backslash and is refused; one of 258 is used.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "QtTestRun.h"
 #include "app/KestrumDlg.h"
 #include "platform/Platform.h"
 #include "tests/app/AppTestPlatform.h"
-#include "ui/headless/HeadlessBackend.h"
 
 namespace {
 
@@ -29,32 +29,27 @@ TEST(ExtractFolder, PathWithoutRoomForBackslashIsRefused) {
     };
     for (const SRow& row :
          {SRow{258, u"No songs extracted"}, SRow{259, u"Select a valid Directory"}}) {
-        CHeadlessBackend ui;
-        SetUiBackend(&ui);
-        WString path = u"/tmp/";
-        path.append(row.length - path.size(), u'k');
-        ui.QueueFolderChoice(EFolderChoice::kChosen, path);
-        bool bDone = false;
-        ui.SetPump([&] {
-            if (!bDone) {
-                bDone = true;
-                ui.Click(IDOK);
-            }
-            return false;
+        // A folder chooser only gives folders that are there.
+        std::string folder = apptest::UniqueTempFolder("k").string() + "-";
+        folder.append(row.length - folder.size(), 'k');
+        fs::create_directories(folder);
+        qttest::CQtTestRun run;
+        run.Ui().Hooks().answerFolder = [&](const WString&, WString& path) {
+            path = WideFromUtf8(folder);
+            return EFolderChoice::kChosen;
+        };
+        run.OnDialogShown([&](HWND hDlg, UINT) {
+            run.Ui().SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         });
         {
             CKestrumDlg dlg;
             dlg.DoModal();
         }
-        SetUiBackend(nullptr);
+        fs::remove_all(folder);
 
-        WString lastMessage;
-        for (const SUiEvent& event : ui.Events()) {
-            if (event.kind == EUiEvent::kMessageBox) {
-                lastMessage = event.text;
-            }
-        }
-        EXPECT_EQ(lastMessage, row.message) << row.length;
+        const std::vector<WString> texts = run.MessageTexts();
+        ASSERT_FALSE(texts.empty()) << row.length;
+        EXPECT_EQ(texts.back(), row.message) << row.length;
     }
     platform::InstallPlatform(nullptr);
     fs::remove_all(player);

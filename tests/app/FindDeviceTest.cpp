@@ -9,24 +9,14 @@
 #include <new>
 #include <vector>
 
+#include "QtTestRun.h"
 #include "app/KestrumDlg.h"
 #include "platform/Platform.h"
 #include "tests/app/AppTestPlatform.h"
-#include "ui/headless/HeadlessBackend.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<WString> MessageTexts(const CHeadlessBackend& ui) {
-    std::vector<WString> texts;
-    for (const SUiEvent& event : ui.Events()) {
-        if (event.kind == EUiEvent::kMessageBox) {
-            texts.push_back(event.text);
-        }
-    }
-    return texts;
-}
 
 TEST(FindDevice, ExceptionDuringSetUpEndsTheDialogAndRestoresTheSetting) {
     setenv("KESTRUM_DRIVES", "", 1);
@@ -42,24 +32,18 @@ TEST(FindDevice, ExceptionDuringSetUpEndsTheDialogAndRestoresTheSetting) {
         fake.bThrowOnDiskSpace = row.bThrow;
         platform::InstallPlatform(&fake);
         platform::Platform().MapDrive(u'E', WideFromUtf8(player.string()));
-        CHeadlessBackend ui;
-        SetUiBackend(&ui);
+        qttest::CQtTestRun run;
         bool bWindowShown = false;
-        ui.SetPump([&] {
-            // Only reached when set-up succeeded and the dialog runs: look, then close it.
-            bWindowShown = true;
-            ui.PressEscape();
-            return false;
-        });
+        // Only reached when set-up succeeded and the dialog runs; the run then closes it.
+        run.OnDialogShown([&](HWND, UINT) { bWindowShown = true; });
         INT_PTR nResult = 0;
         {
             CKestrumDlg dlg;
             nResult = dlg.DoModal();
         }
-        SetUiBackend(nullptr);
         platform::InstallPlatform(nullptr);
 
-        EXPECT_EQ(MessageTexts(ui), row.messages) << row.bThrow;
+        EXPECT_EQ(run.MessageTexts(), row.messages) << row.bThrow;
         EXPECT_EQ(bWindowShown, row.bWindowShown) << row.bThrow;
         if (row.bThrow) {
             EXPECT_EQ(nResult, 0);

@@ -123,12 +123,15 @@ bool WriteCraftedPlayer(const fs::path& root) {
            WriteBytes(root.parent_path() / "secret.mp3", Text("a file beside the player\n"));
 }
 
-// Many songs, so that the list scrolls: "Track 01" to "Track 40", every seventh a "Needle".
+// Many songs, so that the list scrolls: "Track 01" to "Track 60", every seventh of the first 35
+// a "Needle". The last needle is far enough from the end that the list can bring it to its top
+// whatever the height of a row in the backend's font.
 bool WriteLongPlayer(const fs::path& root) {
     dbwriter::SDatabaseContent content;
-    for (int i = 1; i <= 40; ++i) {
+    for (int i = 1; i <= 60; ++i) {
         char szTitle[32];
-        std::snprintf(szTitle, sizeof szTitle, i % 7 == 0 ? "Needle %02d" : "Track %02d", i);
+        std::snprintf(szTitle, sizeof szTitle, i % 7 == 0 && i <= 35 ? "Needle %02d" : "Track %02d",
+                      i);
         dbwriter::STrackEntry track;
         track.title = WideFromUtf8(szTitle);
         track.artist = u"Long Player";

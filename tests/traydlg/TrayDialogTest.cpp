@@ -1,14 +1,15 @@
-// CTrayDialog: the icon record, the tooltip bound, the icon notification and minimising with
-// and without a notification area.
+// CTrayDialog on the Qt backend, offscreen: the icon record, the tooltip bound, the icon
+// notification and minimising with and without a notification area.
 #include <gtest/gtest.h>
 
+#include <QSystemTrayIcon>
 #include <functional>
 #include <initializer_list>
 #include <vector>
 
+#include "QtTestRun.h"
 #include "res/resource.h"
 #include "traydlg/TrayDialog.h"
-#include "ui/headless/HeadlessBackend.h"
 
 namespace {
 
@@ -26,25 +27,23 @@ public:
     LRESULT Notify(WPARAM nIconId, LPARAM nMouse) { return OnTrayNotify(nIconId, nMouse); }
 };
 
-// Runs the dialog modally; actions run inside its loop, then it is closed.
-void RunDialog(CHeadlessBackend& ui, CTestTrayDialog& dialog,
-               const std::function<void()>& actions) {
-    bool bDone = false;
-    ui.SetPump([&] {
-        if (!bDone) {
-            bDone = true;
-            actions();
-        }
-        return false;
-    });
-    dialog.DoModal();
-}
-
 class TrayDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetUiBackend(&m_ui); }
-    void TearDown() override { SetUiBackend(nullptr); }
-    CHeadlessBackend m_ui;
+    TrayDialogTest() { m_run.Ui().Hooks().trayAvailable = true; }
+
+    // Runs the dialog modally; actions run inside its loop, then it is closed.
+    void RunDialog(CTestTrayDialog& dialog, const std::function<void(HWND)>& actions) {
+        m_run.OnDialogShown([&](HWND hDlg, UINT) { actions(hDlg); });
+        dialog.DoModal();
+    }
+
+    // The window menu's Minimize, or the minimise box.
+    void Minimise(HWND hDlg) { m_run.Ui().SendMessage(hDlg, WM_SYSCOMMAND, SC_MINIMIZE, 0); }
+
+    bool IconShown(HWND hDlg) { return m_run.Ui().IsTrayIconShown(hDlg, 1); }
+    bool Visible(HWND hDlg) { return m_run.Ui().IsWindowVisible(hDlg) != FALSE; }
+
+    qttest::CQtTestRun m_run;
 };
 
 TEST_F(TrayDialogTest, RecordStartsWithMessageOnly) {
@@ -85,49 +84,56 @@ TEST_F(TrayDialogTest, NotificationForAnotherIconIsAnsweredWithZero) {
 
 TEST_F(TrayDialogTest, MinimiseHidesIntoIconAndDoubleClickRestores) {
     CTestTrayDialog dialog;
-    RunDialog(m_ui, dialog, [&] {
-        ASSERT_TRUE(m_ui.Minimise());
-        ASSERT_NE(m_ui.TrayIcon(), nullptr);
-        EXPECT_EQ(m_ui.TrayIcon()->tip, u"Kestrum");
-        EXPECT_EQ(m_ui.TrayIcon()->uID, 1u);
-        EXPECT_FALSE(m_ui.Window(m_ui.TopDialog())->bVisible);
+    RunDialog(dialog, [&](HWND hDlg) {
+        Minimise(hDlg);
+        ASSERT_TRUE(IconShown(hDlg));
+        EXPECT_EQ(m_run.Ui().TrayToolTip(hDlg, 1), u"Kestrum");
+        EXPECT_FALSE(Visible(hDlg));
         EXPECT_TRUE(dialog.IsNotifyIconShown());
         // Already in the notification area: a second minimise changes nothing.
-        m_ui.Minimise();
+        Minimise(hDlg);
         EXPECT_TRUE(dialog.IsNotifyIconShown());
-        m_ui.TrayDoubleClick();
-        EXPECT_EQ(m_ui.TrayIcon(), nullptr);
-        EXPECT_TRUE(m_ui.Window(m_ui.TopDialog())->bVisible);
+        m_run.Ui().ActivateTrayIcon(hDlg, 1, QSystemTrayIcon::Trigger);
+        m_run.Ui().ActivateTrayIcon(hDlg, 1, QSystemTrayIcon::DoubleClick);
+        EXPECT_FALSE(IconShown(hDlg));
+        EXPECT_TRUE(Visible(hDlg));
         EXPECT_FALSE(dialog.IsNotifyIconShown());
     });
 }
 
-TEST_F(TrayDialogTest, WithoutMinimizeToTrayMinimisingIsOrdinary) {
-    CTestTrayDialog dialog;
-    dialog.SetMinimizeToTray(FALSE);
-    RunDialog(m_ui, dialog, [&] {
-        m_ui.Minimise();
-        EXPECT_EQ(m_ui.TrayIcon(), nullptr);
-        EXPECT_TRUE(m_ui.Window(m_ui.TopDialog())->bIconic);
-        EXPECT_FALSE(dialog.IsNotifyIconShown());
-    });
-}
-
-TEST_F(TrayDialogTest, RefusedIconLeavesWindowShown) {
-    m_ui.SetTrayAvailable(false);
-    CTestTrayDialog dialog;
-    RunDialog(m_ui, dialog, [&] {
-        m_ui.Minimise();
-        EXPECT_EQ(m_ui.TrayIcon(), nullptr);
-        EXPECT_TRUE(m_ui.Window(m_ui.TopDialog())->bVisible);
-        EXPECT_FALSE(dialog.IsNotifyIconShown());
-    });
+TEST_F(TrayDialogTest, MinimisingWithoutTheIconIsOrdinary) {
+    struct SCase {
+        const char* name;
+        bool bMinimizeToTray;
+        bool bTrayAvailable;
+    };
+    const SCase cases[] = {
+        {"not asked to", false, true},
+        {"no notification area", true, false},
+    };
+    for (const SCase& c : cases) {
+        m_run.Ui().Hooks().trayAvailable = c.bTrayAvailable;
+        CTestTrayDialog dialog;
+        dialog.SetMinimizeToTray(c.bMinimizeToTray ? TRUE : FALSE);
+        RunDialog(dialog, [&](HWND hDlg) {
+            Minimise(hDlg);
+            EXPECT_FALSE(IconShown(hDlg)) << c.name;
+            EXPECT_TRUE(Visible(hDlg)) << c.name;
+            EXPECT_EQ(m_run.Ui().IsIconic(hDlg) != FALSE, !c.bMinimizeToTray) << c.name;
+            EXPECT_FALSE(dialog.IsNotifyIconShown()) << c.name;
+        });
+    }
 }
 
 TEST_F(TrayDialogTest, ClosingRemovesShownIcon) {
     CTestTrayDialog dialog;
-    RunDialog(m_ui, dialog, [&] { m_ui.Minimise(); });
-    EXPECT_EQ(m_ui.TrayIcon(), nullptr);
+    HWND hShown = nullptr;
+    RunDialog(dialog, [&](HWND hDlg) {
+        hShown = hDlg;
+        Minimise(hDlg);
+        EXPECT_TRUE(IconShown(hDlg));
+    });
+    EXPECT_FALSE(m_run.Ui().IsTrayIconShown(hShown, 1));
 }
 
 }  // namespace

@@ -6,28 +6,24 @@
 #include <vector>
 
 #include "ui/Wnd.h"
-#include "ui/headless/HeadlessBackend.h"
 
 namespace {
 
-// Records what reaches default processing.
-class CRecordingBackend : public CHeadlessBackend {
+// Records what reaches default processing (answered 42) and the handlers called.
+class CBaseWnd : public CWnd {
 public:
-    LRESULT DefWindowProc(HWND /*hWnd*/, UINT nMsg, WPARAM wParam, LPARAM lParam) override {
-        defaults.push_back({nMsg, wParam, lParam});
-        return 42;
-    }
     struct SDefault {
         UINT nMsg;
         WPARAM wParam;
         LPARAM lParam;
     };
-    std::vector<SDefault> defaults;
-};
-
-class CBaseWnd : public CWnd {
-public:
     std::vector<std::string> calls;
+    std::vector<SDefault> defaults;
+
+    LRESULT DefWindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override {
+        defaults.push_back({nMsg, wParam, lParam});
+        return 42;
+    }
 
     void OnSearch() { calls.push_back("base search"); }
     void OnCheckAll() { calls.push_back("base check all"); }
@@ -89,12 +85,7 @@ struct SDispatchCase {
     LRESULT expectedResult;
 };
 
-class MessageMapDispatch : public ::testing::TestWithParam<SDispatchCase> {
-protected:
-    void SetUp() override { SetUiBackend(&m_backend); }
-    void TearDown() override { SetUiBackend(nullptr); }
-    CRecordingBackend m_backend;
-};
+class MessageMapDispatch : public ::testing::TestWithParam<SDispatchCase> {};
 
 const SDispatchCase kDispatchCases[] = {
     {"BaseCommandByCodeAndId", WM_COMMAND, MAKEWPARAM(1017, BN_CLICKED), 0, "base search", 0},
@@ -122,12 +113,12 @@ TEST_P(MessageMapDispatch, ReachesTheRightHandler) {
     if (c.expectedCall != nullptr) {
         ASSERT_EQ(wnd.calls.size(), 1u);
         EXPECT_EQ(wnd.calls[0], c.expectedCall);
-        EXPECT_TRUE(m_backend.defaults.empty());
+        EXPECT_TRUE(wnd.defaults.empty());
     } else {
         EXPECT_TRUE(wnd.calls.empty());
-        ASSERT_EQ(m_backend.defaults.size(), 1u);
-        EXPECT_EQ(m_backend.defaults[0].nMsg, c.nMsg);
-        EXPECT_EQ(m_backend.defaults[0].wParam, c.wParam);
+        ASSERT_EQ(wnd.defaults.size(), 1u);
+        EXPECT_EQ(wnd.defaults[0].nMsg, c.nMsg);
+        EXPECT_EQ(wnd.defaults[0].wParam, c.wParam);
     }
 }
 
@@ -142,19 +133,16 @@ TEST(MessageMap, QueryDragIconReturnsTheCursorHandle) {
 }
 
 TEST(MessageMap, DefaultAnswersTheMessageOfItsOwnHandlerAfterNestedDispatch) {
-    CRecordingBackend backend;
-    SetUiBackend(&backend);
     CDerivedWnd wnd;
     wnd.m_bNestInSysCommand = true;
     wnd.WindowProc(WM_SYSCOMMAND, SC_CLOSE, 9);
-    SetUiBackend(nullptr);
 
     ASSERT_EQ(wnd.calls.size(), 2u);
     EXPECT_EQ(wnd.calls[1], "base notify 3 4");
-    ASSERT_EQ(backend.defaults.size(), 1u);
-    EXPECT_EQ(backend.defaults[0].nMsg, WM_SYSCOMMAND);
-    EXPECT_EQ(backend.defaults[0].wParam, SC_CLOSE);
-    EXPECT_EQ(backend.defaults[0].lParam, 9);
+    ASSERT_EQ(wnd.defaults.size(), 1u);
+    EXPECT_EQ(wnd.defaults[0].nMsg, WM_SYSCOMMAND);
+    EXPECT_EQ(wnd.defaults[0].wParam, SC_CLOSE);
+    EXPECT_EQ(wnd.defaults[0].lParam, 9);
 }
 
 TEST(MessageMap, BaseMapsEndAtTheRoot) {

@@ -1,8 +1,8 @@
 // What kestrum-driver needs from a user-interface backend: run the program with a pump that
 // feeds it one script line at a time, act as the user on the dialog on top, answer the boxes
 // and choosers the program opens, and read back what a user would see. One implementation
-// drives the in-memory backend, others the Qt and Win32 ones; the script interpreter (CDriver)
-// is the same for all.
+// drives the Qt backend, the other the Win32 one; the script interpreter (CDriver) is the same
+// for both.
 #pragma once
 
 #include <functional>
@@ -12,8 +12,8 @@
 
 #include "platform/Text.h"
 #include "tools/driver/ScriptedPlatform.h"
+#include "tools/driver/UiEvents.h"
 #include "ui/Backend.h"
-#include "ui/UiEvents.h"
 #include "ui/WinDefs.h"
 
 // The dialog on top as a user sees it.
@@ -45,7 +45,7 @@ class IDriverUi {
 public:
     virtual ~IDriverUi() = default;
 
-    // Every visible change is reported here as an SUiEvent (see ui/UiEvents.h).
+    // Every visible change is reported here as an SUiEvent (see UiEvents.h).
     virtual void SetEventSink(IUiEventSink* pSink) = 0;
     // Runs the program (AfxWinMain). While a dialog runs, pump is called for each next user
     // action; when it returns false the dialog on top is closed as by its close box.

@@ -1,6 +1,6 @@
-// kestrum-driver (and kestrum-driver-qt): runs Kestrum from a script file (or standard input)
-// on the backend this executable is linked with, and prints what a user would see, one line
-// each.
+// kestrum-driver (and kestrum-driver-win32): runs Kestrum from a script file (or standard
+// input) on the backend this executable is linked with, and prints what a user would see, one
+// line each.
 #include <cstdio>
 #include <cstring>
 #include <filesystem>

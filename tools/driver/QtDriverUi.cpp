@@ -1,4 +1,5 @@
-// kestrum-driver-qt: the same scripts on the Qt backend. User actions go through the widgets as
+// kestrum-driver on the Qt backend, offscreen unless QT_QPA_PLATFORM names another platform (a
+// display to watch a run on). User actions go through the widgets as
 // a user's would (mouse clicks, key presses, the window's menu, the notification icon's
 // activations); message boxes, the folder chooser and pop-up menus are answered through the
 // backend's test hooks, which also report what a user would notice.
@@ -44,7 +45,7 @@ public:
     // the spare ones cover work that posts more work.
     static constexpr int kSettlePasses = 3;
 
-    CQtDriverUi(int& argc, char** argv) : m_pApp(std::make_unique<QApplication>(argc, argv)) {
+    CQtDriverUi(int& argc, char** argv) : m_pApp(MakeApplication(argc, argv)) {
         QApplication::setQuitOnLastWindowClosed(false);
         SetUiBackend(&m_backend);
         InstallHooks();
@@ -259,6 +260,14 @@ public:
     }
 
 private:
+    // Scripts run unattended: no display needed, none touched.
+    static std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        return std::make_unique<QApplication>(argc, argv);
+    }
+
     void InstallHooks() {
         SUiTestHooks& hooks = m_backend.Hooks();
         InstallReportingHooks(hooks);

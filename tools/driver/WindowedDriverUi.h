@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "tools/driver/DriverUi.h"
+#include "tools/driver/ScriptEnd.h"
 #include "ui/Backend.h"
-#include "ui/ScriptEnd.h"
 #include "ui/TestHooks.h"
 #include "ui/WinApp.h"
 

@@ -34,12 +34,12 @@
 #include <utility>
 
 #include "ui/Dialog.h"
-#include "ui/MenuModel.h"
 #include "ui/ResourceTables.h"
 #include "ui/qt/AppIcon.h"
 #include "ui/qt/DialogUnits.h"
 #include "ui/qt/DialogWindow.h"
 #include "ui/qt/GroupFrame.h"
+#include "ui/qt/MenuModel.h"
 #include "ui/qt/ReportView.h"
 #include "ui/qt/SongListModel.h"
 #include "ui/qt/StyleBits.h"
@@ -255,18 +255,21 @@ struct CQtBackend::SImpl final : IDialogEvents {
     }
 
     void FillQMenu(QMenu& qmenu, HMENU hMenu) {
-        const std::vector<SUiMenuLine> lines = menus.Lines(hMenu);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            const SUiMenuLine& line = lines[i];
-            const QString text = QString::fromStdU16String(line.text);
-            if (line.bPopup) {
-                FillQMenu(*qmenu.addMenu(text), menus.SubMenu(hMenu, static_cast<int>(i)));
-            } else if (line.text.empty()) {
+        const SMenu* pMenu = menus.Find(hMenu);
+        if (pMenu == nullptr) {
+            return;
+        }
+        for (std::size_t i = 0; i < pMenu->items.size(); ++i) {
+            const SMenuItem& item = pMenu->items[i];
+            const QString text = QString::fromStdU16String(item.text);
+            if (item.hSubMenu != nullptr) {
+                FillQMenu(*qmenu.addMenu(text), item.hSubMenu);
+            } else if (item.bSeparator) {
                 qmenu.addSeparator();
             } else {
                 QAction* pAction = qmenu.addAction(text);
-                pAction->setData(QVariant::fromValue(static_cast<qulonglong>(line.nId)));
-                if (line.bDefault) {
+                pAction->setData(QVariant::fromValue(static_cast<qulonglong>(item.nId)));
+                if (static_cast<int>(i) == pMenu->nDefaultPos) {
                     QFont font = pAction->font();
                     font.setBold(true);
                     pAction->setFont(font);
@@ -277,13 +280,17 @@ struct CQtBackend::SImpl final : IDialogEvents {
 
     // The commands of a menu and its submenus, in order.
     void CollectItems(HMENU hMenu, std::vector<SPopupItem>& items) {
-        const std::vector<SUiMenuLine> lines = menus.Lines(hMenu);
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            const SUiMenuLine& line = lines[i];
-            if (line.bPopup) {
-                CollectItems(menus.SubMenu(hMenu, static_cast<int>(i)), items);
-            } else if (!line.text.empty()) {
-                items.push_back(SPopupItem{line.nId, line.text, line.bDefault});
+        const SMenu* pMenu = menus.Find(hMenu);
+        if (pMenu == nullptr) {
+            return;
+        }
+        for (std::size_t i = 0; i < pMenu->items.size(); ++i) {
+            const SMenuItem& item = pMenu->items[i];
+            if (item.hSubMenu != nullptr) {
+                CollectItems(item.hSubMenu, items);
+            } else if (item.IsCommand() && !item.text.empty()) {
+                items.push_back(
+                    SPopupItem{item.nId, item.text, static_cast<int>(i) == pMenu->nDefaultPos});
             }
         }
     }
@@ -400,7 +407,9 @@ struct CQtBackend::SImpl final : IDialogEvents {
                 bar.setRange(static_cast<int>(wParam), static_cast<int>(lParam));
                 return 0;
             case PBM_SETPOS:
-                bar.setValue(static_cast<int>(wParam));
+                // The common control clamps a position outside its range; QProgressBar would
+                // ignore it and keep showing the old one.
+                bar.setValue(std::clamp(static_cast<int>(wParam), bar.minimum(), bar.maximum()));
                 return nPrevious;
             case PBM_GETPOS:
                 return nPrevious;
@@ -794,8 +803,10 @@ struct CQtBackend::SImpl final : IDialogEvents {
             tray.uCallbackMessage = data.uCallbackMessage;
         }
         if (data.uFlags & NIF_TIP) {
-            WChar tip[kNotifyTipLength + 1] = {};
-            for (std::size_t i = 0; i < kNotifyTipLength && data.szTip[i] != 0; ++i) {
+            // The shell keeps at most 127 characters and the terminator, also of a field that
+            // has none.
+            WChar tip[kNotifyTipLength] = {};
+            for (std::size_t i = 0; i + 1 < kNotifyTipLength && data.szTip[i] != 0; ++i) {
                 tip[i] = data.szTip[i];
             }
             tray.strTip = QString::fromUtf16(tip);

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QLabel>
@@ -22,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "QtTestRun.h"
 #include "TestPlayer.h"
 #include "app/KestrumApp.h"
 #include "res/resource.h"
@@ -47,9 +47,6 @@ struct SBox {
 class CQtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override {
-        if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-            setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        }
         m_player = qttest::FreshFolder("player");
         std::vector<qttest::SSong> songs;
         const char* const kTitles[] = {"Theory", "Mother", "Breathe", "Other Side", "Ox"};
@@ -63,33 +60,18 @@ public:
         }
         ASSERT_TRUE(qttest::WritePlayer(m_player, songs));
         setenv("KESTRUM_DRIVES", ("E=" + m_player.string()).c_str(), 1);
-        static int s_argc = 1;
-        static char s_name[] = "kestrum";
-        static char* s_argv[] = {s_name, nullptr};
-        m_pApp = new QApplication(s_argc, s_argv);
-        QApplication::setQuitOnLastWindowClosed(false);
+        qttest::EnsureApplication();
     }
-    // The application object and the player stay until the process ends (see above).
+    // The player stays until the process ends (see above).
 
 private:
     fs::path m_player;
-    QApplication* m_pApp = nullptr;
 };
 
 const ::testing::Environment* const g_pEnvironment =
     ::testing::AddGlobalTestEnvironment(new CQtEnvironment);
 
-bool WaitUntil(const std::function<bool()>& done) {
-    // Generous: the condition normally holds after one pass of the event loop.
-    QDeadlineTimer deadline(10000);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return true;
-}
+using qttest::WaitUntil;
 
 // Runs the program with the backend installed; script runs once for each dialog shown.
 class QtSmoke : public ::testing::Test {

@@ -1,9 +1,7 @@
-// What a user would notice of a running program, as one event per thing seen: the in-memory
-// backend reports them, and so do the scenario driver's windowed front ends from the backends'
-// test hooks. The driver prints them; tests log them with DescribeUiEvent.
+// What a user would notice of a running program, as one event per thing seen: the driver's
+// front ends make them from the backends' test hooks, and the script interpreter prints them.
 #pragma once
 
-#include <string>
 #include <vector>
 
 #include "platform/Text.h"
@@ -43,10 +41,6 @@ struct SUiEvent {
     INT_PTR nResult = 0;
     std::vector<SUiMenuLine> items;
 };
-
-// One line of UTF-8 text for an event, as tests log it, e.g.
-//   message box "All songs extracted" [Kestrum] -> OK
-std::string DescribeUiEvent(const SUiEvent& event);
 
 class IUiEventSink {
 public:

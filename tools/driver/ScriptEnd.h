@@ -1,7 +1,7 @@
-// What a scripted run (the tests' pump, the scenario driver) does with a dialog that still runs
-// once its script has ended, on every backend: the dialog is closed as its Cancel button would
-// close it, and a dialog that ends only once its work has wound down (the progress dialog) gets
-// one more round of its loop for that; then it is ended with IDCANCEL.
+// What the driver does with a dialog that still runs once its script has ended, on either
+// backend: the dialog is closed as its Cancel button would close it, and a dialog that ends
+// only once its work has wound down (the progress dialog) gets one more round of its loop for
+// that; then it is ended with IDCANCEL.
 #pragma once
 
 #include "ui/Backend.h"

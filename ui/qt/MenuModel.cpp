@@ -1,8 +1,9 @@
 // Menus in memory: loading from the resource tables, appending, the default item, destruction.
-#include "ui/MenuModel.h"
+#include "ui/qt/MenuModel.h"
 
-#include <algorithm>
 #include <utility>
+
+namespace qtui {
 
 CMenuModel::CMenuModel(std::function<std::uintptr_t()> newHandle)
     : m_newHandle(std::move(newHandle)) {}
@@ -129,24 +130,4 @@ bool CMenuModel::SetDefaultItem(HMENU hMenu, UINT nItem, bool bByPosition) {
     return false;
 }
 
-bool CMenuModel::HasCommand(HMENU hMenu, UINT nId) const {
-    const SMenu* pMenu = Find(hMenu);
-    return pMenu != nullptr &&
-           std::any_of(pMenu->items.begin(), pMenu->items.end(), [nId](const SMenuItem& item) {
-               return item.IsCommand() && item.nId == nId;
-           });
-}
-
-std::vector<SUiMenuLine> CMenuModel::Lines(HMENU hMenu) const {
-    std::vector<SUiMenuLine> lines;
-    const SMenu* pMenu = Find(hMenu);
-    if (pMenu == nullptr) {
-        return lines;
-    }
-    for (std::size_t i = 0; i < pMenu->items.size(); ++i) {
-        const SMenuItem& item = pMenu->items[i];
-        lines.push_back({item.bSeparator ? WString() : item.text, item.nId,
-                         static_cast<int>(i) == pMenu->nDefaultPos, item.hSubMenu != nullptr});
-    }
-    return lines;
-}
+}  // namespace qtui

@@ -1,6 +1,5 @@
-// Menus kept in memory by the backends that have no native menus of their own (the in-memory
-// and the Qt backend): what a menu holds, its default item and the system menu's entries, so
-// both backends show the same menus and pick the same default.
+// The Qt backend's menus, kept in memory as Windows keeps its own: what a menu holds, its default
+// item and the system menu's entries. Qt menus are made from them only when one is shown.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +9,9 @@
 
 #include "platform/Text.h"
 #include "ui/ResourceTables.h"
-#include "ui/UiEvents.h"
 #include "ui/WinDefs.h"
+
+namespace qtui {
 
 struct SMenuItem {
     WString text;  // empty for a separator
@@ -48,10 +48,6 @@ public:
     // The default item by position, or by command (separators and pop-ups never match);
     // (UINT)-1 clears it.
     bool SetDefaultItem(HMENU hMenu, UINT nItem, bool bByPosition);
-    // Whether the menu has the command among its own entries.
-    bool HasCommand(HMENU hMenu, UINT nId) const;
-    // The menu's entries as a user sees them, with the default marked.
-    std::vector<SUiMenuLine> Lines(HMENU hMenu) const;
 
 private:
     SMenu* FindMutable(HMENU hMenu);
@@ -61,3 +57,5 @@ private:
     std::function<std::uintptr_t()> m_newHandle;
     std::map<HMENU, SMenu> m_menus;
 };
+
+}  // namespace qtui
