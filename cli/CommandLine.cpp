@@ -223,6 +223,17 @@ const SOption kOptions[] = {
          parse.options.bSafeNames = true;
          return true;
      }},
+    {"--from-files", false,
+     [](SParse& parse, const std::string&) {
+         parse.options.bFromFiles = true;
+         return !parse.options.bLost || parse.Refuse("--from-files and --lost exclude each other");
+     }},
+    {"--lost", false,
+     [](SParse& parse, const std::string&) {
+         parse.options.bLost = true;
+         return !parse.options.bFromFiles ||
+                parse.Refuse("--from-files and --lost exclude each other");
+     }},
     {"--anyway", false,
      [](SParse& parse, const std::string&) {
          parse.options.bAnyway = true;
@@ -300,6 +311,9 @@ bool CheckPlaylists(SParse& parse, const std::vector<std::string>& arguments) {
     if (!RefuseAnyway(parse, "playlists")) {
         return false;
     }
+    if (parse.options.bFromFiles || parse.options.bLost) {
+        return parse.Refuse("playlists come from the catalogue: no --from-files or --lost");
+    }
     if (!arguments.empty()) {
         return parse.Refuse("playlists takes no arguments");
     }
@@ -339,6 +353,10 @@ bool CheckExtract(SParse& parse, const std::vector<std::string>& arguments) {
     }
     if (parse.bFieldGiven && parse.options.eSelection != ESelection::kMatch) {
         return parse.Refuse("--field goes with --match");
+    }
+    if (parse.options.eSelection == ESelection::kPlaylist &&
+        (parse.options.bFromFiles || parse.options.bLost)) {
+        return parse.Refuse("--playlist comes from the catalogue: no --from-files or --lost");
     }
     return true;
 }
@@ -454,6 +472,15 @@ extract   Copies the chosen songs into DIR (created when missing), each named
           song is reported as not extracted. Ctrl-C stops the run: the
           songs copied so far keep their names, nothing half-copied is
           left, and "Interrupted: N of M songs extracted" ends it.
+
+--from-files  (list, search, extract) the rows are the song files under
+          iPod_Control/Music, any depth, with the title, artist and album
+          their tags hold (the file's name when they hold no title), for a
+          player whose catalogue is missing or damaged. The catalogue is not
+          read. list and search add a sixth field: the file's path on the
+          player.
+--lost    (list, search, extract) only the song files the catalogue does
+          not name, as rows after the catalogue's own; the same sixth field.
 
 playlists One line per playlist (the library's own hidden one left out):
           number (from 1, for --playlist), name and number of songs,

@@ -39,6 +39,10 @@ struct SCliOptions {
     bool bSafeNames = false;
     // extract --anyway: copy even when the songs do not fit the destination's free space.
     bool bAnyway = false;
+    // --from-files: the rows are the player's song files, read from their tags, catalogue or
+    // not; --lost: only the song files the catalogue does not name (after its own rows).
+    bool bFromFiles = false;
+    bool bLost = false;
 };
 
 // Parses args (without the program name). False with a one-line reason in error when the

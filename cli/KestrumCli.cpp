@@ -30,6 +30,7 @@
 #include "platform/Text.h"
 #include "songdb/MemorySongTable.h"
 #include "songdb/SongDatabase.h"
+#include "songdb/SongFiles.h"
 
 namespace cli {
 namespace {
@@ -116,6 +117,10 @@ public:
 
 private:
     int FindDevice();
+    int ReadSongFiles();
+    void SetNameRule();
+    // The rows the command sees: from here on (after the catalogue's rows with --lost).
+    std::vector<int> ShownRows(std::vector<int> rows) const;
     int OnList();
     int OnSearch();
     int OnExtract();
@@ -143,6 +148,7 @@ private:
     // extract --playlist: the playlist's name and songs in its order, repeats included.
     WString m_strPlaylist;
     std::vector<int> m_playlistRows;
+    int m_nFirstRow = 0;
 };
 
 // A name relative to the destination with '/' between folders, as files and playlists want.
@@ -206,6 +212,9 @@ int CKestrumCli::FindDevice() {
             Write(m_err, "Impossible to find an Ipod\n");
             return kExitNoPlayer;
         }
+        if (m_options.bFromFiles) {
+            return ReadSongFiles();
+        }
         if (!m_pDatabase->LoadDatabase()) {
             char szMessage[32];
             std::snprintf(szMessage, sizeof szMessage, "Error is : %d",
@@ -221,17 +230,38 @@ int CKestrumCli::FindDevice() {
         for (std::uint32_t i = 0; i < count; ++i) {
             m_pDatabase->NextTrack();
         }
-        exportname::SNameRule rule;
-        if (m_options.nameTemplate) {
-            rule.strTemplate = WideFromUtf8(*m_options.nameTemplate);
+        if (m_options.bLost) {
+            m_nFirstRow = m_table.GetItemCount();
+            m_pDatabase->AddFileSongs(
+                songfiles::LostSongs(songfiles::FindSongFiles(m_pDatabase->GetDriveLetter()),
+                                     m_pDatabase->GetTrackLocations()));
         }
-        rule.bSafe = m_options.bSafeNames;
-        m_pDatabase->SetNameRule(rule);
+        SetNameRule();
     } catch (const std::exception&) {
         Write(m_err, "An error occurred\n");
         return kExitBadDatabase;
     }
     return kExitOk;
+}
+
+// --from-files: the song files are the rows; the catalogue is never read.
+int CKestrumCli::ReadSongFiles() {
+    const std::vector<WString> files = songfiles::FindSongFiles(m_pDatabase->GetDriveLetter());
+    if (files.empty()) {
+        Write(m_err, "There are no song files on the player.\n");
+    }
+    m_pDatabase->AddFileSongs(files);
+    SetNameRule();
+    return kExitOk;
+}
+
+void CKestrumCli::SetNameRule() {
+    exportname::SNameRule rule;
+    if (m_options.nameTemplate) {
+        rule.strTemplate = WideFromUtf8(*m_options.nameTemplate);
+    }
+    rule.bSafe = m_options.bSafeNames;
+    m_pDatabase->SetNameRule(rule);
 }
 
 WString CKestrumCli::FileNameOf(int row) const {
@@ -254,6 +284,15 @@ void CKestrumCli::WriteRows(const std::vector<int>& rows) const {
         }
         AppendRowLine(buffer, row, m_table.Cell(row, kColumnTitle),
                       m_table.Cell(row, kColumnArtist), m_table.Cell(row, kColumnAlbum), fileName);
+        if (m_options.bFromFiles || m_options.bLost) {
+            // The file's path on the player, after the name its copy gets.
+            WString location;
+            m_pDatabase->GetLocation(row, location);
+            std::replace(location.begin(), location.end(), u':', u'/');
+            buffer.back() = '\t';
+            AppendEscapedField(buffer, WStringView(location).substr(location.empty() ? 0 : 1));
+            buffer += '\n';
+        }
         if (buffer.size() >= kWriteSize) {
             Write(m_out, buffer);
             buffer.clear();
@@ -262,16 +301,22 @@ void CKestrumCli::WriteRows(const std::vector<int>& rows) const {
     Write(m_out, buffer);
 }
 
+std::vector<int> CKestrumCli::ShownRows(std::vector<int> rows) const {
+    std::erase_if(rows, [this](int row) { return row < m_nFirstRow; });
+    return rows;
+}
+
 int CKestrumCli::OnList() {
     std::vector<int> rows(static_cast<std::size_t>(m_table.GetItemCount()));
     std::iota(rows.begin(), rows.end(), 0);
-    WriteRows(rows);
+    WriteRows(ShownRows(std::move(rows)));
     return kExitOk;
 }
 
 int CKestrumCli::OnSearch() {
     const WString pattern = SearchPattern(WideFromUtf8(m_options.strSearch));
-    WriteRows(FindMatchingRows(m_table, m_pDatabase->GetTrackCount(), pattern, m_options.nColumn));
+    WriteRows(ShownRows(
+        FindMatchingRows(m_table, m_pDatabase->GetTrackCount(), pattern, m_options.nColumn)));
     return kExitOk;
 }
 
@@ -311,7 +356,7 @@ bool CKestrumCli::ChooseRows(std::vector<int>& rows) {
     const int nRows = m_table.GetItemCount();
     switch (m_options.eSelection) {
         case ESelection::kAll:
-            for (int row = 0; row < nRows; ++row) {
+            for (int row = m_nFirstRow; row < nRows; ++row) {
                 rows.push_back(row);
             }
             return true;
@@ -327,9 +372,9 @@ bool CKestrumCli::ChooseRows(std::vector<int>& rows) {
             return true;
         }
         case ESelection::kMatch:
-            rows = FindMatchingRows(m_table, m_pDatabase->GetTrackCount(),
-                                    SearchPattern(WideFromUtf8(m_options.strSearch)),
-                                    m_options.nColumn);
+            rows = ShownRows(FindMatchingRows(m_table, m_pDatabase->GetTrackCount(),
+                                              SearchPattern(WideFromUtf8(m_options.strSearch)),
+                                              m_options.nColumn));
             return true;
         case ESelection::kPlaylist: {
             const std::vector<SPlaylist> playlists = m_pDatabase->ReadPlaylists();

@@ -41,6 +41,9 @@ public:
     ENameRules GetNameRules(const WChar* folder) override { return m_inner.GetNameRules(folder); }
     WString FoldCase(WStringView text) override { return m_inner.FoldCase(text); }
     EPathState QueryPath(const WChar* path) override { return m_inner.QueryPath(path); }
+    bool ListFolder(const WChar* folder, std::vector<SFolderEntry>& entries) override {
+        return m_inner.ListFolder(folder, entries);
+    }
     bool ReadSettingText(const WChar* name, WString& value) override {
         return m_inner.ReadSettingText(name, value);
     }

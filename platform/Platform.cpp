@@ -85,6 +85,11 @@ EPathState IPlatform::QueryPath(const WChar* path) {
     return EPathState::kFile;
 }
 
+bool IPlatform::ListFolder(const WChar* /*folder*/, std::vector<SFolderEntry>& entries) {
+    entries.clear();
+    return false;
+}
+
 IPlatform& Platform() { return g_pReplacement != nullptr ? *g_pReplacement : NativePlatform(); }
 
 void InstallPlatform(IPlatform* replacement) { g_pReplacement = replacement; }

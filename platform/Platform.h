@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/Text.h"
 
@@ -50,6 +51,12 @@ enum class EPathState {
     kAbsent,  // nothing: the name is free
     kFile,    // a file
     kOther,   // a folder, a device, or something that cannot be looked at: not a name to use
+};
+
+// One entry of a folder.
+struct SFolderEntry {
+    WString strName;
+    bool bFolder = false;  // a folder (a link to one included); otherwise a regular file
 };
 
 // Every path handed to the seam is in Windows form: a drive path such as
@@ -104,6 +111,9 @@ public:
     virtual WString FoldCase(WStringView text);
     // What path names now. This default only tells a file it can open from anything else.
     virtual EPathState QueryPath(const WChar* path);
+    // The folders and regular files in folder, "." and ".." left out, in no set order. False
+    // when the folder cannot be read. This default reads nothing.
+    virtual bool ListFolder(const WChar* folder, std::vector<SFolderEntry>& entries);
 
     // Space of the volume holding path ("E:" names a drive). Bytes free to this user and total.
     virtual bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,

@@ -13,6 +13,7 @@
 #include "songdb/CompressedCatalogue.h"
 #include "songdb/ExportName.h"
 #include "songdb/ItunesDbRecords.h"
+#include "songdb/TagReader.h"
 
 using namespace itunesdb;
 
@@ -211,6 +212,7 @@ void CSongDatabase::ReleaseImage() {
     m_trackFiles.shrink_to_fit();
     m_strLocations.clear();
     m_strLocations.shrink_to_fit();
+    m_fileSongTags.clear();
     m_tracks.clear();
     m_tracks.shrink_to_fit();
 }
@@ -786,6 +788,52 @@ std::uint64_t CSongDatabase::SpaceNeeded(int index, const WChar* pszFolder) {
                         m_bAlreadyThere;
     m_bAlreadyThere = false;
     return bThere ? 0 : (size + kCluster - 1) / kCluster * kCluster;
+}
+
+void CSongDatabase::AddFileSongs(const std::vector<WString>& locations) {
+    m_bWalkEnded = true;
+    if (m_fileSongTags.empty()) {
+        // Row i is track i: tracks the walk never reached (a catalogue promising more than it
+        // holds) have no row, so the song files come right after the last row.
+        const auto rows = static_cast<std::size_t>(std::max(m_songTable.GetItemCount(), 0));
+        m_tracks.resize(std::min(rows, m_tracks.size()));
+        m_trackFiles.resize(m_tracks.size());
+        m_dwTrackCount = static_cast<std::uint32_t>(m_tracks.size());
+        m_nFirstFileSong = m_tracks.size();
+    }
+    for (const WString& location : locations) {
+        WChar szPath[kMaxPath] = {};
+        SFileTags tags;
+        if (FormSourcePath(location, szPath)) {
+            ReadFileTags(szPath, tags);
+        } else {
+            tags.strTitle = TitleFromPath(location);
+        }
+        const int row = static_cast<int>(m_tracks.size());
+        m_songTable.InsertItem(row, tags.strTitle.c_str());
+        m_songTable.SetItemText(row, kColumnArtist, tags.strArtist.c_str());
+        m_songTable.SetItemText(row, kColumnAlbum, tags.strAlbum.c_str());
+        STrackFile file;
+        file.nLocationStart = m_strLocations.size();
+        file.nLocationLength = location.size();
+        file.bHasLocation = true;
+        m_strLocations += location;
+        m_trackFiles.push_back(file);
+        m_tracks.push_back(kFileSong);
+        m_fileSongTags.push_back(std::move(tags));
+        ++m_dwTrackCount;
+    }
+}
+
+std::vector<WString> CSongDatabase::GetTrackLocations() const {
+    std::vector<WString> locations;
+    for (std::size_t i = 0; i < m_tracks.size(); ++i) {
+        WString location;
+        if (m_tracks[i] != kFileSong && ReadLocation(static_cast<int>(i), location)) {
+            locations.push_back(std::move(location));
+        }
+    }
+    return locations;
 }
 
 bool CSongDatabase::MatchPrefix(const WChar* pszPattern, WChar* pszText, int n) {

@@ -18,6 +18,7 @@
 #include "platform/Text.h"
 #include "songdb/NameTemplate.h"
 #include "songdb/SongTable.h"
+#include "songdb/tags/Tag.h"
 
 // The song database's last error: why the last load or walk step stopped. The numbers are what
 // the window and the command-line tool show ("Error is : N").
@@ -131,6 +132,17 @@ public:
     // Upper-cases text in place, then compares the first n characters of pattern and text.
     static bool MatchPrefix(const WChar* pszPattern, WChar* pszText, int n);
 
+    // Appends the song files at locations (in the catalogue's form, ":iPod_Control:Music:F00:
+    // ABCD.mp3") as rows after the walked tracks, with the title, artist and album their tags
+    // hold (the title from the file's name where they hold none). They then search, name and
+    // copy as the catalogue's rows do, templates fed from their tags; they count as tracks.
+    // The walk ends here. May throw std::bad_alloc.
+    void AddFileSongs(const std::vector<WString>& locations);
+    // The locations the walked tracks name, for telling the files the catalogue has forgotten.
+    std::vector<WString> GetTrackLocations() const;
+    // The location of row index (a track's or a song file's); false when it has none.
+    bool GetLocation(int index, WString& location) const { return ReadLocation(index, location); }
+
     std::uint32_t GetTrackCount() const { return m_dwTrackCount; }
     int GetLastError() const { return static_cast<int>(m_eLastError); }
     // The path last formed: SysInfo during a probe, the catalogue file after a load.
@@ -142,6 +154,8 @@ public:
 
 private:
     static constexpr std::size_t kUnset = SIZE_MAX;
+    // A row that is a song file, not a track of the catalogue (outside every image, too).
+    static constexpr std::size_t kFileSong = SIZE_MAX - 1;
     // Numbered names tried before a song is given up: far more songs than one title ever has.
     static constexpr unsigned kMaxRunNumber = 100000;
 
@@ -227,6 +241,9 @@ private:
     };
     std::vector<STrackFile> m_trackFiles;
     WString m_strLocations;
+    // The tags of the song-file rows, from row m_nFirstFileSong on.
+    std::vector<SFileTags> m_fileSongTags;
+    std::size_t m_nFirstFileSong = 0;
     std::uint32_t m_dwTrackCount = 0;
     ESongDbError m_eLastError = ESongDbError::kNone;
 

@@ -63,6 +63,17 @@ bool CSongDatabase::GetTrackTags(int index, exportname::STrackTags& tags) const 
     tags.strArtist = cell(1);
     tags.strAlbum = cell(2);
     const std::size_t track = m_tracks[static_cast<std::size_t>(index)];
+    if (track == kFileSong) {
+        // A song file's own tags stand in for the record it does not have.
+        const SFileTags& file = m_fileSongTags[static_cast<std::size_t>(index) - m_nFirstFileSong];
+        tags.strGenre = file.strGenre;
+        tags.strComposer = file.strComposer;
+        tags.strAlbumArtist = file.strAlbumArtist;
+        tags.dwTrack = file.dwTrack;
+        tags.dwYear = file.dwYear;
+        tags.dwDisc = file.dwDisc;
+        return true;
+    }
     tags.strGenre = TrackString(track, kTypeGenre);
     tags.strComposer = TrackString(track, kTypeComposer);
     tags.strAlbumArtist = TrackString(track, kTypeAlbumArtist);
@@ -118,7 +129,7 @@ std::vector<SPlaylist> CSongDatabase::ReadPlaylists() const {
     // Track ids to track indexes; the first track of an id wins.
     std::unordered_map<std::uint32_t, int> ids;
     for (std::size_t i = 0; i < m_tracks.size(); ++i) {
-        if (m_tracks[i] != kUnset) {
+        if (m_tracks[i] != kUnset && m_tracks[i] != kFileSong) {
             ids.emplace(TrackField(m_tracks[i], kOffTrackId), static_cast<int>(i));
         }
     }

@@ -1,4 +1,5 @@
 // The operating system seam on Linux and other POSIX systems.
+#include <dirent.h>
 #include <fcntl.h>
 #include <glib.h>
 #include <sys/mman.h>
@@ -17,6 +18,7 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/MemorySettings.h"
 #include "platform/Platform.h"
@@ -324,6 +326,29 @@ public:
             return EPathState::kOther;
         }
         return S_ISREG(info.st_mode) ? EPathState::kFile : EPathState::kOther;
+    }
+
+    bool ListFolder(const WChar* folder, std::vector<SFolderEntry>& entries) override {
+        entries.clear();
+        std::string native;
+        if (!MapPath(folder, native)) {
+            return false;
+        }
+        const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(native.c_str()), closedir);
+        if (!dir) {
+            return Fail(false);
+        }
+        while (const dirent* entry = readdir(dir.get())) {
+            const std::string name = entry->d_name;
+            struct stat info {};
+            // What a link leads to, as Windows' own listing would show it.
+            if (name == "." || name == ".." || stat((native + "/" + name).c_str(), &info) != 0 ||
+                (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode))) {
+                continue;
+            }
+            entries.push_back(SFolderEntry{WideFromUtf8(name), S_ISDIR(info.st_mode)});
+        }
+        return true;
     }
 
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,

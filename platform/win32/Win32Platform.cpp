@@ -326,6 +326,27 @@ public:
         return true;
     }
 
+    bool ListFolder(const WChar* folder, std::vector<SFolderEntry>& entries) override {
+        entries.clear();
+        const WString prefix = WithSeparator(m_drives.Resolve(folder));
+        const win32::CScopedErrorMode quiet;
+        WIN32_FIND_DATAW found{};
+        const CFindHandle find(::FindFirstFileW(Api(prefix + u"*"), &found));
+        if (!find.IsValid()) {
+            return false;
+        }
+        do {
+            const WString name(reinterpret_cast<const WChar*>(found.cFileName));
+            if (name == u"." || name == u".." ||
+                (found.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
+                continue;
+            }
+            entries.push_back(
+                SFolderEntry{name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+        } while (::FindNextFileW(find.Get(), &found) != FALSE);
+        return true;
+    }
+
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override {
         const WString resolved = m_drives.Resolve(path);

@@ -26,6 +26,7 @@
 #include "cli/KestrumCli.h"
 #include "platform/ForwardingPlatform.h"
 #include "platform/Text.h"
+#include "tests/songdb/TagFileBuilder.h"
 #include "tools/ItunesDbWriter.h"
 
 namespace {
@@ -626,6 +627,40 @@ TEST_F(CliEndToEnd, SongsThatDoNotFitAreRefusedBeforeCopying) {
     fs::remove(out / "One.MP3");
     EXPECT_EQ(extract({"--anyway"}, err), 0) << err;
     EXPECT_EQ(ReadBytes(out / "Three.MP3"), SongBytes(2));
+}
+
+// A player whose catalogue forgot a song, and whose folders are named in another case than the
+// catalogue names them: --lost finds only the forgotten file, read from its tags; with the
+// catalogue gone, --from-files lists every song file in folder order and copies them named
+// from their tags, byte for byte.
+TEST_F(CliEndToEnd, SongFilesAreListedFromTheirTags) {
+    const fs::path root = MakePlayer("player", {Song("Known", "Band", "Album", "AAAA.mp3")});
+    fs::rename(root / "iPod_Control" / "Music" / "F01", root / "iPod_Control" / "Music" / "f01");
+    const tagbuild::Bytes forgotten = tagbuild::Concat(
+        {tagbuild::Id3v2(3, {tagbuild::Text("TIT2", u"Forgotten"), tagbuild::Text("TPE1", u"Ghost"),
+                             tagbuild::Text("TALB", u"Attic")}),
+         tagbuild::MpegFrames(4)});
+    WriteBytes(root / "iPod_Control" / "Music" / "F00" / "ZZZZ.MP3", forgotten);
+    WriteBytes(root / "iPod_Control" / "Music" / "F00" / "notes.txt", {'x'});
+    const std::string where = " --root " + Quote(root.string());
+
+    const SRun lost = Run("list --lost" + where);
+    EXPECT_EQ(lost.nStatus, 0) << lost.err;
+    EXPECT_EQ(lost.out,
+              "1\tForgotten\tGhost\tAttic\tForgotten.MP3\tiPod_Control/Music/F00/ZZZZ.MP3\n");
+
+    fs::remove(root / "iPod_Control" / "iTunes" / "iTunesDB");
+    const SRun files = Run("list --from-files" + where);
+    EXPECT_EQ(files.nStatus, 0) << files.err;
+    EXPECT_EQ(files.out,
+              "0\tForgotten\tGhost\tAttic\tForgotten.MP3\tiPod_Control/Music/F00/ZZZZ.MP3\n"
+              "1\tAAAA\t\t\tAAAA.mp3\tiPod_Control/Music/f01/AAAA.mp3\n");
+    const fs::path out = m_dir / "out";
+    const SRun copied =
+        Run("extract --all --from-files --name artist-title --to " + Quote(out.string()) + where);
+    EXPECT_EQ(copied.nStatus, 0) << copied.err;
+    EXPECT_EQ(ReadBytes(out / "Ghost - Forgotten.MP3"), forgotten);
+    EXPECT_EQ(ReadBytes(out / "Unknown Artist - AAAA.mp3"), SongBytes(0));
 }
 
 TEST_F(CliEndToEnd, RealSamplesListAsExpected) {
