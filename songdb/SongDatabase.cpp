@@ -746,10 +746,10 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
     if (!ChooseName(target, candidate, ECompare::kBytes, name, key)) {
         return fail(EExportFailure::kPathTooLong);
     }
-    if (!m_bAlreadyThere && !MakeFolders(target.strFolder, parts.strFolders)) {
-        return fail(EExportFailure::kNoFolder);
-    }
     if (!m_bAlreadyThere) {
+        if (!MakeFolders(target.strFolder, parts.strFolders)) {
+            return fail(EExportFailure::kNoFolder);
+        }
         WChar szTarget[kMaxPath] = {};
         if (!WCopyBounded(szTarget, kMaxPath, target.strFolder + name)) {
             return fail(EExportFailure::kPathTooLong);

@@ -99,10 +99,9 @@ public:
         }
         // Windows cannot open a folder as a file; neither may this.
         struct stat info {};
-        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            const int error = errno != 0 && !S_ISREG(info.st_mode) && info.st_mode == 0
-                                  ? errno
-                                  : (S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+        const bool bStated = fstat(fd, &info) == 0;
+        if (!bStated || !S_ISREG(info.st_mode)) {
+            const int error = !bStated ? errno : (S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
             close(fd);
             errno = error;
             return Fail<FileHandle>(nullptr);
