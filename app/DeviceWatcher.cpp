@@ -27,8 +27,9 @@ void WatchDeviceThread(const SWatchTarget& target) {
     os.ExitProcess(0);
 }
 
-platform::ThreadHandle StartDeviceWatcher(const CSongDatabase& database) {
-    SWatchTarget target{WString(database.GetPath()), database.GetExplorerSetting()};
+platform::ThreadHandle StartDeviceWatcher(const CSongDatabase& database, const WString& watched) {
+    SWatchTarget target{watched.empty() ? WString(database.GetPath()) : watched,
+                        database.GetExplorerSetting()};
     return platform::Platform().StartThread(
         [target = std::move(target)]() { WatchDeviceThread(target); });
 }

@@ -21,6 +21,8 @@ inline constexpr std::uint32_t kWatchInterval = 2000;
 // ends the process with code 0. Does not return.
 void WatchDeviceThread(const SWatchTarget& target);
 
-// Starts WatchDeviceThread on a copy of the database's path and Explorer setting; nullptr
-// when the thread could not be created (the program then runs without it).
-platform::ThreadHandle StartDeviceWatcher(const CSongDatabase& database);
+// Starts WatchDeviceThread on a copy of the database's Explorer setting, polling watched (the
+// database's path when empty); nullptr when the thread could not be created (the program then
+// runs without it).
+platform::ThreadHandle StartDeviceWatcher(const CSongDatabase& database,
+                                          const WString& watched = WString());

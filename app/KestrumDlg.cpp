@@ -13,6 +13,8 @@
 #include "app/ExtractOptionsDlg.h"
 #include "app/ExtractProgressDlg.h"
 #include "app/ExtractRun.h"
+#include "app/ReadProgressDlg.h"
+#include "app/SongFilesRead.h"
 #include "ui/Backend.h"
 #include "ui/Menu.h"
 
@@ -145,8 +147,18 @@ BOOL CKestrumDlg::OnInitDialog() {
     ShowWindow(SW_SHOWNORMAL);
     m_nSearchNext = 0;
 
+    // Without a catalogue there is nothing lost to find.
+    if (!m_bFromFiles) {
+        WChar szLost[kMaxPath] = {};
+        CMenu* pSysMenu = GetSystemMenu(FALSE);
+        if (pSysMenu != nullptr &&
+            UiBackend().LoadString(IDS_FINDLOSTSONGS, szLost, static_cast<int>(kMaxPath)) > 0) {
+            pSysMenu->AppendMenu(MF_STRING, IDM_FINDLOSTSONGS, szLost);
+        }
+    }
+
     // Without a watcher the program still works; it only cannot notice the player leaving.
-    m_hWatchThread = StartDeviceWatcher(*m_pDatabase);
+    m_hWatchThread = StartDeviceWatcher(*m_pDatabase, m_strWatched);
     return TRUE;
 }
 
@@ -169,18 +181,23 @@ bool CKestrumDlg::FindDevice() {
             return false;
         }
 
-        if (!m_pDatabase->LoadDatabase()) {
+        // The probe leaves SysInfo's path, the load the catalogue's.
+        m_strWatched = m_pDatabase->GetPath();
+        if (m_pDatabase->LoadDatabase()) {
+            m_strWatched = m_pDatabase->GetPath();
+            // The results are not needed: the walk fills the song table as it goes.
+            m_pDatabase->BeginWalk();
+            const std::uint32_t nTracks = m_pDatabase->GetTrackCount();
+            for (std::uint32_t i = 0; i < nTracks; ++i) {
+                m_pDatabase->NextTrack();
+            }
+        } else {
             char szError[kErrorTextLength];
             std::snprintf(szError, sizeof szError, "Error is : %d", m_pDatabase->GetLastError());
             UiBackend().MessageBoxA(nullptr, szError, "Error", MB_OK);
-            return false;
-        }
-
-        // The results are not needed: the walk fills the song table as it goes.
-        m_pDatabase->BeginWalk();
-        const std::uint32_t nTracks = m_pDatabase->GetTrackCount();
-        for (std::uint32_t i = 0; i < nTracks; ++i) {
-            m_pDatabase->NextTrack();
+            if (!OfferSongFiles(szDrive)) {
+                return false;
+            }
         }
 
         m_listSongs.EnableWindow(TRUE);
@@ -207,8 +224,70 @@ void CKestrumDlg::ShowDiskSummary(const WChar* pszDrive) {
     SetDlgItemText(IDC_DISKSIZE, szText);
     FormatMegabytes(szText, freeToCaller);
     SetDlgItemText(IDC_DISKFREE, szText);
+    ShowSongCount();
+}
+
+void CKestrumDlg::ShowSongCount() {
+    WChar szText[kSummaryLength];
     FormatCount(szText, m_pDatabase->GetTrackCount());
     SetDlgItemText(IDC_SONGCOUNT, szText);
+}
+
+bool CKestrumDlg::OfferSongFiles(const WChar* pszDrive) {
+    const WString question = u"Kestrum could not read the song list of the player on drive " +
+                             WString(pszDrive) + u". Read the songs from their files instead?";
+    if (MessageBox(question.c_str(), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return false;
+    }
+    m_bFromFiles = true;
+    const SReadOutcome outcome = ReadSongFiles(std::nullopt);
+    // A read cancelled early lists what it read, if nothing; a player found to hold no song
+    // file has nothing to show.
+    if (outcome.nFound == 0 && !outcome.bCancelled) {
+        MessageBox(u"There are no song files on the player.");
+        return false;
+    }
+    return true;
+}
+
+CKestrumDlg::SReadOutcome CKestrumDlg::ReadSongFiles(std::optional<std::vector<WString>> named) {
+    CSongFilesRead read(*m_pDatabase, std::move(named));
+    CReadProgressDlg dlgProgress(this, read);
+    dlgProgress.DoModal();
+    read.Stop();
+    SReadOutcome outcome;
+    outcome.nFound = read.GetFound();
+    outcome.bCancelled = dlgProgress.WasCancelled();
+    std::vector<SFileSong> songs = read.TakeSongs();
+    outcome.nAdded = songs.size();
+    m_pDatabase->AddFileSongs(std::move(songs));
+    return outcome;
+}
+
+void CKestrumDlg::EnableFindLostSongs(bool bEnable) {
+    if (CMenu* pSysMenu = GetSystemMenu(FALSE); pSysMenu != nullptr) {
+        pSysMenu->EnableMenuItem(IDM_FINDLOSTSONGS,
+                                 MF_BYCOMMAND | (bEnable ? MF_ENABLED : MF_GRAYED));
+    }
+}
+
+void CKestrumDlg::OnFindLostSongs() {
+    if (m_bFromFiles || m_bLostSongsRead || m_pProgress != nullptr) {
+        return;
+    }
+    m_bLostSongsRead = true;
+    EnableFindLostSongs(false);
+    const SReadOutcome outcome = ReadSongFiles(m_pDatabase->GetTrackLocations());
+    ShowSongCount();
+    if (outcome.nAdded == 0 && !outcome.bCancelled) {
+        MessageBox(u"The player has no lost songs.");
+        return;
+    }
+    const std::string text =
+        outcome.nAdded == 1
+            ? std::string("1 lost song was added at the end of the list.")
+            : std::to_string(outcome.nAdded) + " lost songs were added at the end of the list.";
+    MessageBox(WideFromAscii(text).c_str());
 }
 
 void CKestrumDlg::OnSysCommand(UINT nID, LPARAM lParam) {
@@ -219,6 +298,10 @@ void CKestrumDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     }
     if ((nID & 0xFFF0) == IDM_EXTRACTOPTIONS) {
         OnExtractOptions();
+        return;
+    }
+    if ((nID & 0xFFF0) == IDM_FINDLOSTSONGS) {
+        OnFindLostSongs();
         return;
     }
     CTrayDialog::OnSysCommand(nID, lParam);
@@ -346,9 +429,11 @@ void CKestrumDlg::OnExtract() {
         pExtract->EnableWindow(FALSE);
     }
 
-    // Copies are named by the user's choice of naming.
+    // Copies are named by the user's choice of naming. No rows are added while they are.
     m_pDatabase->SetNameRule(m_nameRule);
+    EnableFindLostSongs(false);
     RunExtraction(szPath);
+    EnableFindLostSongs(!m_bLostSongsRead);
 
     m_listSongs.EnableWindow(TRUE);
     if (pExtract != nullptr) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "app/ExtractRun.h"
@@ -89,6 +90,31 @@ private:
     void ShowProgressAgain();
     // The system menu's "Extract options...": the naming of copies, kept for the user.
     void OnExtractOptions();
+    // The system menu's "Find lost songs": the song files the catalogue does not name, added
+    // as rows at the end of the list. Once only.
+    void OnFindLostSongs();
+
+    // After a catalogue that could not be read: asks whether to list the player's song files
+    // instead, and does. False (the user has been told) when the program is to end.
+    bool OfferSongFiles(const WChar* pszDrive);
+    // How a read of song files went.
+    struct SReadOutcome {
+        std::size_t nFound = 0;  // files to read
+        std::size_t nAdded = 0;  // rows added (fewer when cancelled)
+        bool bCancelled = false;
+    };
+    // Reads the song files (every one, or with named those no location of named names) behind
+    // the progress dialog, and appends what was read as rows.
+    SReadOutcome ReadSongFiles(std::optional<std::vector<WString>> named);
+    void EnableFindLostSongs(bool bEnable);
+    void ShowSongCount();
+
+    // The songs came from the player's files, its catalogue being unreadable.
+    bool m_bFromFiles = false;
+    // "Find lost songs" has run.
+    bool m_bLostSongsRead = false;
+    // What the removal watcher polls: the catalogue, or SysInfo when there is none to poll.
+    WString m_strWatched;
 
     exportname::SNameRule m_nameRule;
 };

@@ -11,6 +11,7 @@
 #define IDD_KESTRUM_DIALOG 102
 #define IDD_EXTRACTOPTIONS 110
 #define IDS_EXTRACTOPTIONS 111
+#define IDS_FINDLOSTSONGS 112
 #define IDR_MAINICON 129
 #define IDR_TRAYMENU 130
 
@@ -32,6 +33,8 @@
 #define IDD_EXTRACT_PROGRESS 120
 #define IDC_PROGRESS_TEXT 1050
 #define IDC_PROGRESS_BAR 1051
+// The progress dialog of a read of song files, with the same controls.
+#define IDD_READ_PROGRESS 121
 
 // Controls of the extract options.
 #define IDC_NAMEPRESET 1030
@@ -42,4 +45,5 @@
 // Commands. System menu entries keep their low four bits clear, as system commands need.
 #define IDM_ABOUTBOX 0x0010
 #define IDM_EXTRACTOPTIONS 0x0020
+#define IDM_FINDLOSTSONGS 0x0030
 #define ID_TRAY_SHOWWINDOW 32771

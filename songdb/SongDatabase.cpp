@@ -791,6 +791,26 @@ std::uint64_t CSongDatabase::SpaceNeeded(int index, const WChar* pszFolder) {
 }
 
 void CSongDatabase::AddFileSongs(const std::vector<WString>& locations) {
+    std::vector<SFileSong> songs;
+    songs.reserve(locations.size());
+    for (const WString& location : locations) {
+        songs.push_back(ReadFileSong(location));
+    }
+    AddFileSongs(std::move(songs));
+}
+
+SFileSong CSongDatabase::ReadFileSong(const WString& location) const {
+    SFileSong song{location, SFileTags()};
+    WChar szPath[kMaxPath] = {};
+    if (FormSourcePath(location, szPath)) {
+        ReadFileTags(szPath, song.tags);
+    } else {
+        song.tags.strTitle = TitleFromPath(location);
+    }
+    return song;
+}
+
+void CSongDatabase::AddFileSongs(std::vector<SFileSong> songs) {
     m_bWalkEnded = true;
     if (m_fileSongTags.empty()) {
         // Row i is track i: tracks the walk never reached (a catalogue promising more than it
@@ -801,14 +821,9 @@ void CSongDatabase::AddFileSongs(const std::vector<WString>& locations) {
         m_dwTrackCount = static_cast<std::uint32_t>(m_tracks.size());
         m_nFirstFileSong = m_tracks.size();
     }
-    for (const WString& location : locations) {
-        WChar szPath[kMaxPath] = {};
-        SFileTags tags;
-        if (FormSourcePath(location, szPath)) {
-            ReadFileTags(szPath, tags);
-        } else {
-            tags.strTitle = TitleFromPath(location);
-        }
+    for (SFileSong& song : songs) {
+        const WString& location = song.strLocation;
+        SFileTags& tags = song.tags;
         const int row = static_cast<int>(m_tracks.size());
         m_songTable.InsertItem(row, tags.strTitle.c_str());
         m_songTable.SetItemText(row, kColumnArtist, tags.strArtist.c_str());

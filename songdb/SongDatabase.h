@@ -53,6 +53,12 @@ struct SPlaylist {
     std::vector<int> tracks;
 };
 
+// A song file on the player and what its tags hold, read before it becomes a row.
+struct SFileSong {
+    WString strLocation;  // in the catalogue's form, ":iPod_Control:Music:F00:ABCD.mp3"
+    SFileTags tags;       // the title is the file's name where the tags hold none
+};
+
 // The user's Explorer "Hidden" value as found at construction, so that it can be written back
 // by whoever ends the process (the removal watcher keeps a copy of its own).
 struct SExplorerSetting {
@@ -138,6 +144,11 @@ public:
     // copy as the catalogue's rows do, templates fed from their tags; they count as tracks.
     // The walk ends here. May throw std::bad_alloc.
     void AddFileSongs(const std::vector<WString>& locations);
+    // The same in two steps, so that the slow one may run on another thread: reading the tags
+    // of the song file at location touches nothing of the database but the drive it was
+    // probed on; adding the songs read makes them rows as above.
+    SFileSong ReadFileSong(const WString& location) const;
+    void AddFileSongs(std::vector<SFileSong> songs);
     // The locations the walked tracks name, for telling the files the catalogue has forgotten.
     std::vector<WString> GetTrackLocations() const;
     // The location of row index (a track's or a song file's); false when it has none.

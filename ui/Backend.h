@@ -115,6 +115,9 @@ public:
     // has closed (and after this call has returned).
     virtual BOOL TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HWND hOwner) = 0;
     virtual BOOL SetMenuDefaultItem(HMENU hMenu, UINT nItem, UINT fByPos) = 0;
+    // MF_ENABLED or MF_GRAYED, with MF_BYCOMMAND or MF_BYPOSITION; the previous state, or
+    // (UINT)-1 when the menu has no such item.
+    virtual UINT EnableMenuItem(HMENU hMenu, UINT nIDEnableItem, UINT nEnable) = 0;
 
     // Resources.
     virtual HICON LoadIcon(UINT nIDResource) = 0;

@@ -66,6 +66,10 @@ BOOL CMenu::TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pOwner) {
                                       pOwner != nullptr ? pOwner->m_hWnd : nullptr);
 }
 
+UINT CMenu::EnableMenuItem(UINT nIDEnableItem, UINT nEnable) {
+    return UiBackend().EnableMenuItem(m_hMenu, nIDEnableItem, nEnable);
+}
+
 BOOL CMenu::SetDefaultItem(UINT uItem, BOOL fByPos) {
     return UiBackend().SetMenuDefaultItem(m_hMenu, uItem, fByPos != FALSE ? TRUE : FALSE);
 }

@@ -26,6 +26,7 @@ public:
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, const WChar* pszNewItem = nullptr);
     BOOL TrackPopupMenu(UINT nFlags, int x, int y, CWnd* pOwner);
     BOOL SetDefaultItem(UINT uItem, BOOL fByPos = FALSE);
+    UINT EnableMenuItem(UINT nIDEnableItem, UINT nEnable);
 
 private:
     bool m_bOwned = false;

@@ -169,6 +169,9 @@ inline constexpr UINT NIF_TIP = 4;
 
 // Menus.
 inline constexpr UINT MF_STRING = 0x0000;
+inline constexpr UINT MF_ENABLED = 0x0000;
+inline constexpr UINT MF_GRAYED = 0x0001;
+inline constexpr UINT MF_DISABLED = 0x0002;
 inline constexpr UINT MF_BYCOMMAND = 0x0000;
 inline constexpr UINT MF_BYPOSITION = 0x0400;
 inline constexpr UINT MF_SEPARATOR = 0x0800;

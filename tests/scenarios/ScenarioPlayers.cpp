@@ -147,6 +147,73 @@ bool WriteLongPlayer(const fs::path& root) {
     return WriteSysInfo(root) && WriteDatabase(root, content);
 }
 
+// A song file as the music folders hold it: a line of text that names it, then, when it has a
+// title, an ID3v1 tag (the last 128 bytes: "TAG", then title, artist and album in 30 Latin-1
+// bytes each, year, comment and genre).
+struct SSongFile {
+    const char* path;  // below iPod_Control/Music
+    const char* title = "";
+    const char* artist = "";
+    const char* album = "";
+};
+
+void PutLatin1(std::vector<std::uint8_t>& bytes, const char* text, std::size_t width) {
+    const WString wide = WideFromUtf8(text);
+    for (std::size_t i = 0; i < width; ++i) {
+        bytes.push_back(i < wide.size() ? static_cast<std::uint8_t>(wide[i]) : 0);
+    }
+}
+
+std::vector<std::uint8_t> SongFileBytes(const SSongFile& file) {
+    std::vector<std::uint8_t> bytes = Text(std::string("song file ") + file.path + "\n");
+    if (*file.title != 0) {
+        PutLatin1(bytes, "TAG", 3);
+        PutLatin1(bytes, file.title, 30);
+        PutLatin1(bytes, file.artist, 30);
+        PutLatin1(bytes, file.album, 30);
+        PutLatin1(bytes, "", 4 + 30);
+        bytes.push_back(255);  // no genre
+    }
+    return bytes;
+}
+
+template <std::size_t N>
+bool WriteSongFiles(const fs::path& root, const SSongFile (&files)[N]) {
+    for (const SSongFile& file : files) {
+        if (!WriteBytes(root / "iPod_Control" / "Music" / file.path, SongFileBytes(file))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// A player whose catalogue is gone: its song files in two folders, one of them without tags,
+// and a file that is no song.
+bool WriteFilesPlayer(const fs::path& root) {
+    constexpr SSongFile kFiles[] = {
+        {"F00/AAAA.mp3", "Morning Static", "Lumen Drift", "Glass"},
+        {"F00/AAAB.mp3"},
+        {"f01/aaac.MP3", "Café au Lait", "Zoë Marchetti", "Nocturne"},
+        {"F01/notes.txt"},
+    };
+    return WriteSysInfo(root) && WriteSongFiles(root, kFiles);
+}
+
+// A player whose catalogue has forgotten two of its four song files; it names one of the others
+// in capitals, as the player's file system does not care.
+bool WriteForgetfulPlayer(const fs::path& root) {
+    constexpr SSong kSongs[] = {
+        {"Theory", "Sine Wave Club", "Northern Glass", "AAAA.mp3"},
+        {"Ox", "Sine Wave Club", "Small Hours", nullptr, ":IPOD_CONTROL:MUSIC:F00:AAAB.MP3"},
+    };
+    constexpr SSongFile kFiles[] = {
+        {"F00/aaab.mp3", "Ox", "Sine Wave Club", "Small Hours"},
+        {"F00/ZZZA.mp3", "Found Again", "Lumen Drift", "Small Hours"},
+        {"F03/ZZZB.mp3"},
+    };
+    return WritePlayer(root, kSongs) && WriteSongFiles(root, kFiles);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -163,6 +230,7 @@ int main(int argc, char** argv) {
                      WritePlayer(dir / "second", kOneSong) &&
                      WritePlayer(dir / "nano", kFullSongs, ECatalogue::kCompressed) &&
                      WritePlayer(dir / "nano-corrupt", kFullSongs, ECatalogue::kCorrupt) &&
-                     WriteCraftedPlayer(dir / "crafted");
+                     WriteCraftedPlayer(dir / "crafted") && WriteFilesPlayer(dir / "files") &&
+                     WriteForgetfulPlayer(dir / "forgetful");
     return bOk ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // make-demo-player: writes a complete player folder (SysInfo, iTunesDB and a short generated
-// WAV tune per song) so that Kestrum can be tried and checked without a real player.
+// WAV tune per song, tagged with its title, artist and album) so that Kestrum can be tried and
+// checked without a real player.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +15,7 @@
 
 #include "platform/Text.h"
 #include "tools/ItunesDbWriter.h"
+#include "tools/WaveWriter.h"
 
 namespace {
 
@@ -102,35 +104,16 @@ void PutLe(std::vector<std::uint8_t>& bytes, std::uint32_t value, int width) {
     }
 }
 
-void PutText(std::vector<std::uint8_t>& bytes, const char* text) {
-    for (; *text != 0; ++text) {
-        bytes.push_back(static_cast<std::uint8_t>(*text));
-    }
-}
-
-// A four-note tune from a major pentatonic scale, different for every song: 16-bit mono PCM.
-std::vector<std::uint8_t> MakeTune(std::size_t index, double seconds) {
+// A four-note tune from a major pentatonic scale, different for every song, as a WAV file
+// whose INFO chunk names the song (so that it can be listed from its tags alone).
+std::vector<std::uint8_t> MakeTune(std::size_t index, double seconds, const SDemoTrack& track) {
     constexpr int kScale[] = {0, 2, 4, 7, 9, 12, 14, 16};
     constexpr int kNotes = 4;
     const auto samples = static_cast<std::uint32_t>(seconds * kSampleRate);
     const std::uint32_t noteLength = samples / kNotes;
-    const std::uint32_t dataBytes = samples * 2;
 
     std::vector<std::uint8_t> bytes;
-    bytes.reserve(44 + dataBytes);
-    PutText(bytes, "RIFF");
-    PutLe(bytes, 36 + dataBytes, 4);
-    PutText(bytes, "WAVE");
-    PutText(bytes, "fmt ");
-    PutLe(bytes, 16, 4);
-    PutLe(bytes, 1, 2);  // PCM
-    PutLe(bytes, 1, 2);  // mono
-    PutLe(bytes, kSampleRate, 4);
-    PutLe(bytes, kSampleRate * 2, 4);  // bytes per second
-    PutLe(bytes, 2, 2);                // block align
-    PutLe(bytes, 16, 2);               // bits per sample
-    PutText(bytes, "data");
-    PutLe(bytes, dataBytes, 4);
+    bytes.reserve(samples * 2);
 
     std::uint32_t bits = Mix(static_cast<std::uint32_t>(index) + 0x9E3779B9u);
     double frequencies[kNotes];
@@ -154,7 +137,8 @@ std::vector<std::uint8_t> MakeTune(std::size_t index, double seconds) {
         const auto sample = static_cast<std::int16_t>(std::lround(value * 32767.0));
         PutLe(bytes, static_cast<std::uint16_t>(sample), 2);
     }
-    return bytes;
+    const dbwriter::SWaveTags tags{track.title, track.artist, track.album};
+    return dbwriter::WriteWave(bytes, kSampleRate, &tags);
 }
 
 bool WriteFile(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
@@ -181,12 +165,14 @@ int Usage(const char* reason) {
     std::fprintf(stderr,
                  "make-demo-player: %s\n"
                  "Usage: make-demo-player DIR [--tracks N] [--seconds S] [--compressed]\n"
+                 "                            [--lost K | --no-catalogue]\n"
                  "Writes a demo player into DIR: DIR/iPod_Control/Device/SysInfo,\n"
                  "DIR/iPod_Control/iTunes/iTunesDB and one WAV tune per song under\n"
                  "DIR/iPod_Control/Music/F00..F19. N songs (12 by default), each S seconds long\n"
                  "(1.5 by default, 0.1 for more than 100 songs). --compressed writes the\n"
                  "catalogue compressed, as later nanos keep it: iTunesCDB beside an empty\n"
-                 "iTunesDB.\n",
+                 "iTunesDB. --lost K leaves the last K songs out of the catalogue (their files\n"
+                 "stay, as after an interrupted sync); --no-catalogue writes no catalogue.\n",
                  reason);
     return kExitUsage;
 }
@@ -198,6 +184,8 @@ int main(int argc, char** argv) {
     std::size_t trackCount = kSongCount;
     double seconds = 0.0;
     bool bCompressed = false;
+    bool bNoCatalogue = false;
+    std::size_t lostCount = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--help" || arg == "-h") {
@@ -206,7 +194,9 @@ int main(int argc, char** argv) {
         }
         if (arg == "--compressed") {
             bCompressed = true;
-        } else if (arg == "--tracks" || arg == "--seconds") {
+        } else if (arg == "--no-catalogue") {
+            bNoCatalogue = true;
+        } else if (arg == "--tracks" || arg == "--seconds" || arg == "--lost") {
             if (i + 1 >= argc) {
                 return Usage("option needs a value");
             }
@@ -218,6 +208,12 @@ int main(int argc, char** argv) {
                     return Usage("--tracks wants a number from 0 to 1000000");
                 }
                 trackCount = static_cast<std::size_t>(number);
+            } else if (arg == "--lost") {
+                const unsigned long long number = std::strtoull(value, &end, 10);
+                if (*value == '-' || end == value || *end != 0 || number > 1000000) {
+                    return Usage("--lost wants a number from 0 to 1000000");
+                }
+                lostCount = static_cast<std::size_t>(number);
             } else {
                 seconds = std::strtod(value, &end);
                 if (end == value || *end != 0 || !(seconds >= 0.05 && seconds <= 60.0)) {
@@ -234,6 +230,9 @@ int main(int argc, char** argv) {
     }
     if (dir.empty()) {
         return Usage("no folder given");
+    }
+    if (lostCount > trackCount) {
+        return Usage("--lost cannot be more songs than --tracks");
     }
     if (seconds == 0.0) {
         seconds = trackCount > 100 ? 0.1 : 1.5;
@@ -267,9 +266,12 @@ int main(int argc, char** argv) {
         const SDemoTrack& track = tracks[i];
         const std::string folder = FolderName(track.folder);
         fs::create_directories(root / "Music" / folder, error);
-        const std::vector<std::uint8_t> tune = MakeTune(i, seconds);
+        const std::vector<std::uint8_t> tune = MakeTune(i, seconds, track);
         if (error || !WriteFile(root / "Music" / folder / track.fileName, tune)) {
             return 1;
+        }
+        if (i + lostCount >= tracks.size()) {
+            continue;  // the catalogue has forgotten it
         }
         dbwriter::STrackEntry trackEntry;
         trackEntry.title = Wide(track.title);
@@ -281,14 +283,20 @@ int main(int argc, char** argv) {
         content.tracks.push_back(std::move(trackEntry));
     }
     const std::vector<std::uint8_t> catalogue = dbwriter::WriteItunesDb(content);
-    const bool bWritten = bCompressed ? WriteFile(root / "iTunes" / "iTunesCDB",
-                                                  dbwriter::CompressItunesDb(catalogue)) &&
-                                            WriteFile(root / "iTunes" / "iTunesDB", {})
-                                      : WriteFile(root / "iTunes" / "iTunesDB", catalogue);
+    const bool bWritten = bNoCatalogue  ? true
+                          : bCompressed ? WriteFile(root / "iTunes" / "iTunesCDB",
+                                                    dbwriter::CompressItunesDb(catalogue)) &&
+                                              WriteFile(root / "iTunes" / "iTunesDB", {})
+                                        : WriteFile(root / "iTunes" / "iTunesDB", catalogue);
     if (!bWritten) {
         return 1;
     }
+    const std::string lost = " (" + std::to_string(lostCount) + " not in the catalogue)";
     std::printf("Demo player with %zu songs%s written to %s\n", tracks.size(),
-                bCompressed ? " (compressed catalogue)" : "", dir.c_str());
+                bNoCatalogue    ? " (no catalogue)"
+                : lostCount > 0 ? lost.c_str()
+                : bCompressed   ? " (compressed catalogue)"
+                                : "",
+                dir.c_str());
     return 0;
 }

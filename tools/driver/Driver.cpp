@@ -476,7 +476,7 @@ const std::vector<CDriver::SVerb>& CDriver::Verbs() {
          }},
         {"wait", "", "wait MILLISECONDS", false,
          [](CDriver& d, const SArgs& a) { return d.OnWait(a.arg); }},
-        {"answer", "", "answer ok|cancel|NUMBER", false,
+        {"answer", "", "answer ok|cancel|yes|no|NUMBER", false,
          [](CDriver& d, const SArgs& a) { return d.OnAnswer(a.arg); }},
         {"cancel", "", "cancel after COUNT", false,
          [](CDriver& d, const SArgs& a) { return d.OnAfterCopies(a.arg, d.m_nCancelAfter); }},
@@ -536,6 +536,8 @@ const std::vector<CDriver::SVerb>& CDriver::Verbs() {
          [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.SysCommand(IDM_ABOUTBOX)); }},
         {"options", "", "", true,
          [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.SysCommand(IDM_EXTRACTOPTIONS)); }},
+        {"lost", "", "", true,
+         [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.SysCommand(IDM_FINDLOSTSONGS)); }},
         {"icon", "", "icon dblclick|rclick|click|move", true,
          [](CDriver& d, const SArgs& a) { return d.OnIcon(a.arg); }},
         {"menu", "", "menu ID|dismiss", true,
@@ -642,6 +644,10 @@ CDriver::EOutcome CDriver::OnAnswer(const std::string& arg) {
         nAnswer = IDOK;
     } else if (arg == "cancel") {
         nAnswer = IDCANCEL;
+    } else if (arg == "yes") {
+        nAnswer = IDYES;
+    } else if (arg == "no") {
+        nAnswer = IDNO;
     } else if (!ParseNumber(arg, nAnswer)) {
         return EOutcome::kMalformed;
     }

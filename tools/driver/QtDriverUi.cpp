@@ -291,9 +291,10 @@ private:
         if (m_nWindowMenuChoice.has_value()) {
             const UINT nWanted = *m_nWindowMenuChoice;
             m_nWindowMenuChoice.reset();
-            m_bWindowMenuHad = std::any_of(
-                items.begin(), items.end(),
-                [nWanted](const qtui::SPopupItem& item) { return item.nId == nWanted; });
+            m_bWindowMenuHad =
+                std::any_of(items.begin(), items.end(), [nWanted](const qtui::SPopupItem& item) {
+                    return item.nId == nWanted && item.bEnabled;
+                });
             return m_bWindowMenuHad ? nWanted : 0;
         }
         SUiEvent event = MakeEvent(EUiEvent::kPopupMenu, 0);

@@ -195,10 +195,11 @@ public:
         if (!TopDialogShown()) {
             return false;
         }
-        // Only an entry the window's system menu holds can be chosen.
+        // Only an entry the window's system menu holds, and not grayed, can be chosen.
         HMENU hSystem = ::GetSystemMenu(TopDialogWindow(), FALSE);
-        if (hSystem == nullptr ||
-            ::GetMenuState(hSystem, nId, MF_BYCOMMAND) == static_cast<UINT>(-1)) {
+        const UINT nState =
+            hSystem != nullptr ? ::GetMenuState(hSystem, nId, MF_BYCOMMAND) : static_cast<UINT>(-1);
+        if (nState == static_cast<UINT>(-1) || (nState & (MF_GRAYED | MF_DISABLED)) != 0) {
             return false;
         }
         return SendSysCommand(0, nId);

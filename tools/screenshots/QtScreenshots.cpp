@@ -1,7 +1,8 @@
 // kestrum_qt_screenshots OUTDIR: runs the real program on the Qt backend and writes pictures of
 // the main dialog (as it starts, and after a search with every row ticked), of the about box,
-// of the extract options, and of an extraction of every song half-way (its progress dialog over
-// the main dialog). The player comes from KESTRUM_DRIVES as for the program itself.
+// of the extract options, of "Find lost songs" (its progress dialog, and the list with the songs
+// it added) and of an extraction of every song half-way (its progress dialog over the main
+// dialog). The player comes from KESTRUM_DRIVES as for the program itself.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,6 +24,7 @@ namespace {
 
 constexpr UINT kMainDialog = 102;
 constexpr UINT kProgressDialog = 120;
+constexpr UINT kReadDialog = 121;
 constexpr int kProgressBar = 1051;
 // How long the run may take to get half-way before its picture is taken anyway.
 constexpr qint64 kProgressWaitMs = 30000;
@@ -103,6 +105,10 @@ int main(int argc, char** argv) {
             backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
             return;
         }
+        if (nIDTemplate == kReadDialog) {
+            bAllSaved &= Save(pWindow, outDir + QStringLiteral("/read-progress.png"));
+            return;
+        }
         if (nIDTemplate != kMainDialog) {
             bAllSaved &= Save(pWindow, outDir + QStringLiteral("/about.png"));
             backend.EndDialog(hDlg, IDOK);
@@ -129,6 +135,9 @@ int main(int argc, char** argv) {
         bAllSaved &= Save(pWindow, outDir + QStringLiteral("/main-search.png"));
         backend.SendMessage(hDlg, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
         backend.SendMessage(hDlg, WM_SYSCOMMAND, IDM_EXTRACTOPTIONS, 0);
+        // The read runs in its own dialog within this call; the rows are there when it returns.
+        backend.SendMessage(hDlg, WM_SYSCOMMAND, IDM_FINDLOSTSONGS, 0);
+        bAllSaved &= Save(pWindow, outDir + QStringLiteral("/main-lost.png"));
         hMain = hDlg;
         backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
         backend.SendMessage(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

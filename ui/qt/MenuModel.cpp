@@ -105,6 +105,30 @@ bool CMenuModel::Append(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem, const WCh
     return true;
 }
 
+UINT CMenuModel::Enable(HMENU hMenu, UINT nItem, UINT nFlags) {
+    SMenu* pMenu = FindMutable(hMenu);
+    if (pMenu == nullptr) {
+        return static_cast<UINT>(-1);
+    }
+    SMenuItem* pItem = nullptr;
+    if ((nFlags & MF_BYPOSITION) != 0) {
+        pItem = nItem < pMenu->items.size() ? &pMenu->items[nItem] : nullptr;
+    } else {
+        for (SMenuItem& item : pMenu->items) {
+            if (item.IsCommand() && item.nId == nItem) {
+                pItem = &item;
+                break;
+            }
+        }
+    }
+    if (pItem == nullptr) {
+        return static_cast<UINT>(-1);
+    }
+    const UINT nPrevious = pItem->bGrayed ? MF_GRAYED : MF_ENABLED;
+    pItem->bGrayed = (nFlags & (MF_GRAYED | MF_DISABLED)) != 0;
+    return nPrevious;
+}
+
 bool CMenuModel::SetDefaultItem(HMENU hMenu, UINT nItem, bool bByPosition) {
     SMenu* pMenu = FindMutable(hMenu);
     if (pMenu == nullptr) {

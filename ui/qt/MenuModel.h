@@ -18,6 +18,7 @@ struct SMenuItem {
     UINT nId = 0;  // the command; 0 for separators and pop-ups
     bool bSeparator = false;
     HMENU hSubMenu = nullptr;  // pop-ups only
+    bool bGrayed = false;      // shown, but cannot be chosen
 
     bool IsCommand() const { return !bSeparator && hSubMenu == nullptr; }
 };
@@ -48,6 +49,9 @@ public:
     // The default item by position, or by command (separators and pop-ups never match);
     // (UINT)-1 clears it.
     bool SetDefaultItem(HMENU hMenu, UINT nItem, bool bByPosition);
+    // MF_GRAYED (or MF_DISABLED) or MF_ENABLED for an item by command or by position
+    // (MF_BYPOSITION); its previous state, or (UINT)-1 when there is no such item.
+    UINT Enable(HMENU hMenu, UINT nItem, UINT nFlags);
 
 private:
     SMenu* FindMutable(HMENU hMenu);

@@ -269,6 +269,7 @@ struct CQtBackend::SImpl final : IDialogEvents {
             } else {
                 QAction* pAction = qmenu.addAction(text);
                 pAction->setData(QVariant::fromValue(static_cast<qulonglong>(item.nId)));
+                pAction->setEnabled(!item.bGrayed);
                 if (static_cast<int>(i) == pMenu->nDefaultPos) {
                     QFont font = pAction->font();
                     font.setBold(true);
@@ -289,8 +290,8 @@ struct CQtBackend::SImpl final : IDialogEvents {
             if (item.hSubMenu != nullptr) {
                 CollectItems(item.hSubMenu, items);
             } else if (item.IsCommand() && !item.text.empty()) {
-                items.push_back(
-                    SPopupItem{item.nId, item.text, static_cast<int>(i) == pMenu->nDefaultPos});
+                items.push_back(SPopupItem{
+                    item.nId, item.text, static_cast<int>(i) == pMenu->nDefaultPos, !item.bGrayed});
             }
         }
     }
@@ -1496,6 +1497,10 @@ BOOL CQtBackend::TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HWND hOw
 
 BOOL CQtBackend::SetMenuDefaultItem(HMENU hMenu, UINT nItem, UINT fByPos) {
     return m_pImpl->menus.SetDefaultItem(hMenu, nItem, fByPos != FALSE) ? TRUE : FALSE;
+}
+
+UINT CQtBackend::EnableMenuItem(HMENU hMenu, UINT nIDEnableItem, UINT nEnable) {
+    return m_pImpl->menus.Enable(hMenu, nIDEnableItem, nEnable);
 }
 
 HICON CQtBackend::LoadIcon(UINT nIDResource) {

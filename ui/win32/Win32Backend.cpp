@@ -636,6 +636,10 @@ BOOL CWin32Backend::AppendMenu(HMENU hMenu, UINT nFlags, UINT_PTR nIDNewItem,
     return ::AppendMenuW(hMenu, nFlags, nIDNewItem, Api(pszNewItem));
 }
 
+UINT CWin32Backend::EnableMenuItem(HMENU hMenu, UINT nIDEnableItem, UINT nEnable) {
+    return static_cast<UINT>(::EnableMenuItem(hMenu, nIDEnableItem, nEnable));
+}
+
 BOOL CWin32Backend::TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HWND hOwner) {
     // A pop-up for a notification icon only closes on a click elsewhere when its owner is the
     // foreground window; the empty message afterwards lets the next pop-up open at once.

@@ -70,6 +70,7 @@ public:
                     const WChar* pszNewItem) override;
     BOOL TrackPopupMenu(HMENU hMenu, UINT nFlags, int x, int y, HWND hOwner) override;
     BOOL SetMenuDefaultItem(HMENU hMenu, UINT nItem, UINT fByPos) override;
+    UINT EnableMenuItem(HMENU hMenu, UINT nIDEnableItem, UINT nEnable) override;
 
     HICON LoadIcon(UINT nIDResource) override;
     int LoadString(UINT nID, WChar* pszBuffer, int nMaxCount) override;
