@@ -266,8 +266,8 @@ CKestrumDlg::SReadOutcome CKestrumDlg::ReadSongFiles(std::optional<std::vector<W
 
 void CKestrumDlg::EnableFindLostSongs(bool bEnable) {
     if (CMenu* pSysMenu = GetSystemMenu(FALSE); pSysMenu != nullptr) {
-        pSysMenu->EnableMenuItem(IDM_FINDLOSTSONGS,
-                                 MF_BYCOMMAND | (bEnable ? MF_ENABLED : MF_GRAYED));
+        const UINT nState = bEnable ? MF_ENABLED : MF_GRAYED;
+        pSysMenu->EnableMenuItem(IDM_FINDLOSTSONGS, static_cast<UINT>(MF_BYCOMMAND) | nState);
     }
 }
 
