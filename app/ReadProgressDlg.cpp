@@ -24,6 +24,8 @@ BOOL CReadProgressDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     m_progress.SetRange32(0, 1);
     m_progress.SetPos(0);
+    // Until the music folders have been listed there is no count to show.
+    SetDlgItemText(IDC_PROGRESS_TEXT, u"Looking for song files...");
     if (!m_read.Start(GetSafeHwnd())) {
         // Nothing was read; the owner reports it as for a player without such files.
         EndDialog(IDCANCEL);

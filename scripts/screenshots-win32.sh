@@ -2,7 +2,8 @@
 # Pictures of the Windows program under Wine: cross-builds Kestrum.exe and kestrum-poke.exe,
 # writes the demo player, maps it to drive E: of a Wine prefix of its own, runs Kestrum.exe on a
 # virtual display and saves PNGs of the main dialog, of the about box and of the extract options
-# (opened through the system menu's entries), then closes the program. Then the same dialogs run
+# (opened through the system menu's entries) and of "Find lost songs" on it (the demo player's
+# catalogue forgets three songs), then closes the program. Then the same dialogs run
 # from a scenario script (kestrum-driver-win32.exe) extract every song, held half-way: pictures
 # of the progress dialog and of the main dialog behind it.
 #   scripts/screenshots-win32.sh [OUTDIR]     (default: build/screenshots-win32)
@@ -55,10 +56,18 @@ if [ "${1:-}" = "--session" ]; then
     wine "$poke" click "Extract options" 2
     wine "$poke" wait-gone "Extract options" 30
 
+    # "Find lost songs": the demo player's catalogue has forgotten three songs; its message over
+    # the list, which now ends with them.
+    wine "$poke" syscommand "$main_caption" 0x30
+    wine "$poke" wait "Kestrum" 30 >/dev/null || { echo "no lost songs message" >&2; exit 1; }
+    sleep 1
+    rect=$(wine "$poke" rect "$main_caption") && shoot "$rect" "$out/kestrum-lost.png"
+    wine "$poke" click "Kestrum" 2 || true
+
     wine "$poke" syscommand "$main_caption" 0xF060  # SC_CLOSE
     wait "$program"
 
-    # An extraction held after 6 of its 12 songs: the driver reads its script from a pipe, so
+    # An extraction held after 5 of the catalogue's 9 songs: the driver reads its script from a pipe, so
     # it waits there (its windows painted) until the pictures are taken.
     progress="Extracting songs"
     rm -rf "$build/screenshots-extract" && mkdir -p "$build/screenshots-extract"
@@ -71,9 +80,9 @@ if [ "${1:-}" = "--session" ]; then
     trap '' PIPE  # a driver that has stopped reading must not end this script
     exec 7>"$pipe"
     printf '%s\n' "map E screenshots-demo-player" "disk E 524288000 1073741824" start \
-        "click 1020" "folder screenshots-extract" "pause after 6" "click 1" >&7
+        "click 1020" "folder screenshots-extract" "pause after 5" "click 1" >&7
     for _ in $(seq 120); do
-        grep -q '^progress 6 of 12' "$out/driver.txt" 2>/dev/null && break
+        grep -q '^progress 5 of 9' "$out/driver.txt" 2>/dev/null && break
         sleep 0.5
     done
     sleep 2  # the last paint
@@ -121,7 +130,7 @@ fi
 player="$build/screenshots-demo-player"
 rm -rf "$player"
 mkdir -p "$player"
-wine "$build/tools/make-demo-player.exe" "Z:${player//\//\\}" >/dev/null
+wine "$build/tools/make-demo-player.exe" "Z:${player//\//\\}" --lost 3 >/dev/null
 # D: is probed first and stays unmapped; the player is E:.
 rm -f "$prefix/dosdevices/d:" "$prefix/dosdevices/e:"
 ln -s "$player" "$prefix/dosdevices/e:"
@@ -140,5 +149,5 @@ xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --session "$build" "$out" || status
 "$root/scripts/wine-run.sh" --server -k 2>/dev/null || true
 "$root/scripts/wine-run.sh" --server -w 2>/dev/null || true
 [ $status -eq 0 ] && echo "Screenshots in $out: kestrum-main.png, kestrum-about.png," \
-    "kestrum-extract-progress.png, kestrum-extract-main.png, kestrum-options.png"
+    "kestrum-extract-progress.png, kestrum-extract-main.png, kestrum-options.png, kestrum-lost.png"
 exit $status
