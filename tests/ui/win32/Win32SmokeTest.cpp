@@ -6,12 +6,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/ExtractOptionsDlg.h"
 #include "app/KestrumApp.h"
 #include "platform/Platform.h"
 #include "res/resource.h"
@@ -37,14 +41,79 @@ struct SSong {
 };
 
 // Every third title holds "Theory" at a different place and case; artists carry an accent.
+// Artists and albums are long, as real ones can be, so that library names make long paths.
 SSong SongAt(int i) {
     const WString number = WideFromAscii(std::to_string(100 + i).substr(1));
     WString title = u"Track " + number;
     if (i % 3 == 0) {
         title = i % 2 == 0 ? u"theory " + number : u"Big THEORY " + number;
     }
-    return {title, i % 2 == 0 ? u"Zoë Marchetti" : u"Lumen Drift",
-            u"Album " + WideFromAscii(std::to_string(i / 10))};
+    return {title,
+            i % 2 == 0 ? u"Zoë Marchetti and the Ensemble of the Long Northern Evenings"
+                       : u"Lumen Drift with the Choir of the Old Harbour Town Hall",
+            u"Recordings from the Hall by the River, Second Night, Remastered, Album " +
+                WideFromAscii(std::to_string(i / 10))};
+}
+
+// The bytes of song i's file on the player; the last song has none.
+std::string SongBytes(int i) {
+    return "song " + std::to_string(i) + std::string(static_cast<std::size_t>(4000 + i), 'x');
+}
+
+// The files below folder (path and bytes), read in the extended-length form: the C runtime's
+// own calls, which std::filesystem uses, stop at 260 characters. With bRemove, each file and
+// folder is deleted once read.
+void WalkTree(const std::wstring& folder, std::vector<std::pair<std::wstring, std::string>>& files,
+              bool bRemove) {
+    const std::wstring extended = L"\\\\?\\" + folder + L"\\";
+    WIN32_FIND_DATAW found{};
+    HANDLE hFind = ::FindFirstFileW((extended + L"*").c_str(), &found);
+    if (hFind == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            WalkTree(folder + L"\\" + name, files, bRemove);
+            continue;
+        }
+        std::string bytes;
+        HANDLE hFile = ::CreateFileW((extended + name).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                     nullptr, OPEN_EXISTING, 0, nullptr);
+        if (hFile != INVALID_HANDLE_VALUE) {
+            char buffer[8192];
+            DWORD dwRead = 0;
+            while (::ReadFile(hFile, buffer, sizeof buffer, &dwRead, nullptr) != FALSE &&
+                   dwRead > 0) {
+                bytes.append(buffer, dwRead);
+            }
+            ::CloseHandle(hFile);
+        }
+        files.emplace_back(folder + L"\\" + name, bytes);
+        if (bRemove) {
+            ::DeleteFileW((extended + name).c_str());
+        }
+    } while (::FindNextFileW(hFind, &found) != FALSE);
+    ::FindClose(hFind);
+    if (bRemove) {
+        ::RemoveDirectoryW(extended.c_str());
+    }
+}
+
+// The folder the extraction test copies into: a path of the length given (in Windows form),
+// made of folders of 60 characters or less below the temporary folder.
+fs::path LongFolder(std::size_t length) {
+    fs::path folder = fs::temp_directory_path() /
+                      ("kestrum-win32-long-" + std::to_string(::GetCurrentProcessId()));
+    for (int i = 0; folder.wstring().size() < length; ++i) {
+        const std::size_t room = length - folder.wstring().size() - 1;
+        folder /= (std::to_string(i) + "-" + std::string(58, 'd'))
+                      .substr(0, std::min<std::size_t>(room, 60));
+    }
+    return folder;
 }
 
 // Waits for a condition that another thread brings about; the bound only stops a hang.
@@ -138,7 +207,15 @@ public:
             track.album = song.album;
             track.location =
                 u":iPod_Control:Music:F00:T" + WideFromAscii(std::to_string(i)) + u".mp3";
+            track.dwTrackNumber = static_cast<std::uint32_t>(i + 1);
             content.tracks.push_back(track);
+            if (i + 1 < kSongs) {
+                fs::create_directories(m_folder / "iPod_Control" / "Music" / "F00");
+                std::ofstream(m_folder / "iPod_Control" / "Music" / "F00" /
+                                  ("T" + std::to_string(i) + ".mp3"),
+                              std::ios::binary)
+                    << SongBytes(i);
+            }
         }
         const std::vector<std::uint8_t> image = dbwriter::WriteItunesDb(content);
         std::ofstream(m_folder / "iPod_Control" / "iTunes" / "iTunesDB", std::ios::binary)
@@ -146,6 +223,8 @@ public:
                    static_cast<std::streamsize>(image.size()));
         const std::wstring folder = m_folder.wstring();
         platform::Platform().MapDrive(kPlayerDrive, WString(folder.begin(), folder.end()));
+        // Copies are named as a music library would file them: artist, album, number and title.
+        SaveNameRule(exportname::SNameRule{exportname::PresetTemplate("library"), true});
         SetUiBackend(&Win32Backend());
     }
     // The folder stays until the process ends: the removal watchers of the dialogs run so far
@@ -193,6 +272,7 @@ protected:
         EXPECT_TRUE(WaitFor([this] { return m_bEnded.load(); })) << "the dialog did not close";
         if (m_bEnded) {
             m_app.join();
+            Win32Backend().Hooks() = SUiTestHooks{};
         } else {
             m_app.detach();
         }
@@ -211,6 +291,16 @@ protected:
         ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
         ASSERT_TRUE(WaitFor([&] { return ::IsWindow(hBox) == FALSE; }));
     }
+
+    // What the taskbar button was told, as the hooks report it on the dialog's thread.
+    struct STaskbarLog {
+        std::mutex mutex;
+        std::vector<UINT> states;
+        std::vector<std::pair<std::uint64_t, std::uint64_t>> values;
+        std::vector<DWORD> flashes;
+        std::vector<HWND> windows;  // each call's window
+    };
+    STaskbarLog m_taskbar;
 
     std::thread m_app;
     std::atomic<DWORD> m_dwThread{0};
@@ -384,6 +474,109 @@ TEST_F(Win32Smoke, AboutBoxOpensFromTheSystemMenuAndOkClosesIt) {
     Click(hAbout, IDOK);
     EXPECT_TRUE(WaitFor([&] { return ::IsWindow(hAbout) == FALSE; }));
     EXPECT_NE(::IsWindow(m_hDlg), FALSE);
+}
+
+// Every song goes into a folder as long as the folder chooser gives (258 characters and the
+// backslash), under library names that make paths of 400 characters and more. Meanwhile the
+// taskbar button shows the run: normal from the start, red once a song has failed (the last
+// one has no file), and cleared once the user has read the message; the user has gone to
+// another window by the end, so the button flashes.
+TEST_F(Win32Smoke, ExtractionIntoALongFolderShowsItsProgressOnTheTaskbar) {
+    const fs::path folder = LongFolder(kMaxPath - 2);
+    ASSERT_EQ(folder.wstring().size(), kMaxPath - 2);
+    fs::create_directories(folder);
+    HWND hElsewhere = ::CreateWindowExW(0, L"Static", L"Another program", WS_POPUP | WS_VISIBLE, 0,
+                                        0, 100, 40, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(hElsewhere, nullptr);
+
+    SUiTestHooks& hooks = Win32Backend().Hooks();
+    hooks.answerFolder = [&folder](const WString&, WString& path) {
+        const std::wstring text = folder.wstring();
+        path.assign(text.begin(), text.end());
+        return EFolderChoice::kChosen;
+    };
+    hooks.taskbarState = [this](HWND hWnd, UINT nState) {
+        const std::lock_guard lock(m_taskbar.mutex);
+        m_taskbar.states.push_back(nState);
+        m_taskbar.windows.push_back(hWnd);
+    };
+    hooks.taskbarValue = [this, hElsewhere](HWND hWnd, std::uint64_t completed,
+                                            std::uint64_t total) {
+        const std::lock_guard lock(m_taskbar.mutex);
+        // Once the copying is under way the user turns to another program.
+        if (completed > 0 && m_taskbar.values.back().first == 0) {
+            ::SetForegroundWindow(hElsewhere);
+        }
+        m_taskbar.values.emplace_back(completed, total);
+        m_taskbar.windows.push_back(hWnd);
+    };
+    hooks.windowFlashed = [this](HWND hWnd, DWORD dwFlags) {
+        const std::lock_guard lock(m_taskbar.mutex);
+        m_taskbar.flashes.push_back(dwFlags);
+        m_taskbar.windows.push_back(hWnd);
+    };
+
+    Click(m_hDlg, IDC_CHECKALL);
+    ASSERT_TRUE(WaitFor([&] { return IsTicked(m_hList, kSongs - 1); }));
+    Click(m_hDlg, IDOK);
+    // The progress dialog comes first; the message box is the one with a text in 0xFFFF.
+    HWND hBox = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        hBox = FindBox(m_dwThread, m_hDlg);
+        return hBox != nullptr && ::GetDlgItem(hBox, 0xFFFF) != nullptr;
+    }));
+    EXPECT_EQ(WindowText(::GetDlgItem(hBox, 0xFFFF)),
+              L"Some songs could not be extracted: they are still ticked");
+    {
+        const std::lock_guard lock(m_taskbar.mutex);
+        EXPECT_EQ(m_taskbar.states, (std::vector<UINT>{TBPF_NORMAL, TBPF_ERROR}))
+            << "while the message is open";
+        EXPECT_EQ(m_taskbar.flashes, std::vector<DWORD>{FLASHW_TRAY | FLASHW_TIMERNOFG});
+    }
+    ::PostMessageW(hBox, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(WaitFor([&] {
+        const std::lock_guard lock(m_taskbar.mutex);
+        return m_taskbar.states.back() == TBPF_NOPROGRESS;
+    }));
+    ::DestroyWindow(hElsewhere);
+
+    const std::lock_guard lock(m_taskbar.mutex);
+    EXPECT_EQ(m_taskbar.states, (std::vector<UINT>{TBPF_NORMAL, TBPF_ERROR, TBPF_NOPROGRESS}));
+    EXPECT_TRUE(std::all_of(m_taskbar.windows.begin(), m_taskbar.windows.end(), [this](HWND hWnd) {
+        return hWnd == m_hDlg;
+    })) << "only the main window has a taskbar button";
+    // From nothing to everything, never back, in at most a thousand steps.
+    const std::uint64_t total = static_cast<std::uint64_t>(kSongs) * 1000;
+    ASSERT_FALSE(m_taskbar.values.empty());
+    EXPECT_EQ(m_taskbar.values.front(), std::make_pair(std::uint64_t{0}, total));
+    EXPECT_EQ(m_taskbar.values.back(), std::make_pair(total, total));
+    EXPECT_LE(m_taskbar.values.size(), 1001u);
+    for (std::size_t i = 1; i < m_taskbar.values.size(); ++i) {
+        EXPECT_LT(m_taskbar.values[i - 1].first, m_taskbar.values[i].first) << i;
+        EXPECT_EQ(m_taskbar.values[i].second, total) << i;
+    }
+
+    // Every song with a file, byte for byte, below the folder.
+    std::vector<std::pair<std::wstring, std::string>> files;
+    WalkTree(folder.wstring(), files, true);
+    std::vector<std::string> copies;
+    std::size_t nShortestPath = SIZE_MAX;
+    for (const auto& [path, bytes] : files) {
+        copies.push_back(bytes);
+        nShortestPath = std::min(nShortestPath, path.size());
+    }
+    std::vector<std::string> expected;
+    for (int i = 0; i + 1 < kSongs; ++i) {
+        expected.push_back(SongBytes(i));
+    }
+    std::sort(copies.begin(), copies.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_TRUE(copies == expected) << copies.size() << " copies of " << expected.size();
+    EXPECT_GE(nShortestPath, 400u);
+    std::error_code error;
+    fs::remove_all(fs::temp_directory_path() /
+                       ("kestrum-win32-long-" + std::to_string(::GetCurrentProcessId())),
+                   error);
 }
 
 TEST_F(Win32Smoke, CloseBoxEndsTheProgram) {
