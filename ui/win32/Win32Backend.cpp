@@ -83,6 +83,39 @@ int MetricForDpi(int nIndex, UINT nDpi) {
                     static_cast<int>(SystemDpi()));
 }
 
+// The dialog manager lays a template out by its font's average character width, which grows a
+// little less or more than the DPI as the font's metrics round. Widths Kestrum gives in 96-DPI
+// pixels follow that same scale, so that they keep their share of the controls: the control's
+// font's average width now over its width at 96 DPI (the DPI's ratio when it has no font).
+double LayoutScale(HWND hWnd) {
+    const UINT nDpi = DpiOf(hWnd);
+    const double dpiScale = static_cast<double>(nDpi) / kBaseDpi;
+    auto hFont = reinterpret_cast<HFONT>(::SendMessageW(hWnd, WM_GETFONT, 0, 0));
+    LOGFONTW font{};
+    if (hFont == nullptr || ::GetObjectW(hFont, sizeof font, &font) == 0 || font.lfHeight == 0) {
+        return dpiScale;
+    }
+    const auto AverageWidth = [&font](LONG nHeight) {
+        LOGFONTW sized = font;
+        sized.lfHeight = nHeight;
+        sized.lfWidth = 0;
+        HFONT hSized = ::CreateFontIndirectW(&sized);
+        HDC hDC = ::GetDC(nullptr);
+        HGDIOBJ hOld = ::SelectObject(hDC, hSized);
+        SIZE size{};
+        ::GetTextExtentPoint32W(hDC, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
+                                &size);
+        ::SelectObject(hDC, hOld);
+        ::ReleaseDC(nullptr, hDC);
+        ::DeleteObject(hSized);
+        return (size.cx / 26 + 1) / 2;  // as the dialog manager rounds it
+    };
+    const LONG nNow = AverageWidth(font.lfHeight);
+    const LONG nAt96 =
+        AverageWidth(::MulDiv(font.lfHeight, static_cast<int>(kBaseDpi), static_cast<int>(nDpi)));
+    return nNow > 0 && nAt96 > 0 ? static_cast<double>(nNow) / nAt96 : dpiScale;
+}
+
 bool IsListView(HWND hWnd) {
     wchar_t szClass[16] = {};
     ::GetClassNameW(hWnd, szClass, 16);
@@ -667,7 +700,7 @@ int CWin32Backend::ListInsertColumn(HWND hList, int nCol, const WChar* pszHeadin
     column.pszText = const_cast<wchar_t*>(Api(pszHeading));
     if (nWidth != -1) {
         column.mask |= LVCF_WIDTH;
-        column.cx = ::MulDiv(nWidth, static_cast<int>(DpiOf(hList)), static_cast<int>(kBaseDpi));
+        column.cx = static_cast<int>(nWidth * LayoutScale(hList) + 0.5);
     }
     return static_cast<int>(::SendMessageW(hList, LVM_INSERTCOLUMNW, static_cast<WPARAM>(nCol),
                                            reinterpret_cast<LPARAM>(&column)));

@@ -579,6 +579,99 @@ TEST_F(Win32Smoke, ExtractionIntoALongFolderShowsItsProgressOnTheTaskbar) {
                    error);
 }
 
+std::string Environment(const wchar_t* pszName) {
+    wchar_t szValue[512] = {};
+    const DWORD nLength = ::GetEnvironmentVariableW(pszName, szValue, 512);
+    return nLength > 0 && nLength < 512 ? std::string(szValue, szValue + nLength) : std::string();
+}
+
+// Run at the display scale Wine's LogPixels sets (KESTRUM_TEST_DPI says which): the dialog
+// grows in proportion to the run at 96 DPI, whose sizes KESTRUM_DPI_REFERENCE keeps; every
+// text fits its control; the list's columns take the same share of the list.
+TEST_F(Win32Smoke, DialogScalesWithTheDisplay) {
+    const std::string dpiText = Environment(L"KESTRUM_TEST_DPI");
+    const std::string reference = Environment(L"KESTRUM_DPI_REFERENCE");
+    if (dpiText.empty() || reference.empty()) {
+        GTEST_SKIP() << "KESTRUM_TEST_DPI and KESTRUM_DPI_REFERENCE are not set";
+    }
+    const int nDpi = std::atoi(dpiText.c_str());
+    HDC hScreen = ::GetDC(nullptr);
+    EXPECT_EQ(::GetDeviceCaps(hScreen, LOGPIXELSX), nDpi) << "the prefix's LogPixels";
+    ::ReleaseDC(nullptr, hScreen);
+
+    // Each text against its control, in the control's own font; a check box's text starts
+    // after its box.
+    int nTexts = 0;
+    for (HWND hChild = ::GetWindow(m_hDlg, GW_CHILD); hChild != nullptr;
+         hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+        const std::wstring strText = WindowText(hChild);
+        wchar_t szClass[16] = {};
+        ::GetClassNameW(hChild, szClass, 16);
+        if (strText.empty() || ::lstrcmpiW(szClass, L"Edit") == 0) {
+            continue;
+        }
+        ++nTexts;
+        RECT client{};
+        ::GetClientRect(hChild, &client);
+        HDC hDC = ::GetDC(hChild);
+        HGDIOBJ hOld =
+            ::SelectObject(hDC, reinterpret_cast<HFONT>(::SendMessageW(hChild, WM_GETFONT, 0, 0)));
+        RECT text{};
+        ::DrawTextW(hDC, strText.c_str(), static_cast<int>(strText.size()), &text,
+                    DT_SINGLELINE | DT_CALCRECT);
+        ::SelectObject(hDC, hOld);
+        ::ReleaseDC(hChild, hDC);
+        const auto dwStyle = static_cast<DWORD>(::GetWindowLongPtrW(hChild, GWL_STYLE));
+        const LONG nBox =
+            (dwStyle & BS_TYPEMASK) == BS_AUTOCHECKBOX && ::lstrcmpiW(szClass, L"Button") == 0
+                ? ::MulDiv(16, nDpi, 96)
+                : 0;
+        const std::string strName(strText.begin(), strText.end());
+        EXPECT_LE(text.right - text.left + nBox, client.right) << strName << " is cut";
+        EXPECT_LE(text.bottom - text.top, client.bottom) << strName << " is cut";
+    }
+    EXPECT_GE(nTexts, 11) << "labels, figures, group boxes and buttons";
+
+    RECT outer{};
+    ::GetWindowRect(m_hDlg, &outer);
+    RECT list{};
+    ::GetClientRect(m_hList, &list);
+    int nColumns = 0;
+    for (WPARAM i = 0; i < 3; ++i) {
+        nColumns += static_cast<int>(::SendMessageW(m_hList, LVM_GETCOLUMNWIDTH, i, 0));
+    }
+    const double share = static_cast<double>(nColumns) / list.right;
+    // The dialog manager's scale: pixels of 400 by 800 dialog units in the dialog's font.
+    RECT units{0, 0, 400, 800};
+    ::MapDialogRect(m_hDlg, &units);
+    const long nWidth = outer.right - outer.left;
+    const long nHeight = outer.bottom - outer.top;
+    std::printf(
+        "dpi %d: dialog %ldx%ld, 400x800 units %ldx%ld, list %ld wide, columns %d "
+        "(%.1f%%)\n",
+        nDpi, nWidth, nHeight, units.right, units.bottom, list.right, nColumns, share * 100);
+    if (nDpi == 96) {
+        std::ofstream(reference) << nWidth << " " << nHeight << " " << units.right << " "
+                                 << units.bottom << " " << share << "\n";
+        return;
+    }
+    long nWidth96 = 0;
+    long nHeight96 = 0;
+    long nUnitsX96 = 0;
+    long nUnitsY96 = 0;
+    double share96 = 0;
+    std::ifstream(reference) >> nWidth96 >> nHeight96 >> nUnitsX96 >> nUnitsY96 >> share96;
+    ASSERT_GT(nUnitsX96, 0) << "no measurements of the run at 96 DPI in " << reference;
+    // In proportion to the dialog font's growth, which Wine's fonts make a little less than the
+    // DPI's (the measurements above say how much).
+    const double expectedWidth = nWidth96 * static_cast<double>(units.right) / nUnitsX96;
+    const double expectedHeight = nHeight96 * static_cast<double>(units.bottom) / nUnitsY96;
+    EXPECT_NEAR(nWidth, expectedWidth, expectedWidth * 0.03);
+    EXPECT_NEAR(nHeight, expectedHeight, expectedHeight * 0.03);
+    EXPECT_GT(nWidth, nWidth96 * nDpi / 96.0 * 0.9) << "far from the display's scale";
+    EXPECT_NEAR(share, share96, 0.02) << "the columns' share of the list";
+}
+
 TEST_F(Win32Smoke, CloseBoxEndsTheProgram) {
     ::PostMessageW(m_hDlg, WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(WaitFor([this] { return m_bEnded.load(); }));
