@@ -312,8 +312,8 @@ struct SDialogHook {
 };
 
 // A dialog moved to a monitor of another scale: the system suggests the rectangle that keeps
-// its size in proportion and (per-monitor v2) has scaled its controls and fonts; the columns
-// Kestrum sized itself follow.
+// its size in proportion and (per-monitor v2) has scaled its controls and fonts; what Kestrum
+// sized itself, the list columns and the window's icons, follows.
 void FollowDpiChange(SDialogHook& hook, WPARAM wParam, LPARAM lParam) {
     const UINT nDpi = LOWORD(wParam);
     const auto* pSuggested = reinterpret_cast<const RECT*>(lParam);
@@ -324,6 +324,7 @@ void FollowDpiChange(SDialogHook& hook, WPARAM wParam, LPARAM lParam) {
     }
     if (nDpi != 0 && hook.nDpi != 0 && nDpi != hook.nDpi) {
         ScaleListColumns(hook.hDlg, hook.nDpi, nDpi);
+        Win32Backend().RescaleWindowIcons(hook.hDlg, nDpi);
     }
     hook.nDpi = nDpi != 0 ? nDpi : hook.nDpi;
 }
@@ -637,10 +638,23 @@ HWND CWin32Backend::GetFocus() { return ::GetFocus(); }
 
 void CWin32Backend::SetIcon(HWND hWnd, HICON hIcon, BOOL bBigIcon) {
     EndListFill(hWnd);
+    SetIconForDpi(hWnd, hIcon, bBigIcon, DpiOf(hWnd));
+}
+
+void CWin32Backend::RescaleWindowIcons(HWND hWnd, UINT nDpi) {
+    for (const WPARAM nType : {WPARAM{ICON_SMALL}, WPARAM{ICON_BIG}}) {
+        const auto hIcon = reinterpret_cast<HICON>(::SendMessageW(hWnd, WM_GETICON, nType, 0));
+        if (ResourceOfIcon(hIcon) != 0) {
+            SetIconForDpi(hWnd, hIcon, nType == ICON_BIG ? TRUE : FALSE, nDpi);
+        }
+    }
+}
+
+void CWin32Backend::SetIconForDpi(HWND hWnd, HICON hIcon, BOOL bBigIcon, UINT nDpi) {
     // An icon of the program's own is given in the size the window's scale asks for, drawn
     // for it, instead of the system stretching the one LoadIcon made.
     if (const UINT nID = ResourceOfIcon(hIcon); nID != 0) {
-        const int nSize = MetricForDpi(bBigIcon != FALSE ? SM_CXICON : SM_CXSMICON, DpiOf(hWnd));
+        const int nSize = MetricForDpi(bBigIcon != FALSE ? SM_CXICON : SM_CXSMICON, nDpi);
         if (HICON hSized = SizedIcon(nID, nSize); hSized != nullptr) {
             hIcon = hSized;
         }
@@ -863,6 +877,11 @@ UINT CWin32Backend::ResourceOfIcon(HICON hIcon) const {
     for (const auto& [hLoaded, nID] : m_loadedIcons) {
         if (hLoaded == hIcon) {
             return nID;
+        }
+    }
+    for (const SSizedIcon& icon : m_sizedIcons) {
+        if (icon.hIcon == hIcon) {
+            return icon.nIDResource;
         }
     }
     return 0;

@@ -92,6 +92,9 @@ public:
     BOOL FlashWindowEx(HWND hWnd, DWORD dwFlags, UINT uCount) override;
     HWND GetForegroundWindow() override;
 
+    // Gives the window its icons again in the sizes nDpi asks for (its scale has changed).
+    void RescaleWindowIcons(HWND hWnd, UINT nDpi);
+
     CWin32Backend();
     ~CWin32Backend() override;
     CWin32Backend(const CWin32Backend&) = delete;
@@ -101,7 +104,8 @@ private:
     // The icon resource of the given size, loaded once and kept until the backend ends (the
     // windows that show it may keep it as long). nullptr when it cannot be loaded.
     HICON SizedIcon(UINT nIDResource, int nSize);
-    // The resource an icon of LoadIcon came from, 0 for any other icon.
+    void SetIconForDpi(HWND hWnd, HICON hIcon, BOOL bBigIcon, UINT nDpi);
+    // The resource an icon of LoadIcon or SizedIcon came from, 0 for any other icon.
     UINT ResourceOfIcon(HICON hIcon) const;
 
     class CTaskbarList;

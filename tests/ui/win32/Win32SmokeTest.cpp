@@ -17,6 +17,7 @@
 
 #include "app/ExtractOptionsDlg.h"
 #include "app/KestrumApp.h"
+#include "platform/ForwardingPlatform.h"
 #include "platform/Platform.h"
 #include "res/resource.h"
 #include "tools/ItunesDbWriter.h"
@@ -189,6 +190,22 @@ HWND FindBox(DWORD dwThread, HWND hExclude) {
     return found.hBox;
 }
 
+// The system's platform, but that a destination whose path holds kFullDisk has 10,000 bytes free.
+constexpr char16_t kFullDisk[] = u"kestrum-win32-full-";
+class CFullDiskPlatform : public platform::CForwardingPlatform {
+public:
+    CFullDiskPlatform() : CForwardingPlatform(platform::NativePlatform()) {}
+    bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
+                      std::uint64_t& total) override {
+        if (WString(path).find(kFullDisk) == WString::npos) {
+            return CForwardingPlatform::GetDiskSpace(path, freeToCaller, total);
+        }
+        freeToCaller = 10000;
+        total = 1 << 30;
+        return true;
+    }
+};
+
 // The player: SysInfo and an iTunesDB of kSongs songs, mapped to drive D for this process.
 class CPlayerEnvironment : public ::testing::Environment {
 public:
@@ -221,6 +238,8 @@ public:
         std::ofstream(m_folder / "iPod_Control" / "iTunes" / "iTunesDB", std::ios::binary)
             .write(reinterpret_cast<const char*>(image.data()),
                    static_cast<std::streamsize>(image.size()));
+        static CFullDiskPlatform s_platform;
+        platform::InstallPlatform(&s_platform);
         const std::wstring folder = m_folder.wstring();
         platform::Platform().MapDrive(kPlayerDrive, WString(folder.begin(), folder.end()));
         // Copies are named as a music library would file them: artist, album, number and title.
@@ -579,6 +598,99 @@ TEST_F(Win32Smoke, ExtractionIntoALongFolderShowsItsProgressOnTheTaskbar) {
                    error);
 }
 
+// Songs that do not all fit the destination: while the question is open the taskbar button shows
+// the run paused; declined, the button shows nothing again and nothing is copied.
+TEST_F(Win32Smoke, TheFreeSpaceQuestionPausesTheTaskbarProgress) {
+    const fs::path folder = fs::temp_directory_path() /
+                            (Utf8FromWide(kFullDisk) + std::to_string(::GetCurrentProcessId()));
+    fs::create_directories(folder);
+    SUiTestHooks& hooks = Win32Backend().Hooks();
+    hooks.answerFolder = [&folder](const WString&, WString& path) {
+        const std::wstring text = folder.wstring();
+        path.assign(text.begin(), text.end());
+        return EFolderChoice::kChosen;
+    };
+    hooks.taskbarState = [this](HWND, UINT nState) {
+        const std::lock_guard lock(m_taskbar.mutex);
+        m_taskbar.states.push_back(nState);
+    };
+    Click(m_hDlg, IDC_CHECKALL);
+    ASSERT_TRUE(WaitFor([&] { return IsTicked(m_hList, kSongs - 1); }));
+    Click(m_hDlg, IDOK);
+    HWND hBox = nullptr;
+    ASSERT_TRUE(WaitFor([&] {
+        hBox = FindBox(m_dwThread, m_hDlg);
+        return hBox != nullptr && ::GetDlgItem(hBox, 0xFFFF) != nullptr;
+    }));
+    EXPECT_TRUE(WindowText(::GetDlgItem(hBox, 0xFFFF)).ends_with(L"Extract as many as fit?"));
+    {
+        const std::lock_guard lock(m_taskbar.mutex);
+        EXPECT_EQ(m_taskbar.states, std::vector<UINT>{TBPF_PAUSED});
+    }
+    ::PostMessageW(hBox, WM_COMMAND, IDNO, 0);
+    EXPECT_TRUE(WaitFor([&] {
+        const std::lock_guard lock(m_taskbar.mutex);
+        return m_taskbar.states == std::vector<UINT>{TBPF_PAUSED, TBPF_NOPROGRESS};
+    }));
+    EXPECT_TRUE(fs::is_empty(folder));
+    fs::remove_all(folder);
+}
+
+// The size in pixels of an icon's image.
+int IconSize(HICON hIcon) {
+    ICONINFO info{};
+    if (hIcon == nullptr || ::GetIconInfo(hIcon, &info) == FALSE) {
+        return 0;
+    }
+    BITMAP bitmap{};
+    ::GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor != nullptr) {
+        ::DeleteObject(info.hbmColor);
+    }
+    ::DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+int WindowIconSize(HWND hWnd, WPARAM nType) {
+    return IconSize(reinterpret_cast<HICON>(::SendMessageW(hWnd, WM_GETICON, nType, 0)));
+}
+
+int ColumnWidth(HWND hList, WPARAM nColumn) {
+    return static_cast<int>(::SendMessageW(hList, LVM_GETCOLUMNWIDTH, nColumn, 0));
+}
+
+// The window moved to a monitor of 144 DPI: it takes the rectangle the system suggests, and what
+// Kestrum sized itself, the list's columns and the window's icons, grows by the same ratio.
+TEST_F(Win32Smoke, AChangeOfScaleMovesTheWindowAndScalesItsOwnSizes) {
+    RECT before{};
+    ::GetWindowRect(m_hDlg, &before);
+    HDC hScreen = ::GetDC(nullptr);
+    const int nDpi = ::GetDeviceCaps(hScreen, LOGPIXELSX);
+    ::ReleaseDC(nullptr, hScreen);
+    const int nToDpi = nDpi * 3 / 2;
+    const int aWidths[] = {ColumnWidth(m_hList, 0), ColumnWidth(m_hList, 1),
+                           ColumnWidth(m_hList, 2)};
+    EXPECT_EQ(WindowIconSize(m_hDlg, ICON_SMALL), ::MulDiv(16, nDpi, 96));
+    EXPECT_EQ(WindowIconSize(m_hDlg, ICON_BIG), ::MulDiv(32, nDpi, 96));
+
+    RECT suggested{before.left + 10, before.top + 20,
+                   before.left + 10 + (before.right - before.left) * 3 / 2,
+                   before.top + 20 + (before.bottom - before.top) * 3 / 2};
+    ::SendMessageW(m_hDlg, WM_DPICHANGED,
+                   MAKEWPARAM(static_cast<WORD>(nToDpi), static_cast<WORD>(nToDpi)),
+                   reinterpret_cast<LPARAM>(&suggested));
+    RECT after{};
+    ::GetWindowRect(m_hDlg, &after);
+    EXPECT_EQ(
+        std::vector<LONG>({after.left, after.top, after.right, after.bottom}),
+        std::vector<LONG>({suggested.left, suggested.top, suggested.right, suggested.bottom}));
+    for (WPARAM i = 0; i < 3; ++i) {
+        EXPECT_EQ(ColumnWidth(m_hList, i), ::MulDiv(aWidths[i], nToDpi, nDpi)) << i;
+    }
+    EXPECT_EQ(WindowIconSize(m_hDlg, ICON_SMALL), ::MulDiv(16, nToDpi, 96));
+    EXPECT_EQ(WindowIconSize(m_hDlg, ICON_BIG), ::MulDiv(32, nToDpi, 96));
+}
+
 std::string Environment(const wchar_t* pszName) {
     wchar_t szValue[512] = {};
     const DWORD nLength = ::GetEnvironmentVariableW(pszName, szValue, 512);
@@ -598,6 +710,9 @@ TEST_F(Win32Smoke, DialogScalesWithTheDisplay) {
     HDC hScreen = ::GetDC(nullptr);
     EXPECT_EQ(::GetDeviceCaps(hScreen, LOGPIXELSX), nDpi) << "the prefix's LogPixels";
     ::ReleaseDC(nullptr, hScreen);
+    // The caption's and the taskbar's icons, drawn in the sizes the scale asks for.
+    EXPECT_EQ(WindowIconSize(m_hDlg, ICON_SMALL), ::MulDiv(16, nDpi, 96));
+    EXPECT_EQ(WindowIconSize(m_hDlg, ICON_BIG), ::MulDiv(32, nDpi, 96));
 
     // Each text against its control, in the control's own font; a check box's text starts
     // after its box.
