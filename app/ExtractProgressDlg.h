@@ -26,7 +26,6 @@ public:
     int GetCopied() const { return m_nCopied; }
     int GetAlreadyThere() const { return m_nAlreadyThere; }
     bool WasCancelled() const { return m_bCancelled; }
-    int GetFailed() const { return m_nFailed; }
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
