@@ -46,14 +46,45 @@ TFunction SystemFunction(const wchar_t* pszModule, const char* pszName) {
     return reinterpret_cast<TFunction>(reinterpret_cast<void (*)()>(pfn));
 }
 
+// The screen's device context for as long as the object lives.
+class CScreenDC {
+public:
+    CScreenDC() : m_hDC(::GetDC(nullptr)) {}
+    ~CScreenDC() {
+        if (m_hDC != nullptr) {
+            ::ReleaseDC(nullptr, m_hDC);
+        }
+    }
+    CScreenDC(const CScreenDC&) = delete;
+    CScreenDC& operator=(const CScreenDC&) = delete;
+    HDC Get() const { return m_hDC; }
+
+private:
+    HDC m_hDC;
+};
+
+// A font made for a measurement, deleted with the object.
+class CFontHandle {
+public:
+    explicit CFontHandle(const LOGFONTW& font) : m_hFont(::CreateFontIndirectW(&font)) {}
+    ~CFontHandle() {
+        if (m_hFont != nullptr) {
+            ::DeleteObject(m_hFont);
+        }
+    }
+    CFontHandle(const CFontHandle&) = delete;
+    CFontHandle& operator=(const CFontHandle&) = delete;
+    HFONT Get() const { return m_hFont; }
+
+private:
+    HFONT m_hFont;
+};
+
 // The DPI of the whole system: what every window is shown at where Windows has no DPI per
 // monitor (before Windows 10 1607).
 UINT SystemDpi() {
-    HDC hDC = ::GetDC(nullptr);
-    const int nDpi = hDC != nullptr ? ::GetDeviceCaps(hDC, LOGPIXELSX) : 0;
-    if (hDC != nullptr) {
-        ::ReleaseDC(nullptr, hDC);
-    }
+    const CScreenDC screen;
+    const int nDpi = screen.Get() != nullptr ? ::GetDeviceCaps(screen.Get(), LOGPIXELSX) : 0;
     return nDpi > 0 ? static_cast<UINT>(nDpi) : kBaseDpi;
 }
 
@@ -99,15 +130,16 @@ double LayoutScale(HWND hWnd) {
         LOGFONTW sized = font;
         sized.lfHeight = nHeight;
         sized.lfWidth = 0;
-        HFONT hSized = ::CreateFontIndirectW(&sized);
-        HDC hDC = ::GetDC(nullptr);
-        HGDIOBJ hOld = ::SelectObject(hDC, hSized);
+        const CFontHandle measured(sized);
+        const CScreenDC screen;
+        if (measured.Get() == nullptr || screen.Get() == nullptr) {
+            return LONG{0};
+        }
+        HGDIOBJ hOld = ::SelectObject(screen.Get(), measured.Get());
         SIZE size{};
-        ::GetTextExtentPoint32W(hDC, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52,
-                                &size);
-        ::SelectObject(hDC, hOld);
-        ::ReleaseDC(nullptr, hDC);
-        ::DeleteObject(hSized);
+        ::GetTextExtentPoint32W(screen.Get(),
+                                L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &size);
+        ::SelectObject(screen.Get(), hOld);
         return (size.cx / 26 + 1) / 2;  // as the dialog manager rounds it
     };
     const LONG nNow = AverageWidth(font.lfHeight);
@@ -510,10 +542,9 @@ private:
 
 CWin32Backend::CWin32Backend() = default;
 
+void CWin32Backend::SIconDestroyer::operator()(HICON hIcon) const { ::DestroyIcon(hIcon); }
+
 CWin32Backend::~CWin32Backend() {
-    for (const SSizedIcon& icon : m_sizedIcons) {
-        ::DestroyIcon(icon.hIcon);
-    }
     // An interface of another thread's apartment may not be released from here; the process
     // is ending and takes it along.
     if (m_pTaskbar != nullptr && m_pTaskbar->Thread() != ::GetCurrentThreadId()) {
@@ -880,7 +911,7 @@ UINT CWin32Backend::ResourceOfIcon(HICON hIcon) const {
         }
     }
     for (const SSizedIcon& icon : m_sizedIcons) {
-        if (icon.hIcon == hIcon) {
+        if (icon.icon.get() == hIcon) {
             return icon.nIDResource;
         }
     }
@@ -890,7 +921,7 @@ UINT CWin32Backend::ResourceOfIcon(HICON hIcon) const {
 HICON CWin32Backend::SizedIcon(UINT nIDResource, int nSize) {
     for (const SSizedIcon& icon : m_sizedIcons) {
         if (icon.nIDResource == nIDResource && icon.nSize == nSize) {
-            return icon.hIcon;
+            return icon.icon.get();
         }
     }
     // The image of that size when the icon has one, else a larger one scaled down (sharper
@@ -908,7 +939,7 @@ HICON CWin32Backend::SizedIcon(UINT nIDResource, int nSize) {
     if (hIcon == nullptr) {
         return nullptr;
     }
-    m_sizedIcons.push_back(SSizedIcon{nIDResource, nSize, hIcon});
+    m_sizedIcons.push_back(SSizedIcon{nIDResource, nSize, COwnedIcon(hIcon)});
     return hIcon;
 }
 

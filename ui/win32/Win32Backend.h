@@ -115,10 +115,14 @@ private:
     SUiTestHooks m_hooks;
     // Icons LoadIcon gave, by resource, so that a window can be given the size its DPI wants.
     std::vector<std::pair<HICON, UINT>> m_loadedIcons;
+    struct SIconDestroyer {
+        void operator()(HICON hIcon) const;
+    };
+    using COwnedIcon = std::unique_ptr<HICON__, SIconDestroyer>;
     struct SSizedIcon {
         UINT nIDResource;
         int nSize;
-        HICON hIcon;
+        COwnedIcon icon;
     };
     std::vector<SSizedIcon> m_sizedIcons;
     // The taskbar's interface while a button shows progress, made on the thread that asks.
