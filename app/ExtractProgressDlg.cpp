@@ -15,11 +15,13 @@ ON_MESSAGE(WM_EXTRACT_DONE, OnRunDone)
 END_MESSAGE_MAP()
 
 CExtractProgressDlg::CExtractProgressDlg(CWnd* pOwner, CExtractRun& run, ISongTable& songTable,
-                                         std::function<void(int, int)> onStarted)
+                                         std::function<void(int, int)> onStarted,
+                                         CTaskbarProgress& taskbar)
     : CDialog(IDD_EXTRACT_PROGRESS, pOwner),
       m_run(run),
       m_songTable(songTable),
-      m_onStarted(std::move(onStarted)) {}
+      m_onStarted(std::move(onStarted)),
+      m_taskbar(taskbar) {}
 
 void CExtractProgressDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
@@ -30,7 +32,8 @@ BOOL CExtractProgressDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     const int nItems = static_cast<int>(m_run.Items().size());
     m_progress.SetRange32(0, nItems * kItemSteps);
-    m_progress.SetPos(0);
+    m_taskbar.SetState(TBPF_NORMAL);
+    ShowPos(0);
     if (!m_run.Start(GetSafeHwnd())) {
         // Nothing was copied; the owner reports that as for any run without a copy.
         EndDialog(IDCANCEL);
@@ -62,6 +65,11 @@ void CExtractProgressDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     CDialog::OnSysCommand(nID, lParam);
 }
 
+void CExtractProgressDlg::ShowPos(int nPos) {
+    m_progress.SetPos(nPos);
+    m_taskbar.SetPos(nPos, static_cast<int>(m_run.Items().size()) * kItemSteps);
+}
+
 LRESULT CExtractProgressDlg::OnCopyStarted(WPARAM wParam, LPARAM /*lParam*/) {
     const auto& items = m_run.Items();
     if (wParam >= items.size()) {
@@ -72,7 +80,7 @@ LRESULT CExtractProgressDlg::OnCopyStarted(WPARAM wParam, LPARAM /*lParam*/) {
     const WString text = u"Copying " + WideFromAscii(std::to_string(nNumber)) + u" of " +
                          WideFromAscii(std::to_string(nTotal)) + u": " + items[wParam].strTitle;
     SetDlgItemText(IDC_PROGRESS_TEXT, text.c_str());
-    m_progress.SetPos(static_cast<int>(wParam) * kItemSteps);
+    ShowPos(static_cast<int>(wParam) * kItemSteps);
     if (m_onStarted) {
         m_onStarted(nNumber, nTotal);
     }
@@ -83,15 +91,18 @@ LRESULT CExtractProgressDlg::OnCopyStarted(WPARAM wParam, LPARAM /*lParam*/) {
 }
 
 LRESULT CExtractProgressDlg::OnCopyBytes(WPARAM wParam, LPARAM lParam) {
-    m_progress.SetPos(static_cast<int>(wParam) * kItemSteps + static_cast<int>(lParam));
+    ShowPos(static_cast<int>(wParam) * kItemSteps + static_cast<int>(lParam));
     return 0;
 }
 
 LRESULT CExtractProgressDlg::OnCopyEnded(WPARAM wParam, LPARAM lParam) {
     const auto& items = m_run.Items();
     if (wParam < items.size()) {
-        m_progress.SetPos((static_cast<int>(wParam) + 1) * kItemSteps);
-        if (lParam != kItemFailed) {
+        ShowPos((static_cast<int>(wParam) + 1) * kItemSteps);
+        if (lParam == kItemFailed) {
+            ++m_nFailed;
+            m_taskbar.SetState(TBPF_ERROR);
+        } else {
             ++m_nCopied;
             m_nAlreadyThere += lParam == kItemAlreadyThere ? 1 : 0;
             m_songTable.SetCheck(items[wParam].nRow, false);
@@ -107,6 +118,11 @@ LRESULT CExtractProgressDlg::OnCopyEnded(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CExtractProgressDlg::OnRunDone(WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    // Failures keep the button red while the owner tells the user about them.
+    if (m_nFailed == 0 || m_bCancelled) {
+        m_taskbar.SetState(TBPF_NOPROGRESS);
+    }
+    m_taskbar.FlashUnlessForeground(GetSafeHwnd());
     EndDialog(m_bCancelled ? IDCANCEL : IDOK);
     return 0;
 }

@@ -9,13 +9,17 @@
 #include "songdb/SongTable.h"
 #include "ui/Dialog.h"
 #include "ui/ProgressCtrl.h"
+#include "ui/TaskbarProgress.h"
 
 class CExtractProgressDlg : public CDialog {
 public:
     // Rows are unticked in songTable as their copies succeed; onStarted(N, M) is called as the
-    // copy of song N of M begins (the owner shows it in its notification-area tip).
+    // copy of song N of M begins (the owner shows it in its notification-area tip). taskbar,
+    // the owner's button, follows the bar: normal while copying, error once a song has failed;
+    // a run without failures clears it at its end, and a run that ends while the user works
+    // elsewhere flashes it.
     CExtractProgressDlg(CWnd* pOwner, CExtractRun& run, ISongTable& songTable,
-                        std::function<void(int, int)> onStarted);
+                        std::function<void(int, int)> onStarted, CTaskbarProgress& taskbar);
 
     BOOL OnInitDialog() override;
     // Songs now in the folder: copied, or found there already (also counted apart).
@@ -38,11 +42,16 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // Moves the bar and the taskbar button's progress with it.
+    void ShowPos(int nPos);
+
     CExtractRun& m_run;
     ISongTable& m_songTable;
     std::function<void(int, int)> m_onStarted;
     CProgressCtrl m_progress;
+    CTaskbarProgress& m_taskbar;
     int m_nCopied = 0;
     int m_nAlreadyThere = 0;
+    int m_nFailed = 0;
     bool m_bCancelled = false;
 };

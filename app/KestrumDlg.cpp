@@ -456,7 +456,9 @@ void CKestrumDlg::RunExtraction(const WChar* pszFolder) {
             items.push_back(SExtractItem{i, WString(szTitle)});
         }
     }
-    if (!FitFreeSpace(pszFolder, items)) {
+    // The button's progress lasts until the user has read how the run went.
+    CTaskbarProgress taskbar(this);
+    if (!FitFreeSpace(pszFolder, items, taskbar)) {
         return;
     }
     const int nTotal = static_cast<int>(items.size());
@@ -465,11 +467,14 @@ void CKestrumDlg::RunExtraction(const WChar* pszFolder) {
     bool bCancelled = false;
     if (nTotal > 0) {
         CExtractRun run(*m_pDatabase, WString(pszFolder), std::move(items));
-        CExtractProgressDlg dlgProgress(this, run, m_tableSongs, [this](int nNumber, int nOf) {
-            const std::string tip =
-                "Kestrum: " + std::to_string(nNumber) + " of " + std::to_string(nOf);
-            SetTrayTip(WideFromAscii(tip).c_str());
-        });
+        CExtractProgressDlg dlgProgress(
+            this, run, m_tableSongs,
+            [this](int nNumber, int nOf) {
+                const std::string tip =
+                    "Kestrum: " + std::to_string(nNumber) + " of " + std::to_string(nOf);
+                SetTrayTip(WideFromAscii(tip).c_str());
+            },
+            taskbar);
         m_pProgress = &dlgProgress;
         dlgProgress.DoModal();
         m_pProgress = nullptr;
@@ -504,7 +509,8 @@ void CKestrumDlg::RunExtraction(const WChar* pszFolder) {
     }
 }
 
-bool CKestrumDlg::FitFreeSpace(const WChar* pszFolder, std::vector<SExtractItem>& items) {
+bool CKestrumDlg::FitFreeSpace(const WChar* pszFolder, std::vector<SExtractItem>& items,
+                               CTaskbarProgress& taskbar) {
     // The names an earlier run gave are free again, as they will be for the run to come.
     m_pDatabase->BeginExportRun();
     std::vector<std::uint64_t> needed;
@@ -532,6 +538,7 @@ bool CKestrumDlg::FitFreeSpace(const WChar* pszFolder, std::vector<SExtractItem>
                              (nSongs == 1 ? " song needs " : " songs need ") + tenths(total, true) +
                              " MB, but the destination has only " + tenths(freeToCaller, false) +
                              " MB free. Extract as many as fit?";
+    taskbar.SetState(TBPF_PAUSED);
     if (MessageBox(WideFromAscii(text).c_str(), nullptr, MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return false;
     }

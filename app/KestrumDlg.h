@@ -17,6 +17,7 @@
 #include "traydlg/TrayDialog.h"
 #include "ui/ComboBox.h"
 #include "ui/ListCtrl.h"
+#include "ui/TaskbarProgress.h"
 
 class CKestrumDlg : public CTrayDialog {
 public:
@@ -83,8 +84,10 @@ private:
     // tells the user how it went.
     void RunExtraction(const WChar* pszFolder);
     // Keeps the items that fit the folder's free space, in row order, when they do not all fit
-    // and the user agrees; false when the user would rather extract nothing.
-    bool FitFreeSpace(const WChar* pszFolder, std::vector<SExtractItem>& items);
+    // and the user agrees; false when the user would rather extract nothing. The taskbar button
+    // shows the run paused while the question is open.
+    bool FitFreeSpace(const WChar* pszFolder, std::vector<SExtractItem>& items,
+                      CTaskbarProgress& taskbar);
     // The notification-area tip: "Kestrum: N of M" during a run, "Kestrum" otherwise.
     void SetTrayTip(const WChar* pszTip);
     void ShowProgressAgain();

@@ -38,6 +38,7 @@ public:
         return m_inner.RemoveStaleTemporaries(folder);
     }
     bool CreateFolder(const WChar* path) override { return m_inner.CreateFolder(path); }
+    std::size_t GetMaxPathLength() override { return m_inner.GetMaxPathLength(); }
     ENameRules GetNameRules(const WChar* folder) override { return m_inner.GetNameRules(folder); }
     WString FoldCase(WStringView text) override { return m_inner.FoldCase(text); }
     EPathState QueryPath(const WChar* path) override { return m_inner.QueryPath(path); }

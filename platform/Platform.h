@@ -102,6 +102,12 @@ public:
     // whether it was made now or was there before.
     virtual bool CreateFolder(const WChar* path) = 0;
 
+    // The longest path, in characters without the terminator, that the file operations take: a
+    // copy's target longer than this is refused before it is tried. This default is the
+    // classic 259; Windows takes up to 32,766 (platform/win32 gives long paths their
+    // extended-length form itself).
+    virtual std::size_t GetMaxPathLength() { return kMaxPath - 1; }
+
     // The rules of the file system holding folder (an existing folder); with an empty folder,
     // the rules of this platform's own disks.
     virtual ENameRules GetNameRules(const WChar* folder);

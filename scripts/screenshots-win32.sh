@@ -7,6 +7,8 @@
 # from a scenario script (kestrum-driver-win32.exe) extract every song, held half-way: pictures
 # of the progress dialog and of the main dialog behind it.
 #   scripts/screenshots-win32.sh [OUTDIR]     (default: build/screenshots-win32)
+# KESTRUM_WIN_DPI=144 (or 192, ...) takes the pictures at that display scale (Wine's LogPixels) in
+# a prefix of its own, into build/screenshots-win32-dpi144 by default, on a larger screen.
 # Needs MinGW-w64, Wine, xvfb-run and ImageMagick's import and convert.
 set -euo pipefail
 
@@ -95,9 +97,12 @@ if [ "${1:-}" = "--session" ]; then
     exit 0
 fi
 
+dpi="${KESTRUM_WIN_DPI:-96}"
+suffix=""
+[ "$dpi" = 96 ] || suffix="-dpi$dpi"
 build="${KESTRUM_WIN_BUILD_DIR:-$root/build/screenshots-win32-build}"
-prefix="${KESTRUM_WIN_SCREENSHOT_PREFIX:-$root/build/screenshots-win32-prefix}"
-out="${1:-$root/build/screenshots-win32}"
+prefix="${KESTRUM_WIN_SCREENSHOT_PREFIX:-$root/build/screenshots-win32-prefix$suffix}"
+out="${1:-$root/build/screenshots-win32$suffix}"
 
 for tool in xvfb-run import convert; do
     command -v "$tool" >/dev/null || { echo "screenshots-win32.sh: $tool is missing" >&2; exit 1; }
@@ -127,6 +132,12 @@ if [ ! -f "$prefix/.kestrum-screenshots" ]; then
     touch "$prefix/.kestrum-screenshots"
 fi
 
+# The display's scale, user and machine values alike (Wine reads either).
+for key in 'HKCU\Control Panel\Desktop' \
+    'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+    wine reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+done
+
 player="$build/screenshots-demo-player"
 rm -rf "$player"
 mkdir -p "$player"
@@ -145,7 +156,8 @@ rm -f "$out/no-main-dialog.png"
 "$root/scripts/wine-run.sh" --server -w 2>/dev/null || true
 
 status=0
-xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --session "$build" "$out" || status=$?
+screen="$((1280 * dpi / 96))x$((1024 * dpi / 96))x24"
+xvfb-run -a -s "-screen 0 $screen" "$0" --session "$build" "$out" || status=$?
 "$root/scripts/wine-run.sh" --server -k 2>/dev/null || true
 "$root/scripts/wine-run.sh" --server -w 2>/dev/null || true
 [ $status -eq 0 ] && echo "Screenshots in $out: kestrum-main.png, kestrum-about.png," \

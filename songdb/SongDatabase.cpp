@@ -647,7 +647,9 @@ bool CSongDatabase::MakeCandidates(int index, const WString& folder, CandidateNa
             m_eExportFailure = EExportFailure::kNoTrack;
             return false;
         }
-        const std::size_t room = folder.size() < kMaxPath - 1 ? kMaxPath - 1 - folder.size() : 0;
+        // The whole path must fit the platform's longest; each name part keeps its own limit.
+        const std::size_t maxPath = platform::Platform().GetMaxPathLength();
+        const std::size_t room = folder.size() < maxPath ? maxPath - folder.size() : 0;
         candidate = [parts, room](unsigned number, WString& formed) {
             return exportname::FitName(
                 parts, number == 1 ? WString() : exportname::RunNumber(number), room, formed);
@@ -664,7 +666,8 @@ bool CSongDatabase::MakeCandidates(int index, const WString& folder, CandidateNa
     // its start is only two characters of it, after the folder's own path).
     exportname::MakeStorable(title, suffix, NameRulesOf(folder));
     parts = exportname::SNameParts{};
-    candidate = [title, suffix, room = kMaxPath - std::min(folder.size(), kMaxPath)](
+    const std::size_t maxPath = platform::Platform().GetMaxPathLength() + 1;
+    candidate = [title, suffix, room = maxPath - std::min(folder.size(), maxPath)](
                     unsigned number, WString& formed) {
         formed = number == 1 ? title + suffix : exportname::NumberedName(title, suffix, number);
         return formed.size() < room;
@@ -750,11 +753,11 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
         if (!MakeFolders(target.strFolder, parts.strFolders)) {
             return fail(EExportFailure::kNoFolder);
         }
-        WChar szTarget[kMaxPath] = {};
-        if (!WCopyBounded(szTarget, kMaxPath, target.strFolder + name)) {
+        const WString targetPath = target.strFolder + name;
+        if (targetPath.size() > platform::Platform().GetMaxPathLength()) {
             return fail(EExportFailure::kPathTooLong);
         }
-        if (!platform::Platform().CopyFileNew(szSource, szTarget)) {
+        if (!platform::Platform().CopyFileNew(szSource, targetPath.c_str())) {
             return fail(EExportFailure::kCopyFailed);
         }
     }

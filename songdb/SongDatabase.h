@@ -39,7 +39,7 @@ enum class EExportFailure {
     kNone,
     kNoTrack,       // the index names no walked track
     kNoLocation,    // the track has no location data object
-    kPathTooLong,   // source or destination would exceed the 260-character paths
+    kPathTooLong,   // source or destination would be longer than the platform takes
     kLeavesPlayer,  // the location would address a file that is not on the player
     kCopyFailed,    // the platform's copy failed (see platform LastErrorText)
     kNoFolder,      // a folder of a templated name could not be made (see LastErrorText)

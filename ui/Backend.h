@@ -77,6 +77,8 @@ public:
 
     // List view (report view with check boxes).
     virtual DWORD ListSetExtendedStyle(HWND hList, DWORD dwExStyle) = 0;
+    // nWidth is in pixels at 96 DPI, as Qt's device-independent pixels are; a backend whose
+    // pixels follow the display's scale widens it in proportion. -1: the backend's default.
     virtual int ListInsertColumn(HWND hList, int nCol, const WChar* pszHeading, int nFormat,
                                  int nWidth) = 0;
     virtual int ListInsertItem(HWND hList, int nItem, const WChar* pszText) = 0;
@@ -141,6 +143,15 @@ public:
     virtual BOOL ShellNotifyIcon(DWORD dwMessage, NOTIFYICONDATAW& data) = 0;
     virtual void ShellExecute(HWND hWnd, const WChar* pszVerb, const WChar* pszFile,
                               int nShowCmd) = 0;
+
+    // The taskbar button of a top-level window: the state of the progress it shows (TBPF_*;
+    // TBPF_NOPROGRESS takes it away) and how far it has gone; flashing it (FLASHW_*). And the
+    // window the user works in now. A backend without a taskbar does nothing and knows none.
+    virtual void SetTaskbarProgressState(HWND /*hWnd*/, UINT /*nState*/) {}
+    virtual void SetTaskbarProgressValue(HWND /*hWnd*/, std::uint64_t /*completed*/,
+                                         std::uint64_t /*total*/) {}
+    virtual BOOL FlashWindowEx(HWND /*hWnd*/, DWORD /*dwFlags*/, UINT /*uCount*/) { return FALSE; }
+    virtual HWND GetForegroundWindow() { return nullptr; }
 };
 
 // The installed backend. Every program installs exactly one before it creates a window.

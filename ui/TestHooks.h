@@ -4,6 +4,7 @@
 // program does. They stay in the shipped backends so that the tests drive the code that ships.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -42,4 +43,9 @@ struct SUiTestHooks {
     std::function<void(HWND hDlg, UINT nIDTemplate, bool bVisible, bool bMinimized)> windowChanged;
     // The notification icon was added (NIM_ADD), changed (NIM_MODIFY) or deleted (NIM_DELETE).
     std::function<void(DWORD dwMessage, HWND hWnd, UINT uID, const WString& tip)> trayChanged;
+    // A window's taskbar button was given a progress state (TBPF_*), a progress value, or was
+    // flashed (FLASHW_*): reported as the program asks, whatever the shell made of it.
+    std::function<void(HWND hWnd, UINT nState)> taskbarState;
+    std::function<void(HWND hWnd, std::uint64_t completed, std::uint64_t total)> taskbarValue;
+    std::function<void(HWND hWnd, DWORD dwFlags)> windowFlashed;
 };

@@ -17,6 +17,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #else  // !_WIN32
 
@@ -247,6 +248,15 @@ inline constexpr UINT LVIS_STATEIMAGEMASK = 0xF000;
 // Further system commands and notifications the backends produce.
 inline constexpr UINT SC_MOVE = 0xF010;
 inline constexpr UINT CBN_SELCHANGE = 1;
+
+// The taskbar button's progress (ITaskbarList3::SetProgressState) and its flashing.
+inline constexpr UINT TBPF_NOPROGRESS = 0x0;
+inline constexpr UINT TBPF_INDETERMINATE = 0x1;
+inline constexpr UINT TBPF_NORMAL = 0x2;
+inline constexpr UINT TBPF_ERROR = 0x4;
+inline constexpr UINT TBPF_PAUSED = 0x8;
+inline constexpr DWORD FLASHW_TRAY = 0x2;
+inline constexpr DWORD FLASHW_TIMERNOFG = 0xC;
 
 // A check box's state.
 inline constexpr int BST_UNCHECKED = 0;

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -273,6 +274,10 @@ public:
         errno = error;
         return Fail(false);
     }
+
+    // PATH_MAX (4096 bytes with the terminator) holds every path of this many UTF-16 units: none
+    // takes more than three bytes in UTF-8.
+    std::size_t GetMaxPathLength() override { return (PATH_MAX - 1) / 3; }
 
     ENameRules GetNameRules(const WChar* folder) override {
         std::string native;

@@ -1,6 +1,10 @@
 // Path handling of the Win32 seam: mapped drive letters, separators, stream names.
 #include "platform/win32/DrivePaths.h"
 
+#include <vector>
+
+#include "platform/win32/WinApi.h"
+
 namespace platform::win32 {
 namespace {
 
@@ -11,6 +15,8 @@ bool IsLetter(WChar c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u
 WChar Upper(WChar c) { return (c >= u'a' && c <= u'z') ? static_cast<WChar>(c - 0x20) : c; }
 
 bool IsExtended(const WString& path) { return path.starts_with(u"\\\\?\\"); }
+
+bool IsDevice(const WString& path) { return path.starts_with(u"\\\\.\\"); }
 
 bool HasDrive(const WString& path) {
     return path.size() >= 2 && IsLetter(path[0]) && path[1] == u':';
@@ -67,6 +73,31 @@ WString CDriveMap::Resolve(const WString& path) const {
     }
     // "X:\rest" and the drive-relative "X:rest" both land in the folder.
     return folder + (rest.front() == kSeparator ? rest.substr(1) : rest);
+}
+
+WString LongPathForm(const WString& path) {
+    const bool bDriveAbsolute = HasDrive(path) && path.size() > 2 && path[2] == kSeparator;
+    if (IsExtended(path) || IsDevice(path) || (path.size() < kClassicPathLimit && bDriveAbsolute)) {
+        return path;
+    }
+    // A relative path is measured once it is absolute: the current folder may make it long.
+    const auto* pszPath = reinterpret_cast<const wchar_t*>(path.c_str());
+    std::vector<wchar_t> full(path.size() + MAX_PATH);
+    DWORD nLength =
+        ::GetFullPathNameW(pszPath, static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (nLength >= full.size()) {
+        full.resize(nLength);
+        nLength =
+            ::GetFullPathNameW(pszPath, static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (nLength == 0 || nLength >= full.size() || nLength < kClassicPathLimit) {
+        return path;
+    }
+    const WString absolute(reinterpret_cast<const WChar*>(full.data()), nLength);
+    if (absolute.starts_with(u"\\\\")) {
+        return u"\\\\?\\UNC\\" + absolute.substr(2);
+    }
+    return u"\\\\?\\" + absolute;
 }
 
 std::size_t DrivePrefixLength(const WString& path) {

@@ -22,6 +22,19 @@ private:
     std::array<WString, 26> m_aFolders;  // by letter, 'A' first; empty when not mapped
 };
 
+// Paths of this many characters or more get the extended-length form: the classic calls refuse
+// a folder path whose 8.3 file name (12 characters) would no longer fit in MAX_PATH.
+inline constexpr std::size_t kClassicPathLimit = 260 - 12;
+// The longest path the system takes in the extended-length form, its terminator included.
+inline constexpr std::size_t kMaxLongPath = 32767;
+
+// path as the file calls must be given it to reach any length: a path shorter than the classic
+// limit as it is; a longer one made absolute and normal (GetFullPathNameW: separators, "." and
+// "..", trailing dots and spaces, as the classic calls would) and then given the "\\?\" prefix,
+// or "\\?\UNC\" for a network path, which stops the system from parsing it again. Paths
+// already in an extended ("\\?\") or device ("\\.\") form are kept as they are.
+WString LongPathForm(const WString& path);
+
 // Index just past a drive prefix ("X:" or "\\?\X:"), 0 when there is none.
 std::size_t DrivePrefixLength(const WString& path);
 

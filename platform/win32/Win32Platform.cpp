@@ -148,7 +148,7 @@ bool IsStaleTemporary(const WString& name) {
 class CWin32Platform final : public IPlatform {
 public:
     FileHandle OpenFileForRead(const WChar* path) override {
-        const WString resolved = m_drives.Resolve(path);
+        const WString resolved = Native(path);
         const win32::CScopedErrorMode quiet;
         const HANDLE hFile = ::CreateFileW(Api(resolved), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -219,7 +219,7 @@ public:
     }
 
     bool CreateFolder(const WChar* path) override {
-        const WString folder = m_drives.Resolve(path);
+        const WString folder = Native(path);
         const win32::CScopedErrorMode quiet;
         if (::CreateDirectoryW(Api(folder), nullptr) != FALSE) {
             return true;
@@ -235,7 +235,7 @@ public:
     }
 
     bool CopyFileNew(const WChar* source, const WChar* target) override {
-        const WString from = m_drives.Resolve(source);
+        const WString from = Native(source);
         const WString to = m_drives.Resolve(target);
         // A ':' in the name would put the song into a hidden stream of another file.
         if (win32::HasStreamColon(to)) {
@@ -249,8 +249,10 @@ public:
         const win32::CScopedErrorMode quiet;
         bool bCopied = false;
         for (int attempt = 0; attempt < 16 && !bCopied; ++attempt) {
-            temp = folder + WideFromAscii(TemporaryName(kTemporaryPrefix, ::GetCurrentProcessId(),
-                                                        m_nextTemp.fetch_add(1)));
+            // The temporary name is longer than most: it may be what makes the path long.
+            temp = win32::LongPathForm(
+                folder + WideFromAscii(TemporaryName(kTemporaryPrefix, ::GetCurrentProcessId(),
+                                                     m_nextTemp.fetch_add(1))));
             bCopied = ::CopyFileExW(Api(from), Api(temp), OnCopyProgress, nullptr, nullptr,
                                     COPY_FILE_FAIL_IF_EXISTS) != FALSE;
             if (!bCopied && !IsExistsError(::GetLastError())) {
@@ -267,12 +269,15 @@ public:
         }
         // Without MOVEFILE_REPLACE_EXISTING the move fails with ERROR_ALREADY_EXISTS when the
         // target exists, however recently it appeared: a file of the user's is never replaced.
-        if (::MoveFileExW(Api(temp), Api(to), MOVEFILE_WRITE_THROUGH) == FALSE) {
+        if (::MoveFileExW(Api(temp), Api(win32::LongPathForm(to)), MOVEFILE_WRITE_THROUGH) ==
+            FALSE) {
             DiscardTemp(temp);
             return false;
         }
         return true;
     }
+
+    std::size_t GetMaxPathLength() override { return win32::kMaxLongPath - 1; }
 
     ENameRules GetNameRules(const WChar* /*folder*/) override { return ENameRules::kWindows; }
 
@@ -293,7 +298,7 @@ public:
     }
 
     EPathState QueryPath(const WChar* path) override {
-        const WString resolved = m_drives.Resolve(path);
+        const WString resolved = Native(path);
         const win32::CScopedErrorMode quiet;
         const DWORD dwAttributes = ::GetFileAttributesW(Api(resolved));
         if (dwAttributes == INVALID_FILE_ATTRIBUTES) {
@@ -311,7 +316,9 @@ public:
         const WString prefix = WithSeparator(m_drives.Resolve(folder));
         WIN32_FIND_DATAW found{};
         const CFindHandle find(::FindFirstFileW(
-            Api(prefix + WideFromAscii(std::string(kTemporaryPrefix)) + u"*.tmp"), &found));
+            Api(win32::LongPathForm(prefix + WideFromAscii(std::string(kTemporaryPrefix)) +
+                                    u"*.tmp")),
+            &found));
         if (!find.IsValid()) {
             return ::GetLastError() == ERROR_FILE_NOT_FOUND;
         }
@@ -320,7 +327,7 @@ public:
             constexpr DWORD kNotOurs = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
             const WString name(reinterpret_cast<const WChar*>(found.cFileName));
             if ((found.dwFileAttributes & kNotOurs) == 0 && IsStaleTemporary(name)) {
-                ::DeleteFileW(Api(prefix + name));
+                ::DeleteFileW(Api(win32::LongPathForm(prefix + name)));
             }
         } while (::FindNextFileW(find.Get(), &found) != FALSE);
         return true;
@@ -331,7 +338,7 @@ public:
         const WString prefix = WithSeparator(m_drives.Resolve(folder));
         const win32::CScopedErrorMode quiet;
         WIN32_FIND_DATAW found{};
-        const CFindHandle find(::FindFirstFileW(Api(prefix + u"*"), &found));
+        const CFindHandle find(::FindFirstFileW(Api(win32::LongPathForm(prefix + u"*")), &found));
         if (!find.IsValid()) {
             return false;
         }
@@ -349,7 +356,7 @@ public:
 
     bool GetDiskSpace(const WChar* path, std::uint64_t& freeToCaller,
                       std::uint64_t& total) override {
-        const WString resolved = m_drives.Resolve(path);
+        const WString resolved = Native(path);
         ULARGE_INTEGER available{};
         ULARGE_INTEGER bytes{};
         const win32::CScopedErrorMode quiet;
@@ -512,6 +519,11 @@ public:
     }
 
 private:
+    // A path of the program's as the file calls take it: its mapped drive resolved, and in the
+    // extended-length form when it is long (every file call goes through here or through
+    // LongPathForm itself, so that a path's length never decides whether a call works).
+    WString Native(const WChar* path) const { return win32::LongPathForm(m_drives.Resolve(path)); }
+
     // Removes a temporary copy, keeping the error that made it useless.
     static void DiscardTemp(const WString& temp) {
         const DWORD error = ::GetLastError();

@@ -21,6 +21,9 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import independent_writer  # noqa: E402
 
 MAX_PATH = 260
+# The longest destination path Linux takes in UTF-16 units: every one fits PATH_MAX (4096 bytes
+# with the terminator) in UTF-8.
+PATH_LIMIT = 4095 // 3
 
 
 def utf16_length(text):
@@ -165,7 +168,7 @@ def flat_parts(track):
 
 def expected_safe_run(tracks, folder, parts_of):
     """Row -> relative path with '/' of every song a safe run copies, in row order."""
-    room = MAX_PATH - 1 - utf16_length(folder)
+    room = PATH_LIMIT - utf16_length(folder)
     claimed = set()
     names = {}
     for index, track in enumerate(tracks):
@@ -329,7 +332,7 @@ def main():
                 while run_key(folder + target) in claimed:
                     target = numbered(title, suffix, number)
                     number += 1
-                if (utf16_length(folder + target) >= MAX_PATH or
+                if (utf16_length(folder + target) > PATH_LIMIT or
                         len(target.encode("utf-8")) > 255):
                     ok = False
                 else:

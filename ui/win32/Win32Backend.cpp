@@ -34,6 +34,147 @@ WString AnsiText(const char* pszText) {
     return WString(reinterpret_cast<const WChar*>(text.data()));
 }
 
+// The layouts' own scale: column widths and icon sizes are given for it.
+constexpr UINT kBaseDpi = 96;
+
+// A function of a system DLL that older systems lack, or nullptr. The detour through a function
+// without parameters is the cast the compiler accepts between function types.
+template <typename TFunction>
+TFunction SystemFunction(const wchar_t* pszModule, const char* pszName) {
+    HMODULE hModule = ::GetModuleHandleW(pszModule);
+    const FARPROC pfn = hModule != nullptr ? ::GetProcAddress(hModule, pszName) : nullptr;
+    return reinterpret_cast<TFunction>(reinterpret_cast<void (*)()>(pfn));
+}
+
+// The screen's device context for as long as the object lives.
+class CScreenDC {
+public:
+    CScreenDC() : m_hDC(::GetDC(nullptr)) {}
+    ~CScreenDC() {
+        if (m_hDC != nullptr) {
+            ::ReleaseDC(nullptr, m_hDC);
+        }
+    }
+    CScreenDC(const CScreenDC&) = delete;
+    CScreenDC& operator=(const CScreenDC&) = delete;
+    HDC Get() const { return m_hDC; }
+
+private:
+    HDC m_hDC;
+};
+
+// A font made for a measurement, deleted with the object.
+class CFontHandle {
+public:
+    explicit CFontHandle(const LOGFONTW& font) : m_hFont(::CreateFontIndirectW(&font)) {}
+    ~CFontHandle() {
+        if (m_hFont != nullptr) {
+            ::DeleteObject(m_hFont);
+        }
+    }
+    CFontHandle(const CFontHandle&) = delete;
+    CFontHandle& operator=(const CFontHandle&) = delete;
+    HFONT Get() const { return m_hFont; }
+
+private:
+    HFONT m_hFont;
+};
+
+// The DPI of the whole system: what every window is shown at where Windows has no DPI per
+// monitor (before Windows 10 1607).
+UINT SystemDpi() {
+    const CScreenDC screen;
+    const int nDpi = screen.Get() != nullptr ? ::GetDeviceCaps(screen.Get(), LOGPIXELSX) : 0;
+    return nDpi > 0 ? static_cast<UINT>(nDpi) : kBaseDpi;
+}
+
+// The DPI a window is shown at: its monitor's (GetDpiForWindow), else the system's.
+UINT DpiOf(HWND hWnd) {
+    using PfnGetDpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto s_pfnGetDpiForWindow =
+        SystemFunction<PfnGetDpiForWindow>(L"user32.dll", "GetDpiForWindow");
+    if (s_pfnGetDpiForWindow != nullptr && hWnd != nullptr) {
+        if (const UINT nDpi = s_pfnGetDpiForWindow(hWnd); nDpi != 0) {
+            return nDpi;
+        }
+    }
+    return SystemDpi();
+}
+
+// A system metric (an icon size) at a DPI: GetSystemMetricsForDpi, else the system's metric
+// scaled from the system DPI.
+int MetricForDpi(int nIndex, UINT nDpi) {
+    using PfnGetSystemMetricsForDpi = int(WINAPI*)(int, UINT);
+    static const auto s_pfnMetricForDpi =
+        SystemFunction<PfnGetSystemMetricsForDpi>(L"user32.dll", "GetSystemMetricsForDpi");
+    if (s_pfnMetricForDpi != nullptr) {
+        return s_pfnMetricForDpi(nIndex, nDpi);
+    }
+    return ::MulDiv(::GetSystemMetrics(nIndex), static_cast<int>(nDpi),
+                    static_cast<int>(SystemDpi()));
+}
+
+// The dialog manager lays a template out by its font's average character width, which grows a
+// little less or more than the DPI as the font's metrics round. Widths Kestrum gives in 96-DPI
+// pixels follow that same scale, so that they keep their share of the controls: the control's
+// font's average width now over its width at 96 DPI (the DPI's ratio when it has no font).
+double LayoutScale(HWND hWnd) {
+    const UINT nDpi = DpiOf(hWnd);
+    const double dpiScale = static_cast<double>(nDpi) / kBaseDpi;
+    auto hFont = reinterpret_cast<HFONT>(::SendMessageW(hWnd, WM_GETFONT, 0, 0));
+    LOGFONTW font{};
+    if (hFont == nullptr || ::GetObjectW(hFont, sizeof font, &font) == 0 || font.lfHeight == 0) {
+        return dpiScale;
+    }
+    const auto AverageWidth = [&font](LONG nHeight) {
+        LOGFONTW sized = font;
+        sized.lfHeight = nHeight;
+        sized.lfWidth = 0;
+        const CFontHandle measured(sized);
+        const CScreenDC screen;
+        if (measured.Get() == nullptr || screen.Get() == nullptr) {
+            return LONG{0};
+        }
+        HGDIOBJ hOld = ::SelectObject(screen.Get(), measured.Get());
+        SIZE size{};
+        ::GetTextExtentPoint32W(screen.Get(),
+                                L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &size);
+        ::SelectObject(screen.Get(), hOld);
+        return (size.cx / 26 + 1) / 2;  // as the dialog manager rounds it
+    };
+    const LONG nNow = AverageWidth(font.lfHeight);
+    const LONG nAt96 =
+        AverageWidth(::MulDiv(font.lfHeight, static_cast<int>(kBaseDpi), static_cast<int>(nDpi)));
+    return nNow > 0 && nAt96 > 0 ? static_cast<double>(nNow) / nAt96 : dpiScale;
+}
+
+bool IsListView(HWND hWnd) {
+    wchar_t szClass[16] = {};
+    ::GetClassNameW(hWnd, szClass, 16);
+    return ::lstrcmpiW(szClass, WC_LISTVIEWW) == 0;
+}
+
+// Widens or narrows every column of the dialog's list views from one DPI to another: the list
+// view keeps its columns' pixel widths when its window is scaled.
+void ScaleListColumns(HWND hDlg, UINT nFromDpi, UINT nToDpi) {
+    for (HWND hChild = ::GetWindow(hDlg, GW_CHILD); hChild != nullptr;
+         hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+        if (!IsListView(hChild)) {
+            continue;
+        }
+        const auto hHeader = reinterpret_cast<HWND>(::SendMessageW(hChild, LVM_GETHEADER, 0, 0));
+        const auto nColumns = static_cast<int>(::SendMessageW(hHeader, HDM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; i < nColumns; ++i) {
+            const auto nWidth = static_cast<int>(
+                ::SendMessageW(hChild, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(i), 0));
+            ::SendMessageW(
+                hChild, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(i),
+                MAKELPARAM(::MulDiv(nWidth, static_cast<int>(nToDpi), static_cast<int>(nFromDpi)),
+                           0));
+        }
+    }
+}
+
 // MAKEINTRESOURCEW without the C-style cast of the macro.
 LPCWSTR ResourceId(UINT nID) {
     return reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(nID)));
@@ -198,7 +339,27 @@ struct SDialogHook {
     bool bEnding = false;
     bool bVisible = false;
     bool bMinimized = false;
+    // The DPI the dialog's own sizes (its list columns) were last made for.
+    UINT nDpi = 0;
 };
+
+// A dialog moved to a monitor of another scale: the system suggests the rectangle that keeps
+// its size in proportion and (per-monitor v2) has scaled its controls and fonts; what Kestrum
+// sized itself, the list columns and the window's icons, follows.
+void FollowDpiChange(SDialogHook& hook, WPARAM wParam, LPARAM lParam) {
+    const UINT nDpi = LOWORD(wParam);
+    const auto* pSuggested = reinterpret_cast<const RECT*>(lParam);
+    if (pSuggested != nullptr) {
+        ::SetWindowPos(hook.hDlg, nullptr, pSuggested->left, pSuggested->top,
+                       pSuggested->right - pSuggested->left, pSuggested->bottom - pSuggested->top,
+                       SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (nDpi != 0 && hook.nDpi != 0 && nDpi != hook.nDpi) {
+        ScaleListColumns(hook.hDlg, hook.nDpi, nDpi);
+        Win32Backend().RescaleWindowIcons(hook.hDlg, nDpi);
+    }
+    hook.nDpi = nDpi != 0 ? nDpi : hook.nDpi;
+}
 
 // The timer that tells a tested dialog's first idle moment: timers come due only once the
 // queue holds nothing else, so by then the dialog manager has shown a dialog that did not show
@@ -269,6 +430,12 @@ LRESULT CALLBACK DialogWndProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lPara
         ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
         return ::CallWindowProcW(pfnDialogManager, hWnd, nMsg, wParam, lParam);
     }
+    if (nMsg == WM_DPICHANGED) {
+        // The framework and the dialog manager first, then the window goes where it should.
+        const LRESULT nResult = pHook->pDialog->WindowProc(nMsg, wParam, lParam);
+        FollowDpiChange(*pHook, wParam, lParam);
+        return nResult;
+    }
     if (pHook->pHooks == nullptr) {
         return pHook->pDialog->WindowProc(nMsg, wParam, lParam);
     }
@@ -294,6 +461,7 @@ INT_PTR CALLBACK DialogProc(HWND hDlg, UINT nMsg, WPARAM wParam, LPARAM lParam) 
     pHook->pfnDialogManager = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(hDlg, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DialogWndProc)));
     pHook->hDlg = hDlg;
+    pHook->nDpi = DpiOf(hDlg);
     pHook->pDialog->Attach(hDlg);
     KeepLabelsOnOneLine(hDlg);
 
@@ -334,6 +502,55 @@ thread_local SPaint t_paints[kMaxNestedPaints];
 thread_local std::size_t t_nPaints = 0;
 
 }  // namespace
+
+// ITaskbarList3 and the COM apartment it needs, on the thread that made them; both go with it.
+class CWin32Backend::CTaskbarList {
+public:
+    CTaskbarList() : m_dwThread(::GetCurrentThreadId()) {
+        // A thread already in an apartment keeps it (and its own count of them).
+        m_bUninitialize = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+        void* pList = nullptr;
+        if (SUCCEEDED(::CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
+                                         IID_ITaskbarList3, &pList)) &&
+            pList != nullptr) {
+            m_pList = static_cast<ITaskbarList3*>(pList);
+            if (FAILED(m_pList->HrInit())) {
+                m_pList->Release();
+                m_pList = nullptr;
+            }
+        }
+    }
+    ~CTaskbarList() {
+        if (m_pList != nullptr) {
+            m_pList->Release();
+        }
+        if (m_bUninitialize) {
+            ::CoUninitialize();
+        }
+    }
+    CTaskbarList(const CTaskbarList&) = delete;
+    CTaskbarList& operator=(const CTaskbarList&) = delete;
+
+    ITaskbarList3* Get() const { return m_pList; }
+    DWORD Thread() const { return m_dwThread; }
+
+private:
+    DWORD m_dwThread;
+    bool m_bUninitialize = false;
+    ITaskbarList3* m_pList = nullptr;
+};
+
+CWin32Backend::CWin32Backend() = default;
+
+void CWin32Backend::SIconDestroyer::operator()(HICON hIcon) const { ::DestroyIcon(hIcon); }
+
+CWin32Backend::~CWin32Backend() {
+    // An interface of another thread's apartment may not be released from here; the process
+    // is ending and takes it along.
+    if (m_pTaskbar != nullptr && m_pTaskbar->Thread() != ::GetCurrentThreadId()) {
+        static_cast<void>(m_pTaskbar.release());
+    }
+}
 
 CWin32Backend& Win32Backend() {
     static CWin32Backend s_backend;
@@ -452,6 +669,27 @@ HWND CWin32Backend::GetFocus() { return ::GetFocus(); }
 
 void CWin32Backend::SetIcon(HWND hWnd, HICON hIcon, BOOL bBigIcon) {
     EndListFill(hWnd);
+    SetIconForDpi(hWnd, hIcon, bBigIcon, DpiOf(hWnd));
+}
+
+void CWin32Backend::RescaleWindowIcons(HWND hWnd, UINT nDpi) {
+    for (const WPARAM nType : {WPARAM{ICON_SMALL}, WPARAM{ICON_BIG}}) {
+        const auto hIcon = reinterpret_cast<HICON>(::SendMessageW(hWnd, WM_GETICON, nType, 0));
+        if (ResourceOfIcon(hIcon) != 0) {
+            SetIconForDpi(hWnd, hIcon, nType == ICON_BIG ? TRUE : FALSE, nDpi);
+        }
+    }
+}
+
+void CWin32Backend::SetIconForDpi(HWND hWnd, HICON hIcon, BOOL bBigIcon, UINT nDpi) {
+    // An icon of the program's own is given in the size the window's scale asks for, drawn
+    // for it, instead of the system stretching the one LoadIcon made.
+    if (const UINT nID = ResourceOfIcon(hIcon); nID != 0) {
+        const int nSize = MetricForDpi(bBigIcon != FALSE ? SM_CXICON : SM_CXSMICON, nDpi);
+        if (HICON hSized = SizedIcon(nID, nSize); hSized != nullptr) {
+            hIcon = hSized;
+        }
+    }
     ::SendMessageW(hWnd, WM_SETICON, bBigIcon != FALSE ? ICON_BIG : ICON_SMALL,
                    reinterpret_cast<LPARAM>(hIcon));
 }
@@ -507,7 +745,7 @@ int CWin32Backend::ListInsertColumn(HWND hList, int nCol, const WChar* pszHeadin
     column.pszText = const_cast<wchar_t*>(Api(pszHeading));
     if (nWidth != -1) {
         column.mask |= LVCF_WIDTH;
-        column.cx = nWidth;
+        column.cx = static_cast<int>(nWidth * LayoutScale(hList) + 0.5);
     }
     return static_cast<int>(::SendMessageW(hList, LVM_INSERTCOLUMNW, static_cast<WPARAM>(nCol),
                                            reinterpret_cast<LPARAM>(&column)));
@@ -663,7 +901,50 @@ BOOL CWin32Backend::SetMenuDefaultItem(HMENU hMenu, UINT nItem, UINT fByPos) {
 }
 
 HICON CWin32Backend::LoadIcon(UINT nIDResource) {
-    return ::LoadIconW(Instance(), ResourceId(nIDResource));
+    HICON hIcon = ::LoadIconW(Instance(), ResourceId(nIDResource));
+    if (hIcon != nullptr && ResourceOfIcon(hIcon) == 0) {
+        m_loadedIcons.emplace_back(hIcon, nIDResource);
+    }
+    return hIcon;
+}
+
+UINT CWin32Backend::ResourceOfIcon(HICON hIcon) const {
+    for (const auto& [hLoaded, nID] : m_loadedIcons) {
+        if (hLoaded == hIcon) {
+            return nID;
+        }
+    }
+    for (const SSizedIcon& icon : m_sizedIcons) {
+        if (icon.icon.get() == hIcon) {
+            return icon.nIDResource;
+        }
+    }
+    return 0;
+}
+
+HICON CWin32Backend::SizedIcon(UINT nIDResource, int nSize) {
+    for (const SSizedIcon& icon : m_sizedIcons) {
+        if (icon.nIDResource == nIDResource && icon.nSize == nSize) {
+            return icon.icon.get();
+        }
+    }
+    // The image of that size when the icon has one, else a larger one scaled down (sharper
+    // than a smaller one scaled up): LoadIconWithScaleDown of the common controls 6, which the
+    // import libraries may lack; LoadImageW picks the nearest image otherwise.
+    using PfnLoadIconWithScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
+    static const auto s_pfnScaleDown =
+        SystemFunction<PfnLoadIconWithScaleDown>(L"comctl32.dll", "LoadIconWithScaleDown");
+    HICON hIcon = nullptr;
+    if (s_pfnScaleDown == nullptr ||
+        FAILED(s_pfnScaleDown(Instance(), ResourceId(nIDResource), nSize, nSize, &hIcon))) {
+        hIcon = static_cast<HICON>(::LoadImageW(Instance(), ResourceId(nIDResource), IMAGE_ICON,
+                                                nSize, nSize, LR_DEFAULTCOLOR));
+    }
+    if (hIcon == nullptr) {
+        return nullptr;
+    }
+    m_sizedIcons.push_back(SSizedIcon{nIDResource, nSize, COwnedIcon(hIcon)});
+    return hIcon;
 }
 
 int CWin32Backend::LoadString(UINT nID, WChar* pszBuffer, int nMaxCount) {
@@ -744,7 +1025,15 @@ EFolderChoice CWin32Backend::FolderOfItem(PIDLIST_ABSOLUTE pItem, WChar* pszPath
 }
 
 BOOL CWin32Backend::ShellNotifyIcon(DWORD dwMessage, NOTIFYICONDATAW& data) {
-    const BOOL bResult = ::Shell_NotifyIconW(dwMessage, &data);
+    // The notification area shows small icons at the system's scale: the size LoadIconMetric
+    // gives for LIM_SMALL, drawn for it.
+    NOTIFYICONDATAW sent = data;
+    if (const UINT nID = ResourceOfIcon(data.hIcon); nID != 0 && (data.uFlags & NIF_ICON) != 0) {
+        if (HICON hSized = SizedIcon(nID, ::GetSystemMetrics(SM_CXSMICON)); hSized != nullptr) {
+            sent.hIcon = hSized;
+        }
+    }
+    const BOOL bResult = ::Shell_NotifyIconW(dwMessage, &sent);
     if (bResult != FALSE && m_hooks.trayChanged) {
         const WString strTip = (data.uFlags & NIF_TIP) != 0
                                    ? WString(reinterpret_cast<const WChar*>(data.szTip))
@@ -763,3 +1052,50 @@ void CWin32Backend::ShellExecute(HWND hWnd, const WChar* pszVerb, const WChar* p
     }
     ::ShellExecuteW(hWnd, Api(pszVerb), Api(pszFile), nullptr, nullptr, nShowCmd);
 }
+
+void CWin32Backend::SetTaskbarProgressState(HWND hWnd, UINT nState) {
+    if (m_pTaskbar == nullptr || m_pTaskbar->Thread() != ::GetCurrentThreadId()) {
+        if (m_pTaskbar != nullptr) {
+            static_cast<void>(m_pTaskbar.release());  // another apartment's: see the destructor
+        }
+        if (nState != TBPF_NOPROGRESS) {
+            m_pTaskbar = std::make_unique<CTaskbarList>();
+        }
+    }
+    if (m_pTaskbar != nullptr && m_pTaskbar->Get() != nullptr) {
+        m_pTaskbar->Get()->SetProgressState(hWnd, static_cast<TBPFLAG>(nState));
+    }
+    if (m_hooks.taskbarState) {
+        m_hooks.taskbarState(hWnd, nState);
+    }
+    // Nothing shows progress any more: the interface and its apartment go until the next run.
+    if (nState == TBPF_NOPROGRESS) {
+        m_pTaskbar.reset();
+    }
+}
+
+void CWin32Backend::SetTaskbarProgressValue(HWND hWnd, std::uint64_t completed,
+                                            std::uint64_t total) {
+    if (m_pTaskbar != nullptr && m_pTaskbar->Thread() == ::GetCurrentThreadId() &&
+        m_pTaskbar->Get() != nullptr) {
+        m_pTaskbar->Get()->SetProgressValue(hWnd, completed, total);
+    }
+    if (m_hooks.taskbarValue) {
+        m_hooks.taskbarValue(hWnd, completed, total);
+    }
+}
+
+BOOL CWin32Backend::FlashWindowEx(HWND hWnd, DWORD dwFlags, UINT uCount) {
+    FLASHWINFO info{};
+    info.cbSize = sizeof info;
+    info.hwnd = hWnd;
+    info.dwFlags = dwFlags;
+    info.uCount = uCount;
+    const BOOL bResult = ::FlashWindowEx(&info);
+    if (m_hooks.windowFlashed) {
+        m_hooks.windowFlashed(hWnd, dwFlags);
+    }
+    return bResult;
+}
+
+HWND CWin32Backend::GetForegroundWindow() { return ::GetForegroundWindow(); }

@@ -2,6 +2,10 @@
 // script, the common controls, the shell's notification area and folder chooser.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <vector>
+
 #include "platform/Text.h"
 #include "ui/Backend.h"
 #include "ui/TestHooks.h"
@@ -84,11 +88,46 @@ public:
     BOOL ShellNotifyIcon(DWORD dwMessage, NOTIFYICONDATAW& data) override;
     void ShellExecute(HWND hWnd, const WChar* pszVerb, const WChar* pszFile, int nShowCmd) override;
 
+    void SetTaskbarProgressState(HWND hWnd, UINT nState) override;
+    void SetTaskbarProgressValue(HWND hWnd, std::uint64_t completed, std::uint64_t total) override;
+    BOOL FlashWindowEx(HWND hWnd, DWORD dwFlags, UINT uCount) override;
+    HWND GetForegroundWindow() override;
+
+    // Gives the window its icons again in the sizes nDpi asks for (its scale has changed).
+    void RescaleWindowIcons(HWND hWnd, UINT nDpi);
+
+    CWin32Backend();
+    ~CWin32Backend() override;
+    CWin32Backend(const CWin32Backend&) = delete;
+    CWin32Backend& operator=(const CWin32Backend&) = delete;
+
 private:
+    // The icon resource of the given size, loaded once and kept until the backend ends (the
+    // windows that show it may keep it as long). nullptr when it cannot be loaded.
+    HICON SizedIcon(UINT nIDResource, int nSize);
+    void SetIconForDpi(HWND hWnd, HICON hIcon, BOOL bBigIcon, UINT nDpi);
+    // The resource an icon of LoadIcon or SizedIcon came from, 0 for any other icon.
+    UINT ResourceOfIcon(HICON hIcon) const;
+
+    class CTaskbarList;
     // The path of a folder item the chooser gave; frees the item.
     static EFolderChoice FolderOfItem(PIDLIST_ABSOLUTE pItem, WChar* pszPath);
 
     SUiTestHooks m_hooks;
+    // Icons LoadIcon gave, by resource, so that a window can be given the size its DPI wants.
+    std::vector<std::pair<HICON, UINT>> m_loadedIcons;
+    struct SIconDestroyer {
+        void operator()(HICON hIcon) const;
+    };
+    using COwnedIcon = std::unique_ptr<HICON__, SIconDestroyer>;
+    struct SSizedIcon {
+        UINT nIDResource;
+        int nSize;
+        COwnedIcon icon;
+    };
+    std::vector<SSizedIcon> m_sizedIcons;
+    // The taskbar's interface while a button shows progress, made on the thread that asks.
+    std::unique_ptr<CTaskbarList> m_pTaskbar;
 };
 
 // The process's one Win32 backend, for the entry points to install.

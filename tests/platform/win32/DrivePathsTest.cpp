@@ -1,5 +1,6 @@
 // Path handling of the Win32 seam: mapped drive letters, separators, stream colons, folders.
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include "platform/win32/DrivePaths.h"
 
@@ -80,6 +81,57 @@ TEST(DrivePaths, ParentFolderKeepsRootsAndDriveRelativeNames) {
         EXPECT_EQ(platform::win32::ParentFolder(row.path), WString(row.expected))
             << Utf8FromWide(row.path);
     }
+}
+
+// A path long enough to need the extended form goes to the system absolute, normal and prefixed;
+// anything shorter reaches it exactly as it was, so short paths behave as they always have.
+TEST(DrivePaths, LongPathsAloneTakeTheExtendedForm) {
+    using platform::win32::kClassicPathLimit;
+    using platform::win32::LongPathForm;
+    const auto Folders = [](std::size_t length) {
+        WString folders;
+        while (folders.size() < length) {
+            folders += WString(std::min<std::size_t>(50, length - folders.size()), u'f') + u'\\';
+        }
+        return folders.substr(0, length);
+    };
+    // "C:\" and folders of the exact length wanted.
+    const auto DrivePath = [&](std::size_t length) { return u"C:\\" + Folders(length - 3); };
+    const WString justShort = DrivePath(kClassicPathLimit - 1);
+    const WString justLong = DrivePath(kClassicPathLimit);
+    const WString deep = u"C:\\" + Folders(51 * 8);  // eight folders, ending with a separator
+    const WString share = u"\\\\server\\share\\" + Folders(300);
+    const struct {
+        WString path;
+        WString expected;
+    } rows[] = {
+        {u"C:\\Music\\Song.MP3", u"C:\\Music\\Song.MP3"},
+        {justShort, justShort},
+        {justLong, u"\\\\?\\" + justLong},
+        {deep, u"\\\\?\\" + deep},
+        // The system would no longer parse it: ".." and separators are settled first.
+        {deep + u"x\\..\\y/z", u"\\\\?\\" + deep + u"y\\z"},
+        {share, u"\\\\?\\UNC\\server\\share\\" + Folders(300)},
+        {u"\\\\?\\" + deep, u"\\\\?\\" + deep},
+        {u"\\\\.\\COM1", u"\\\\.\\COM1"},
+        {u"", u""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(LongPathForm(row.path), row.expected)
+            << row.path.size() << " " << Utf8FromWide(row.path.substr(0, 40));
+    }
+
+    // A relative path is long or short by its absolute form, in the current folder.
+    wchar_t szCurrent[MAX_PATH] = {};
+    ASSERT_GT(::GetCurrentDirectoryW(MAX_PATH, szCurrent), 0u);
+    WString current(reinterpret_cast<const WChar*>(szCurrent));
+    if (current.back() != u'\\') {
+        current.push_back(u'\\');
+    }
+    ASSERT_LT(current.size(), kClassicPathLimit);
+    const WString relative = Folders(kClassicPathLimit - current.size() + 1);
+    EXPECT_EQ(LongPathForm(relative), u"\\\\?\\" + current + relative);
+    EXPECT_EQ(LongPathForm(u"song.mp3"), WString(u"song.mp3"));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 # installed, else on $DISPLAY. Its Wine prefix belongs to GUI tests alone, and its wineserver is
 # stopped afterwards, so that the next run's desktop (and notification area) starts on the next
 # display instead of one that has gone. Exit 77: no display at all (the test is skipped).
+# With KESTRUM_WINE_DPI set, the prefix's display scale is set to it first.
 # Usage: run-with-display.sh PREFIX PROGRAM.exe [ARGS...]
 set -eu
 
@@ -15,6 +16,15 @@ shift
 scripts=$(cd "$(dirname "$0")/../../../scripts" && pwd)
 
 "$scripts/wine-prefix.sh" "$prefix"
+# KESTRUM_WINE_DPI: the display's scale in this prefix (Wine's LogPixels, user and machine).
+if [ -n "${KESTRUM_WINE_DPI:-}" ]; then
+    for key in 'HKCU\Control Panel\Desktop' \
+        'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts'; do
+        WINEPREFIX=$prefix "$scripts/wine-run.sh" --bare reg add "$key" /v LogPixels \
+            /t REG_DWORD /d "$KESTRUM_WINE_DPI" /f >/dev/null 2>&1
+    done
+    WINEPREFIX=$prefix "$scripts/wine-run.sh" --server -w 2>/dev/null || true
+fi
 # Only one GUI run per prefix at a time.
 exec 9>"$prefix.gui-lock"
 flock 9
