@@ -503,7 +503,8 @@ NAMING (by default a copy is named title, dot, type, as stored):
           (always on with any other template): \ / : * ? " < > | and
           control characters become _, trailing dots and spaces go,
           CON, PRN, AUX, NUL, COM1-9 and LPT1-9 get a _, and long titles
-          are shortened to fit 255 characters a name and 259 a path.
+          are shortened to fit 255 characters a name and the longest
+          path the system takes.
           The default naming already does the same on Windows, FAT and
           exFAT disks, but for the shortening; elsewhere --safe-names
           makes names that can later move to such a disk unchanged.

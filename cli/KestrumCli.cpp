@@ -59,6 +59,32 @@ std::string AbsoluteFolder(const std::string& folder) {
     return error ? folder : Utf8FromPath(absolute);
 }
 
+// Makes folder and the folders above it through the platform, which gives a long path the form
+// the system takes. A step above the folder that fails (a drive, a share, a folder that is
+// there) is passed over; the folder itself must be there in the end.
+bool CreateFolders(const WString& folder) {
+    platform::IPlatform& os = platform::Platform();
+    for (std::size_t end = folder.find_first_of(u"\\/", 1); end != WString::npos;
+         end = folder.find_first_of(u"\\/", end + 1)) {
+        os.CreateFolder(folder.substr(0, end).c_str());
+    }
+    return os.CreateFolder(folder.c_str());
+}
+
+// The size of the file at path, through the platform; 0 when it cannot be read.
+std::uint64_t FileSizeOf(const WString& path) {
+    platform::IPlatform& os = platform::Platform();
+    const platform::FileHandle hFile = os.OpenFileForRead(path.c_str());
+    std::uint64_t size = 0;
+    if (hFile != nullptr) {
+        if (!os.GetFileSize(hFile, size)) {
+            size = 0;
+        }
+        os.CloseFile(hFile);
+    }
+    return size;
+}
+
 void Write(std::FILE* stream, const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stream);
 }
@@ -70,7 +96,7 @@ const char* ExportFailureText(EExportFailure failure) {
         case EExportFailure::kNoLocation:
             return "the track names no file on the player";
         case EExportFailure::kPathTooLong:
-            return "the path would be longer than 259 characters";
+            return "the path would be too long";
         case EExportFailure::kLeavesPlayer:
             return "its location leaves the player";
         case EExportFailure::kCopyFailed:
@@ -454,10 +480,9 @@ int CKestrumCli::OnExtract() {
     SRunCounts counts;
     counts.chosen = rows.size();
 
-    std::error_code error;
-    std::filesystem::create_directories(folderPath, error);
-    if (error) {
-        Write(m_err, "kestrum-cli: cannot create " + folder + ": " + error.message() + "\n");
+    if (!CreateFolders(WideFromUtf8(folder))) {
+        Write(m_err, "kestrum-cli: cannot create " + folder + ": " +
+                         platform::Platform().LastErrorText() + "\n");
         Write(m_err, FormatSummary(counts, folder, elapsed()) + "\n");
         return rows.empty() ? kExitOk : kExitSomeFailed;
     }
@@ -526,12 +551,7 @@ int CKestrumCli::OnExtract() {
                 // A platform that copies at once: the copy is in place already.
                 ++counts.copied;
                 names[row] = copyName;
-                std::error_code sizeError;
-                const std::uintmax_t size = std::filesystem::file_size(
-                    folderPath / PathFromUtf8(Utf8FromWide(copyName)), sizeError);
-                if (!sizeError) {
-                    counts.bytes += size;
-                }
+                counts.bytes += FileSizeOf(destination + copyName);
             }
         } else if (interrupt.IsRequested()) {
             // The copy stopped by its progress (this one, or the next after a request between

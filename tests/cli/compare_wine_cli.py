@@ -146,9 +146,9 @@ def main():
         windows_files = read_tree(windows_out)
         having_file = sum(1 for t in tracks if t.location and t.content is not None)
         for label, files in (("Linux", linux_files), ("Windows", windows_files)):
-            # Only a title too long for a path of 259 characters may keep its song back.
+            # Only a title too long for a path the platform takes may keep its song back.
             err = runs[label].stderr.decode("utf-8", "replace")
-            too_long = re.findall(r"^Not extracted: .*longer than 259 characters", err, re.M)
+            too_long = re.findall(r"^Not extracted: .*the path would be too long", err, re.M)
             if len(files) != having_file - len(too_long):
                 failures.append("%d songs have a file, %d too long a name, %d copied on %s"
                                 % (having_file, len(too_long), len(files), label))
