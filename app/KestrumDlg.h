@@ -89,6 +89,11 @@ private:
     void ShowProgressAgain();
     // The system menu's "Extract options...": the naming of copies, kept for the user.
     void OnExtractOptions();
+    // The system menu's "Save song list...": every song with every field, as CSV, where the
+    // user says.
+    void OnSaveSongList();
+    // The player's name, as its library playlist carries it; "iPod" when it has none.
+    WString PlayerName() const;
 
     exportname::SNameRule m_nameRule;
 };

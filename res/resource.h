@@ -11,6 +11,7 @@
 #define IDD_KESTRUM_DIALOG 102
 #define IDD_EXTRACTOPTIONS 110
 #define IDS_EXTRACTOPTIONS 111
+#define IDS_SAVESONGLIST 114
 #define IDR_MAINICON 129
 #define IDR_TRAYMENU 130
 
@@ -42,4 +43,5 @@
 // Commands. System menu entries keep their low four bits clear, as system commands need.
 #define IDM_ABOUTBOX 0x0010
 #define IDM_EXTRACTOPTIONS 0x0020
+#define IDM_SAVESONGLIST 0x0040
 #define ID_TRAY_SHOWWINDOW 32771
