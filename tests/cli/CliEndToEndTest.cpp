@@ -867,6 +867,14 @@ TEST_F(CliEndToEnd, DemoPlayerListsAndExtracts) {
     }
     EXPECT_EQ(nHomecoming, 2);
 
+    // Its history, with the plays since the last sync from its Play Counts file: the first song
+    // was played once before the sync and once since, and rated five stars on the player.
+    const SRun history =
+        Run("list --format csv --fields rating,plays --root " + Quote(demo.string()));
+    ASSERT_EQ(history.nStatus, 0) << history.err;
+    EXPECT_EQ(history.out.substr(0, 22), "\xEF\xBB\xBFrating,plays\r\n5,2\r\n");
+    EXPECT_EQ(history.err, "");
+
     const fs::path out = m_dir / "out";
     const SRun extract =
         Run("extract --all --to " + Quote(out.string()) + " --root " + Quote(demo.string()));
