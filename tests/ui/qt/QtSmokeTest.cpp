@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
@@ -334,14 +335,19 @@ TEST_F(QtSmoke, ListsSearchesTicksExtractsMinimisesAndCloses) {
         EXPECT_TRUE(menus[1][0].bDefault);
 
         // The about entry of the window's menu, reached with a right click on the background,
-        // with the extract options after it.
+        // with the extract options and the song list's save after it.
         m_backend.Hooks().answerPopupMenu = [&](HMENU hMenu, HWND) {
-            const std::vector<qtui::SPopupItem> items = m_backend.PopupItems(hMenu);
-            EXPECT_GE(items.size(), 2u);
-            EXPECT_EQ(items.back().strText, u"Extract options...");
-            const qtui::SPopupItem& about = items[items.size() - 2];
-            EXPECT_EQ(about.strText, u"&About Kestrum...");
-            return about.nId;
+            std::vector<WString> texts;
+            UINT nAbout = 0;
+            for (const qtui::SPopupItem& item : m_backend.PopupItems(hMenu)) {
+                texts.push_back(item.strText);
+                nAbout = item.strText == u"&About Kestrum..." ? item.nId : nAbout;
+            }
+            const auto about = std::find(texts.begin(), texts.end(), u"&About Kestrum...");
+            const auto options = std::find(about, texts.end(), u"Extract options...");
+            EXPECT_EQ(options - about, 1);
+            EXPECT_NE(std::find(options, texts.end(), u"Save song list..."), texts.end());
+            return nAbout;
         };
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2),
                                     pWindow->mapToGlobal(QPoint(2, 2)));
