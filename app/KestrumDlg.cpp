@@ -2,8 +2,12 @@
 // check-all toggle, the about entry and the way back from the notification area.
 #include "app/KestrumDlg.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <new>
+#include <numeric>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,6 +19,7 @@
 #include "app/ExtractRun.h"
 #include "app/ReadProgressDlg.h"
 #include "app/SongFilesRead.h"
+#include "songdb/SongList.h"
 #include "ui/Backend.h"
 #include "ui/Menu.h"
 
@@ -111,6 +116,10 @@ BOOL CKestrumDlg::OnInitDialog() {
         WChar szOptions[kMaxPath] = {};
         if (UiBackend().LoadString(IDS_EXTRACTOPTIONS, szOptions, static_cast<int>(kMaxPath)) > 0) {
             pSysMenu->AppendMenu(MF_STRING, IDM_EXTRACTOPTIONS, szOptions);
+        }
+        WChar szSave[kMaxPath] = {};
+        if (UiBackend().LoadString(IDS_SAVESONGLIST, szSave, static_cast<int>(kMaxPath)) > 0) {
+            pSysMenu->AppendMenu(MF_STRING, IDM_SAVESONGLIST, szSave);
         }
     }
     m_nameRule = LoadNameRule();
@@ -264,10 +273,10 @@ CKestrumDlg::SReadOutcome CKestrumDlg::ReadSongFiles(std::optional<std::vector<W
     return outcome;
 }
 
-void CKestrumDlg::EnableFindLostSongs(bool bEnable) {
+void CKestrumDlg::EnableSystemEntry(UINT nID, bool bEnable) {
     if (CMenu* pSysMenu = GetSystemMenu(FALSE); pSysMenu != nullptr) {
         const UINT nState = bEnable ? MF_ENABLED : MF_GRAYED;
-        pSysMenu->EnableMenuItem(IDM_FINDLOSTSONGS, static_cast<UINT>(MF_BYCOMMAND) | nState);
+        pSysMenu->EnableMenuItem(nID, static_cast<UINT>(MF_BYCOMMAND) | nState);
     }
 }
 
@@ -276,7 +285,7 @@ void CKestrumDlg::OnFindLostSongs() {
         return;
     }
     m_bLostSongsRead = true;
-    EnableFindLostSongs(false);
+    EnableSystemEntry(IDM_FINDLOSTSONGS, false);
     const SReadOutcome outcome = ReadSongFiles(m_pDatabase->GetTrackLocations());
     ShowSongCount();
     if (outcome.nAdded == 0 && !outcome.bCancelled) {
@@ -302,6 +311,10 @@ void CKestrumDlg::OnSysCommand(UINT nID, LPARAM lParam) {
     }
     if ((nID & 0xFFF0) == IDM_FINDLOSTSONGS) {
         OnFindLostSongs();
+        return;
+    }
+    if ((nID & 0xFFF0) == IDM_SAVESONGLIST) {
+        OnSaveSongList();
         return;
     }
     CTrayDialog::OnSysCommand(nID, lParam);
@@ -429,11 +442,14 @@ void CKestrumDlg::OnExtract() {
         pExtract->EnableWindow(FALSE);
     }
 
-    // Copies are named by the user's choice of naming. No rows are added while they are.
+    // Copies are named by the user's choice of naming. No rows are added, and the list is not
+    // saved, while they are made.
     m_pDatabase->SetNameRule(m_nameRule);
-    EnableFindLostSongs(false);
+    EnableSystemEntry(IDM_FINDLOSTSONGS, false);
+    EnableSystemEntry(IDM_SAVESONGLIST, false);
     RunExtraction(szPath);
-    EnableFindLostSongs(!m_bLostSongsRead);
+    EnableSystemEntry(IDM_FINDLOSTSONGS, !m_bLostSongsRead);
+    EnableSystemEntry(IDM_SAVESONGLIST, true);
 
     m_listSongs.EnableWindow(TRUE);
     if (pExtract != nullptr) {
@@ -578,4 +594,65 @@ void CKestrumDlg::OnExtractOptions() {
         m_nameRule = rule;
         SaveNameRule(rule);
     }
+}
+
+WString CKestrumDlg::PlayerName() const {
+    try {
+        for (const SPlaylist& playlist : m_pDatabase->ReadPlaylists()) {
+            if (playlist.bMaster && !playlist.strName.empty()) {
+                return playlist.strName;
+            }
+        }
+    } catch (const std::exception&) {
+        // Without its playlists the player goes by its kind.
+    }
+    return u"iPod";
+}
+
+void CKestrumDlg::OnSaveSongList() {
+    // The entry is grayed during an extraction, whose progress dialog holds the window anyway;
+    // a command that arrives all the same is ignored.
+    if (m_pProgress != nullptr || m_pDatabase == nullptr) {
+        return;
+    }
+    const WString proposed = exportname::SafeFileName(PlayerName() + u" songs", u".csv");
+    WString path;
+    if (!UiBackend().GetSaveFileName(GetSafeHwnd(), u"Save song list", proposed.c_str(),
+                                     u"CSV files", u"csv", path)) {
+        return;
+    }
+    bool bSaved = false;
+    std::string reason;
+    playcounts::EState ePlayCounts = playcounts::EState::kMissing;
+    std::size_t songs = 0;
+    try {
+        ePlayCounts = m_pDatabase->LoadPlayCounts();
+        std::vector<int> rows(static_cast<std::size_t>(std::max(m_listSongs.GetItemCount(), 0)));
+        std::iota(rows.begin(), rows.end(), 0);
+        songs = rows.size();
+        const std::string csv = songlist::WriteSongList(songlist::EFormat::kCsv,
+                                                        songlist::AllFields(), *m_pDatabase, rows);
+        bSaved = platform::Platform().WriteWholeFile(
+            path.c_str(), std::span(reinterpret_cast<const std::uint8_t*>(csv.data()), csv.size()));
+        if (!bSaved) {
+            reason = platform::Platform().LastErrorText();
+        }
+    } catch (const std::bad_alloc&) {
+        reason = "there is not enough memory";
+    }
+    if (!bSaved) {
+        const WString text =
+            u"The song list could not be saved to " + path + u": " + WideFromUtf8(reason);
+        MessageBox(text.c_str(), nullptr, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    WString text = u"The list of " + WideFromAscii(std::to_string(songs)) +
+                   (songs == 1 ? u" song" : u" songs") + u" was saved to " + path;
+    if (ePlayCounts == playcounts::EState::kStale ||
+        ePlayCounts == playcounts::EState::kMalformed) {
+        text +=
+            u"\n\nThe player's Play Counts file does not fit its catalogue: the plays since "
+            u"the last sync are not in the list.";
+    }
+    MessageBox(text.c_str());
 }

@@ -109,7 +109,8 @@ private:
     // Reads the song files (every one, or with named those no location of named names) behind
     // the progress dialog, and appends what was read as rows.
     SReadOutcome ReadSongFiles(std::optional<std::vector<WString>> named);
-    void EnableFindLostSongs(bool bEnable);
+    // Grays a system-menu entry of the program's, or enables it again.
+    void EnableSystemEntry(UINT nID, bool bEnable);
     void ShowSongCount();
 
     // The songs came from the player's files, its catalogue being unreadable.
@@ -118,6 +119,11 @@ private:
     bool m_bLostSongsRead = false;
     // What the removal watcher polls: the catalogue, or SysInfo when there is none to poll.
     WString m_strWatched;
+    // The system menu's "Save song list...": every song with every field, as CSV, where the
+    // user says.
+    void OnSaveSongList();
+    // The player's name, as its library playlist carries it; "iPod" when it has none.
+    WString PlayerName() const;
 
     exportname::SNameRule m_nameRule;
 };

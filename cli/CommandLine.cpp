@@ -142,6 +142,7 @@ struct SParse {
     SCliOptions& options;
     std::string& error;
     bool bFieldGiven = false;
+    bool bFormatGiven = false;
     int nSelections = 0;
 
     bool Refuse(std::string reason) {
@@ -244,6 +245,31 @@ const SOption kOptions[] = {
          parse.options.strPlaylist = value;
          return parse.Select(ESelection::kPlaylist);
      }},
+    {"--format", true,
+     [](SParse& parse, const std::string& value) {
+         if (value == "tsv") {
+             parse.options.eFormat = EListFormat::kTsv;
+         } else if (value == "csv") {
+             parse.options.eFormat = EListFormat::kCsv;
+         } else if (value == "json") {
+             parse.options.eFormat = EListFormat::kJson;
+         } else {
+             return parse.Refuse("--format is tsv, csv or json, not \"" + value + "\"");
+         }
+         parse.bFormatGiven = true;
+         return true;
+     }},
+    {"--fields", true,
+     [](SParse& parse, const std::string& value) {
+         std::vector<songlist::EField> fields;
+         std::string unknown;
+         if (!songlist::ParseFields(value, fields, unknown)) {
+             return parse.Refuse("--fields wants all or field names separated by commas; \"" +
+                                 unknown + "\" is none (see --help)");
+         }
+         parse.options.fields = value;
+         return true;
+     }},
     {"--match", true,
      [](SParse& parse, const std::string& value) {
          parse.options.strSearch = value;
@@ -294,21 +320,35 @@ bool RefuseAnyway(SParse& parse, std::string_view command) {
            parse.Refuse("--anyway goes with extract, not " + std::string(command));
 }
 
+// --format and --fields mean something to list and search only; --fields to CSV and JSON.
+bool CheckFormat(SParse& parse, std::string_view command) {
+    const bool bListing = command == "list" || command == "search";
+    if (!bListing && (parse.bFormatGiven || parse.options.fields)) {
+        return parse.Refuse("--format and --fields go with list and search, not " +
+                            std::string(command));
+    }
+    if (parse.options.fields && parse.options.eFormat == EListFormat::kTsv) {
+        return parse.Refuse("--fields goes with --format csv or json");
+    }
+    return true;
+}
+
 bool CheckList(SParse& parse, const std::vector<std::string>& arguments) {
-    if (!RefuseAnyway(parse, "list")) {
+    if (!RefuseAnyway(parse, "list") || !CheckFormat(parse, "list")) {
         return false;
     }
     if (!arguments.empty()) {
         return parse.Refuse("list takes no arguments");
     }
     if (parse.bFieldGiven || parse.options.toDir || parse.nSelections != 0) {
-        return parse.Refuse("list takes only --drive, --root, --name and --safe-names");
+        return parse.Refuse(
+            "list takes only --drive, --root, --name, --safe-names, --format and --fields");
     }
     return true;
 }
 
 bool CheckPlaylists(SParse& parse, const std::vector<std::string>& arguments) {
-    if (!RefuseAnyway(parse, "playlists")) {
+    if (!RefuseAnyway(parse, "playlists") || !CheckFormat(parse, "playlists")) {
         return false;
     }
     if (parse.options.bFromFiles || parse.options.bLost) {
@@ -326,20 +366,25 @@ bool CheckPlaylists(SParse& parse, const std::vector<std::string>& arguments) {
 }
 
 bool CheckSearch(SParse& parse, const std::vector<std::string>& arguments) {
-    if (!RefuseAnyway(parse, "search")) {
+    if (!RefuseAnyway(parse, "search") || !CheckFormat(parse, "search")) {
         return false;
     }
     if (arguments.size() != 1) {
         return parse.Refuse("search takes one text");
     }
     if (parse.options.toDir || parse.nSelections != 0) {
-        return parse.Refuse("search takes only --field, --drive, --root, --name and --safe-names");
+        return parse.Refuse(
+            "search takes only --field, --drive, --root, --name, --safe-names, --format and "
+            "--fields");
     }
     parse.options.strSearch = arguments[0];
     return true;
 }
 
 bool CheckExtract(SParse& parse, const std::vector<std::string>& arguments) {
+    if (!CheckFormat(parse, "extract")) {
+        return false;
+    }
     if (!arguments.empty()) {
         return parse.Refuse("extract takes no arguments besides its options");
     }
@@ -422,8 +467,8 @@ const char* HelpText() {
     return R"(kestrum-cli: lists, searches and copies the songs of an iPod-class music player.
 
 Usage:
-  kestrum-cli list [NAMING] [PLAYER]
-  kestrum-cli search TEXT [--field title|artist|album] [NAMING] [PLAYER]
+  kestrum-cli list [FORMAT] [NAMING] [PLAYER]
+  kestrum-cli search TEXT [--field title|artist|album] [FORMAT] [NAMING] [PLAYER]
   kestrum-cli extract --to DIR (--all | --rows LIST | --match TEXT [--field F] |
                       --playlist NAME|NUMBER) [NAMING] [PLAYER]
   kestrum-cli playlists [PLAYER]
@@ -481,6 +526,25 @@ extract   Copies the chosen songs into DIR (created when missing), each named
           player.
 --lost    (list, search, extract) only the song files the catalogue does
           not name, as rows after the catalogue's own; the same sixth field.
+
+FORMAT (list and search):
+  --format tsv   the lines above (the default)
+  --format csv   CSV (RFC 4180): UTF-8 with a byte order mark, CR LF line
+          ends, a header row of the field names. A text starting with
+          = + - or @ gets a ' in front, so that a spreadsheet does not run
+          it as a formula.
+  --format json  a JSON array with one object per song, keyed by field name;
+          a missing value is null.
+  --fields all|F1,F2,...  the fields to write (CSV and JSON; all by default):
+          row title artist album albumartist composer genre comment year
+          track tracks disc discs length size bitrate samplerate rating
+          plays skips lastplayed lastskipped added modified type location
+          Lengths are seconds with milliseconds, ratings 0-5 stars, times
+          ISO 8601 with the UTC offset of this computer's time zone at that
+          date (times before 1970 without one); plays, skips, ratings and
+          last played and skipped include the player's Play Counts file
+          (the plays since its last sync) when it has one entry per song.
+          A value the player does not hold, and a time of never, is empty.
 
 playlists One line per playlist (the library's own hidden one left out):
           number (from 1, for --playlist), name and number of songs,

@@ -5,11 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "songdb/SongList.h"
 #include "songdb/SongTable.h"
 
 namespace cli {
 
 enum class ECommand { kNone, kHelp, kVersion, kList, kSearch, kExtract, kPlaylists };
+
+// How list and search print their rows: tab-separated lines (the default), CSV or JSON.
+enum class EListFormat { kTsv, kCsv, kJson };
 
 // Which rows extract copies.
 enum class ESelection { kNone, kAll, kRows, kMatch, kPlaylist };
@@ -43,6 +47,9 @@ struct SCliOptions {
     // not; --lost: only the song files the catalogue does not name (after its own rows).
     bool bFromFiles = false;
     bool bLost = false;
+    // list and search: --format, and --fields as given (names or "all"; CSV and JSON only).
+    EListFormat eFormat = EListFormat::kTsv;
+    std::optional<std::string> fields;
 };
 
 // Parses args (without the program name). False with a one-line reason in error when the

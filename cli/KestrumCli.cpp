@@ -31,6 +31,7 @@
 #include "songdb/MemorySongTable.h"
 #include "songdb/SongDatabase.h"
 #include "songdb/SongFiles.h"
+#include "songdb/SongList.h"
 
 namespace cli {
 namespace {
@@ -164,6 +165,8 @@ private:
     std::optional<WString> TakeSearchText();
     // Writes the lines of rows to the output, gathered into large writes.
     void WriteRows(const std::vector<int>& rows) const;
+    // The same as CSV or JSON, with the plays since the last sync added.
+    void WriteSongList(const std::vector<int>& rows);
     WString FileNameOf(int row) const;
 
     const SCliOptions& m_options;
@@ -332,17 +335,65 @@ std::vector<int> CKestrumCli::ShownRows(std::vector<int> rows) const {
     return rows;
 }
 
+void CKestrumCli::WriteSongList(const std::vector<int>& rows) {
+    // The song files of --from-files have no catalogue, so no Play Counts entries either.
+    if (!m_options.bFromFiles) {
+        const playcounts::EState eState = m_pDatabase->LoadPlayCounts();
+        if (eState == playcounts::EState::kStale) {
+            Write(m_err,
+                  "kestrum-cli: the Play Counts file has not one entry per song of the "
+                  "catalogue; the plays since the last sync are left out\n");
+        } else if (eState == playcounts::EState::kMalformed) {
+            Write(m_err,
+                  "kestrum-cli: the Play Counts file cannot be read; the plays since the last "
+                  "sync are left out\n");
+        }
+    }
+    std::vector<songlist::EField> fields = songlist::AllFields();
+    if (m_options.fields) {
+        std::string unknown;
+        songlist::ParseFields(*m_options.fields, fields, unknown);
+    }
+    // Byte for byte the same on every platform: CR LF in CSV, LF in JSON.
+    platform::UseBinaryOutput(m_out);
+    songlist::CSongListWriter writer(
+        m_options.eFormat == EListFormat::kCsv ? songlist::EFormat::kCsv : songlist::EFormat::kJson,
+        std::move(fields));
+    constexpr std::size_t kWriteSize = std::size_t{1} << 16;
+    std::string buffer;
+    writer.Begin(buffer);
+    for (const int row : rows) {
+        writer.AppendRow(buffer, *m_pDatabase, row);
+        if (buffer.size() >= kWriteSize) {
+            Write(m_out, buffer);
+            buffer.clear();
+        }
+    }
+    writer.End(buffer);
+    Write(m_out, buffer);
+}
+
 int CKestrumCli::OnList() {
     std::vector<int> rows(static_cast<std::size_t>(m_table.GetItemCount()));
     std::iota(rows.begin(), rows.end(), 0);
-    WriteRows(ShownRows(std::move(rows)));
+    rows = ShownRows(std::move(rows));
+    if (m_options.eFormat == EListFormat::kTsv) {
+        WriteRows(rows);
+    } else {
+        WriteSongList(rows);
+    }
     return kExitOk;
 }
 
 int CKestrumCli::OnSearch() {
     const WString pattern = SearchPattern(WideFromUtf8(m_options.strSearch));
-    WriteRows(ShownRows(
-        FindMatchingRows(m_table, m_pDatabase->GetTrackCount(), pattern, m_options.nColumn)));
+    const std::vector<int> rows = ShownRows(
+        FindMatchingRows(m_table, m_pDatabase->GetTrackCount(), pattern, m_options.nColumn));
+    if (m_options.eFormat == EListFormat::kTsv) {
+        WriteRows(rows);
+    } else {
+        WriteSongList(rows);
+    }
     return kExitOk;
 }
 
@@ -626,6 +677,7 @@ void WriteUsage(std::FILE* err, const std::string& reason) {
     Write(err, "kestrum-cli: " + reason +
                    "\n"
                    "Usage: kestrum-cli list | playlists | search TEXT [--field F] |\n"
+                   "       (list and search: [--format tsv|csv|json] [--fields F1,F2,...])\n"
                    "       extract --to DIR (--all | --rows LIST | --match TEXT [--field F] |\n"
                    "       --playlist NAME) [--name TEMPLATE] [--safe-names] [--drive E | --root "
                    "DIR]\n"

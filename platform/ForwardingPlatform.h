@@ -34,6 +34,9 @@ public:
     bool CopyFileNew(const WChar* source, const WChar* target) override {
         return m_inner.CopyFileNew(source, target);
     }
+    bool WriteWholeFile(const WChar* path, std::span<const std::uint8_t> bytes) override {
+        return m_inner.WriteWholeFile(path, bytes);
+    }
     bool RemoveStaleTemporaries(const WChar* folder) override {
         return m_inner.RemoveStaleTemporaries(folder);
     }

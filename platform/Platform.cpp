@@ -32,6 +32,8 @@ private:
 
 bool IPlatform::SeekFile(FileHandle, std::uint64_t) { return false; }
 
+bool IPlatform::WriteWholeFile(const WChar*, std::span<const std::uint8_t>) { return false; }
+
 // Reads in as many reads as the platform needs. A read that fails, or that brings nothing
 // before the end (the file shrank), fails the whole read: no byte that did not come from the
 // file is ever handed out.

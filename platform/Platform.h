@@ -92,6 +92,9 @@ public:
     // error (EEXIST, ERROR_ALREADY_EXISTS or ERROR_FILE_EXISTS) and is left as it was. A failed
     // copy leaves no partial file behind.
     virtual bool CopyFileNew(const WChar* source, const WChar* target) = 0;
+    // Creates the file at path, or replaces the one there, holding bytes. False (with the
+    // platform's error) when it cannot be written whole. This default cannot write and fails.
+    virtual bool WriteWholeFile(const WChar* path, std::span<const std::uint8_t> bytes);
     // Removes the temporary files of copies into folder that a process of this program left
     // there when it was ended before it could remove them, recognised by a name only this
     // program gives and the id of a process that no longer runs; never a file of a run still

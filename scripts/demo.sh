@@ -38,7 +38,8 @@ export KESTRUM_DRIVES="E=$demo/player"
 if [ "$mode" = gui ]; then
     echo
     echo "==> KESTRUM_DRIVES=$KESTRUM_DRIVES kestrum"
-    echo "(tick songs and press Extract; closing the window ends the demo)"
+    echo "(tick songs and press Extract; the system menu's \"Save song list...\" saves the list"
+    echo " with its plays, ratings and dates; closing the window ends the demo)"
     exec "$root/build/linux/app/qt/kestrum"
 fi
 echo
@@ -51,6 +52,10 @@ echo "==> kestrum-cli search home"
 echo
 echo "==> kestrum-cli search lumen --field artist"
 "$cli" search lumen --field artist
+echo
+echo "==> kestrum-cli list --format csv --fields title,artist,rating,plays,lastplayed,added"
+echo "(the listening history, with the plays since the last sync from the Play Counts file)"
+"$cli" list --format csv --fields title,artist,rating,plays,lastplayed,added
 echo
 echo "==> kestrum-cli extract --all --to $demo/extracted"
 "$cli" extract --all --to "$demo/extracted"

@@ -47,11 +47,24 @@ inline constexpr std::size_t kOffTrackId = 16;
 // Four ASCII characters stored last-first: byte 27 is the first character.
 inline constexpr std::size_t kOffFileType = 24;
 inline constexpr std::size_t kFileTypeLength = 4;
+// The numbers of the header (see songdb/TrackRecord.h for how they are read). Times are seconds
+// since 1904-01-01 in the player's local time, 0 meaning never.
+inline constexpr std::size_t kOffRating = 0x1F;  // one byte: stars x 20
+inline constexpr std::size_t kOffModified = 0x20;
 inline constexpr std::size_t kOffFileSize = 0x24;  // bytes of the song's file
 inline constexpr std::size_t kOffLengthMs = 0x28;
 inline constexpr std::size_t kOffTrackNumber = 0x2C;
+inline constexpr std::size_t kOffTracksOnAlbum = 0x30;
 inline constexpr std::size_t kOffYear = 0x34;
+inline constexpr std::size_t kOffBitRate = 0x38;
+inline constexpr std::size_t kOffSampleRate = 0x3C;  // the rate in the upper 16 bits
+inline constexpr std::size_t kOffPlayCount = 0x50;
+inline constexpr std::size_t kOffLastPlayed = 0x58;
 inline constexpr std::size_t kOffDiscNumber = 0x5C;
+inline constexpr std::size_t kOffDiscsInSet = 0x60;
+inline constexpr std::size_t kOffDateAdded = 0x68;
+inline constexpr std::size_t kOffSkipCount = 0x9C;
+inline constexpr std::size_t kOffLastSkipped = 0xA0;
 
 // Playlist record: the master playlist (the whole library) has 1 in this byte.
 inline constexpr std::size_t kOffPlaylistHidden = 0x14;
@@ -69,6 +82,7 @@ enum EObjectType : std::uint32_t {
     kTypeAlbum = 3,
     kTypeArtist = 4,
     kTypeGenre = 5,
+    kTypeComment = 8,
     kTypeComposer = 12,
     kTypeAlbumArtist = 22,
     // In a playlist, type 1 is its name.

@@ -3,7 +3,6 @@
 #include "songdb/SongDatabase.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -14,6 +13,7 @@
 #include "songdb/ExportName.h"
 #include "songdb/ItunesDbRecords.h"
 #include "songdb/TagReader.h"
+#include "songdb/TrackRecord.h"
 
 using namespace itunesdb;
 
@@ -40,23 +40,6 @@ void FormDrivePath(WChar* pszTarget, WChar chDrive, WStringView tail) {
     path += u':';
     path += tail;
     WCopyBounded(pszTarget, kMaxPath, path);
-}
-
-// UTF-16LE bytes into text; an odd last byte forms a character of its own. On a little-endian
-// machine the whole characters are the bytes as they lie.
-void DecodeUtf16(std::span<const std::uint8_t> bytes, WString& text) {
-    text.assign((bytes.size() + 1) / 2, 0);
-    const std::size_t whole = bytes.size() / 2;
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(text.data(), bytes.data(), whole * 2);
-    } else {
-        for (std::size_t i = 0; i < whole; ++i) {
-            text[i] = static_cast<WChar>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-        }
-    }
-    if (whole < text.size()) {
-        text[whole] = bytes[2 * whole];
-    }
 }
 
 // Bytes compared per read when a song may already be in the destination.
@@ -208,6 +191,7 @@ SExplorerSetting CSongDatabase::GetExplorerSetting() const {
 
 void CSongDatabase::ReleaseImage() {
     m_pImage.reset();
+    m_playCounts.clear();
     m_trackFiles.clear();
     m_trackFiles.shrink_to_fit();
     m_strLocations.clear();
@@ -246,10 +230,7 @@ std::uint32_t CSongDatabase::ImageU32(std::size_t offset) const {
 
 // Where a record that starts at record ends: its total length, cut at its parent's end.
 std::size_t CSongDatabase::RecordEnd(std::size_t record, std::size_t parentEnd) const {
-    if (record >= parentEnd) {
-        return parentEnd;
-    }
-    return record + std::min<std::size_t>(ImageU32(record + kOffTotalLength), parentEnd - record);
+    return trackrecord::RecordEnd(CByteReader(Image()), record, parentEnd);
 }
 
 bool CSongDatabase::LoadDatabase() {
@@ -338,6 +319,7 @@ bool CSongDatabase::CheckImage() {
         return false;
     }
     m_dwTrackCount = ImageU32(trackList + kOffTrackCount);
+    m_dwListedTracks = m_dwTrackCount;
     m_nFirstTrack = Advance(trackList, ImageU32(trackList + kOffHeaderLength));
     if (!ImageHas(m_nFirstTrack, kMinTrackRecordSize) || ImageU32(m_nFirstTrack) != kTagTrack) {
         m_eLastError = ESongDbError::kNoFirstTrack;
@@ -416,7 +398,9 @@ bool CSongDatabase::EnterTrack(std::size_t track) {
         const auto stored = Image().subspan(track + kOffFileType).first<kFileTypeLength>();
         std::copy(stored.begin(), stored.end(), file.type.begin());
         file.bHasType = true;
-        file.dwFileSize = TrackField(track, kOffFileSize);
+        file.dwFileSize = trackrecord::CTrackRecord(Image(), track)
+                              .Number(trackrecord::ENumber::kSize)
+                              .value_or(0);
     }
     return ReadTrackFields(Advance(track, ImageU32(track + kOffHeaderLength)),
                            ImageU32(track + kOffDataObjectCount));
@@ -470,7 +454,7 @@ void CSongDatabase::StoreString(std::size_t object, std::uint32_t type) {
     const std::uint32_t dwLength = ImageU32(object + kOffStringLength);
     const std::size_t start = object + kOffString;
     if (start <= objectEnd && dwLength <= objectEnd - start) {
-        DecodeUtf16(Image().subspan(start, dwLength), m_strScratch);
+        trackrecord::DecodeUtf16(Image().subspan(start, dwLength), m_strScratch);
     } else {
         m_strScratch.clear();
     }
@@ -510,7 +494,7 @@ void CSongDatabase::StoreLocation(std::size_t object) {
     if (start > objectEnd || dwLength > objectEnd - start) {
         return;
     }
-    DecodeUtf16(Image().subspan(start, dwLength), m_strScratch);
+    trackrecord::DecodeUtf16(Image().subspan(start, dwLength), m_strScratch);
     const std::size_t length = std::min(m_strScratch.size(), m_strScratch.find(u'\0'));
     file.nLocationStart = m_strLocations.size();
     file.nLocationLength = length;
@@ -535,15 +519,7 @@ bool CSongDatabase::ReadLocation(int index, WString& location) const {
 // The text of a string data object up to its first zero character; empty when the string
 // would leave the object or parentEnd.
 WString CSongDatabase::ObjectText(std::size_t object, std::size_t parentEnd) const {
-    const std::size_t objectEnd = RecordEnd(object, parentEnd);
-    const std::size_t start = object + kOffString;
-    const std::uint32_t dwLength = ImageU32(object + kOffStringLength);
-    WString text;
-    if (start <= objectEnd && dwLength <= objectEnd - start) {
-        DecodeUtf16(Image().subspan(start, dwLength), text);
-        text.resize(std::min(text.size(), text.find(u'\0')));
-    }
-    return text;
+    return trackrecord::ObjectText(CByteReader(Image()), object, parentEnd);
 }
 
 // "%c:" and the location with its colons as backslashes; the drive keeps its colon.

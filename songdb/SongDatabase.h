@@ -17,7 +17,9 @@
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "songdb/NameTemplate.h"
+#include "songdb/PlayCounts.h"
 #include "songdb/SongTable.h"
+#include "songdb/TrackRecord.h"
 #include "songdb/tags/Tag.h"
 
 // The song database's last error: why the last load or walk step stopped. The numbers are what
@@ -130,6 +132,16 @@ public:
     bool GetTrackTags(int index, exportname::STrackTags& tags) const;
     // The track's length in milliseconds; 0 when unknown.
     std::uint32_t GetTrackLength(int index) const;
+    // Every field of row index's track record (for a song-file row, what its tags hold, and no
+    // history), with the plays of the Play Counts file added when LoadPlayCounts merged it.
+    // False for no walked row.
+    bool GetTrackFields(int index, trackrecord::STrackFields& fields) const;
+    // The file type an export names row index's copy with, without the dot ("MP3"); empty when
+    // it has none.
+    WString GetFileType(int index) const;
+    // Reads the player's iPod_Control\iTunes\Play Counts (plays since the last sync) for
+    // GetTrackFields to add. Only a file with one entry per track of the catalogue is used.
+    playcounts::EState LoadPlayCounts();
     // Every playlist of the loaded database, the master included, in file order. Empty when it
     // holds none or they cannot be read; the songs stay usable either way. May throw
     // std::bad_alloc.
@@ -169,6 +181,8 @@ private:
     static constexpr std::size_t kFileSong = SIZE_MAX - 1;
     // Numbered names tried before a song is given up: far more songs than one title ever has.
     static constexpr unsigned kMaxRunNumber = 100000;
+    // Far more than a Play Counts file of the largest catalogue (a few hundred thousand tracks).
+    static constexpr std::uint64_t kMaxPlayCountsSize = std::uint64_t{64} << 20;
 
     void ApplyExplorerGuard();
     void RestoreExplorerSetting();
@@ -201,8 +215,6 @@ private:
                     WString& name, WString& key);
     platform::ENameRules NameRulesOf(const WString& folder);
     bool MakeFolders(const WString& folder, const WString& relative);
-    std::uint32_t TrackField(std::size_t track, std::size_t offset) const;
-    WString TrackString(std::size_t track, std::uint32_t type) const;
     WString ObjectText(std::size_t object, std::size_t parentEnd) const;
     std::size_t FindPlaylistDataset() const;
     void ReadPlaylist(std::size_t playlist, std::size_t end,
@@ -256,6 +268,10 @@ private:
     std::vector<SFileTags> m_fileSongTags;
     std::size_t m_nFirstFileSong = 0;
     std::uint32_t m_dwTrackCount = 0;
+    // The track count as the track list gives it: a Play Counts file has one entry per track.
+    std::uint32_t m_dwListedTracks = 0;
+    // The Play Counts entries by track index, when the file was read and fits the catalogue.
+    std::vector<playcounts::SEntry> m_playCounts;
     ESongDbError m_eLastError = ESongDbError::kNone;
 
     // Whether "Hidden" was read, so that only a value read is ever written back.

@@ -1,12 +1,13 @@
-// What the song database reads besides the song table's three columns: the numbers and texts
-// a name template uses, and the playlists. Each read stays inside its record; a field the
-// record is too short for reads as 0 or empty.
+// What the song database reads besides the song table's three columns: a track's fields (for
+// names and listings, with the plays since the last sync), and the playlists. Each read stays
+// inside its record; a field the record is too short for is absent.
 #include <algorithm>
 
 #include "songdb/ItunesDbRecords.h"
 #include "songdb/SongDatabase.h"
 
 using namespace itunesdb;
+using trackrecord::ENumber;
 
 namespace {
 
@@ -17,40 +18,36 @@ constexpr std::size_t kMinRecordFields = 16;
 
 }  // namespace
 
-// A u32 of the track's header; 0 when the header (or the record) ends before it.
-std::uint32_t CSongDatabase::TrackField(std::size_t track, std::size_t offset) const {
-    const std::size_t recordLength = RecordEnd(track, Image().size()) - track;
-    const std::size_t headerLength =
-        std::min<std::size_t>(ImageU32(track + kOffHeaderLength), recordLength);
-    return offset + 4 <= headerLength ? ImageU32(track + offset) : 0;
-}
-
-// The text of the track's last data object of type; empty when it has none.
-WString CSongDatabase::TrackString(std::size_t track, std::uint32_t type) const {
-    const std::size_t trackEnd = RecordEnd(track, Image().size());
-    const std::uint32_t dwCount = ImageU32(track + kOffDataObjectCount);
-    std::size_t object =
-        track + std::min<std::size_t>(ImageU32(track + kOffHeaderLength), trackEnd - track);
-    WString text;
-    for (std::uint32_t i = 0; i < dwCount; ++i) {
-        if (object >= trackEnd || trackEnd - object < kMinRecordFields ||
-            ImageU32(object) != kTagDataObject) {
-            break;
-        }
-        if (ImageU32(object + kOffObjectType) == type) {
-            text = ObjectText(object, trackEnd);
-        }
-        const std::uint32_t dwTotal = ImageU32(object + kOffTotalLength);
-        if (dwTotal == 0) {
-            break;
-        }
-        object = RecordEnd(object, trackEnd);
+bool CSongDatabase::GetTrackFields(int index, trackrecord::STrackFields& fields) const {
+    if (!IsWalkedTrack(index)) {
+        return false;
     }
-    return text;
+    const std::size_t track = m_tracks[static_cast<std::size_t>(index)];
+    if (track == kFileSong) {
+        // A song file's own tags stand in for the record it does not have; it has no history.
+        const SFileTags& file = m_fileSongTags[static_cast<std::size_t>(index) - m_nFirstFileSong];
+        fields = trackrecord::STrackFields{};
+        fields.strGenre = file.strGenre;
+        fields.strComposer = file.strComposer;
+        fields.strAlbumArtist = file.strAlbumArtist;
+        const auto stored = [](std::uint32_t dwValue) {
+            return dwValue != 0 ? std::optional<std::uint32_t>(dwValue) : std::nullopt;
+        };
+        fields[ENumber::kTrack] = stored(file.dwTrack);
+        fields[ENumber::kYear] = stored(file.dwYear);
+        fields[ENumber::kDisc] = stored(file.dwDisc);
+        return true;
+    }
+    fields = trackrecord::CTrackRecord(Image(), track).ReadAll();
+    if (static_cast<std::size_t>(index) < m_playCounts.size()) {
+        playcounts::Merge(m_playCounts[static_cast<std::size_t>(index)], fields);
+    }
+    return true;
 }
 
 bool CSongDatabase::GetTrackTags(int index, exportname::STrackTags& tags) const {
-    if (!IsWalkedTrack(index)) {
+    trackrecord::STrackFields fields;
+    if (!GetTrackFields(index, fields)) {
         return false;
     }
     const auto cell = [this, index](int column) {
@@ -62,31 +59,52 @@ bool CSongDatabase::GetTrackTags(int index, exportname::STrackTags& tags) const 
     tags.strTitle = cell(0);
     tags.strArtist = cell(1);
     tags.strAlbum = cell(2);
-    const std::size_t track = m_tracks[static_cast<std::size_t>(index)];
-    if (track == kFileSong) {
-        // A song file's own tags stand in for the record it does not have.
-        const SFileTags& file = m_fileSongTags[static_cast<std::size_t>(index) - m_nFirstFileSong];
-        tags.strGenre = file.strGenre;
-        tags.strComposer = file.strComposer;
-        tags.strAlbumArtist = file.strAlbumArtist;
-        tags.dwTrack = file.dwTrack;
-        tags.dwYear = file.dwYear;
-        tags.dwDisc = file.dwDisc;
-        return true;
-    }
-    tags.strGenre = TrackString(track, kTypeGenre);
-    tags.strComposer = TrackString(track, kTypeComposer);
-    tags.strAlbumArtist = TrackString(track, kTypeAlbumArtist);
-    tags.dwTrack = TrackField(track, kOffTrackNumber);
-    tags.dwYear = TrackField(track, kOffYear);
-    tags.dwDisc = TrackField(track, kOffDiscNumber);
+    tags.strGenre = std::move(fields.strGenre);
+    tags.strComposer = std::move(fields.strComposer);
+    tags.strAlbumArtist = std::move(fields.strAlbumArtist);
+    tags.dwTrack = fields[ENumber::kTrack].value_or(0);
+    tags.dwYear = fields[ENumber::kYear].value_or(0);
+    tags.dwDisc = fields[ENumber::kDisc].value_or(0);
     return true;
 }
 
 std::uint32_t CSongDatabase::GetTrackLength(int index) const {
-    return IsWalkedTrack(index)
-               ? TrackField(m_tracks[static_cast<std::size_t>(index)], kOffLengthMs)
-               : 0;
+    if (!IsWalkedTrack(index) || m_tracks[static_cast<std::size_t>(index)] == kFileSong) {
+        return 0;
+    }
+    return trackrecord::CTrackRecord(Image(), m_tracks[static_cast<std::size_t>(index)])
+        .Number(ENumber::kLength)
+        .value_or(0);
+}
+
+WString CSongDatabase::GetFileType(int index) const {
+    if (!IsWalkedTrack(index)) {
+        return {};
+    }
+    const WString suffix = FormSuffix(index);
+    return suffix.empty() || suffix[0] != u'.' ? suffix : suffix.substr(1);
+}
+
+playcounts::EState CSongDatabase::LoadPlayCounts() {
+    m_playCounts.clear();
+    WChar szPath[kMaxPath] = {};
+    WString path(1, m_chDrive);
+    path += u":\\Ipod_Control\\iTunes\\Play Counts";
+    WCopyBounded(szPath, kMaxPath, path);
+    platform::IPlatform& os = platform::Platform();
+    const platform::FileHandle hFile = os.OpenFileForRead(szPath);
+    if (hFile == nullptr) {
+        return playcounts::EState::kMissing;
+    }
+    std::uint64_t size = 0;
+    std::unique_ptr<platform::CFileImage> pFile;
+    // A file of many megabytes is no Play Counts file of any player.
+    if (os.GetFileSize(hFile, size) && size <= kMaxPlayCountsSize) {
+        pFile = os.ReadWholeFile(hFile, size);
+    }
+    os.CloseFile(hFile);
+    return pFile != nullptr ? playcounts::Parse(pFile->Bytes(), m_dwListedTracks, m_playCounts)
+                            : playcounts::EState::kMalformed;
 }
 
 // The playlist dataset (type 2), or where there is none the one with podcasts grouped (type
@@ -130,7 +148,10 @@ std::vector<SPlaylist> CSongDatabase::ReadPlaylists() const {
     std::unordered_map<std::uint32_t, int> ids;
     for (std::size_t i = 0; i < m_tracks.size(); ++i) {
         if (m_tracks[i] != kUnset && m_tracks[i] != kFileSong) {
-            ids.emplace(TrackField(m_tracks[i], kOffTrackId), static_cast<int>(i));
+            ids.emplace(trackrecord::CTrackRecord(Image(), m_tracks[i])
+                            .Number(ENumber::kTrackId)
+                            .value_or(0),
+                        static_cast<int>(i));
         }
     }
     const std::uint32_t dwCount = ImageU32(list + kOffTrackCount);

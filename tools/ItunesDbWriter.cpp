@@ -82,6 +82,15 @@ void WriteTrack(std::vector<std::uint8_t>& image, const STrackEntry& track, std:
             PutU32(image, start + offset, value);
         }
     }
+    for (const STrackEntry::SHeaderField& field : track.headerFields) {
+        if (field.offset + field.width <= track.dwHeaderLength) {
+            if (field.width == 1) {
+                image[start + field.offset] = static_cast<std::uint8_t>(field.dwValue);
+            } else {
+                PutU32(image, start + field.offset, field.dwValue);
+            }
+        }
+    }
     std::vector<std::size_t>& objectOffsets = layout.objects.emplace_back();
     for (const SDataObjectEntry& object : objects) {
         objectOffsets.push_back(WriteDataObject(image, object));
@@ -221,6 +230,27 @@ std::uint32_t GetU32(const std::vector<std::uint8_t>& image, std::size_t offset)
         value |= static_cast<std::uint32_t>(image.at(offset + i)) << (8 * i);
     }
     return value;
+}
+
+std::vector<std::uint8_t> WritePlayCounts(const std::vector<SPlayCountEntry>& entries,
+                                          std::uint32_t entryLength) {
+    constexpr std::uint32_t kHeaderLength = 0x60;
+    std::vector<std::uint8_t> file(kHeaderLength + entries.size() * entryLength, 0);
+    const char* pszTag = "mhdp";
+    std::copy(pszTag, pszTag + 4, file.begin());
+    PutU32(file, 4, kHeaderLength);
+    PutU32(file, 8, entryLength);
+    PutU32(file, 12, static_cast<std::uint32_t>(entries.size()));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const SPlayCountEntry& entry = entries[i];
+        const std::uint32_t words[] = {entry.dwPlays,      entry.dwLastPlayed, entry.dwBookmark,
+                                       entry.dwRating,     entry.dwUnused,     entry.dwSkips,
+                                       entry.dwLastSkipped};
+        for (std::size_t w = 0; w < 7 && (w + 1) * 4 <= entryLength; ++w) {
+            PutU32(file, kHeaderLength + i * entryLength + w * 4, words[w]);
+        }
+    }
+    return file;
 }
 
 }  // namespace dbwriter

@@ -58,6 +58,14 @@ struct STrackEntry {
     std::uint32_t dwDiscNumber = 0;
     // Overrides the data-object count at 12 (default: the objects written).
     std::optional<std::uint32_t> dataObjectCount;
+    // Further numbers of the header (rating, plays, times...), each written where the header
+    // reaches it: offset, value and width in bytes (1 or 4).
+    struct SHeaderField {
+        std::size_t offset = 0;
+        std::uint32_t dwValue = 0;
+        std::size_t width = 4;
+    };
+    std::vector<SHeaderField> headerFields;
 };
 
 // One playlist ("mhyp"): header 0x6C with the hidden flag at 0x14, the name as a type 1 data
@@ -110,6 +118,22 @@ std::vector<std::uint8_t> WriteItunesDb(const SDatabaseContent& content,
 // header as one zlib stream; the total length at 8 is the size of the result.
 inline constexpr std::uint32_t kCompressedHeaderLength = 0xF4;
 std::vector<std::uint8_t> CompressItunesDb(const std::vector<std::uint8_t>& image);
+
+// One entry of a Play Counts file, all seven words; an entry length below 28 keeps the first.
+struct SPlayCountEntry {
+    std::uint32_t dwPlays = 0;
+    std::uint32_t dwLastPlayed = 0;
+    std::uint32_t dwBookmark = 0;
+    std::uint32_t dwRating = 0;
+    std::uint32_t dwUnused = 0;
+    std::uint32_t dwSkips = 0;
+    std::uint32_t dwLastSkipped = 0;
+};
+
+// A Play Counts file: "mhdp" with header length 0x60, the entry length at 8 and the count at 12,
+// then the entries, each cut (or padded with zeros) to entryLength bytes.
+std::vector<std::uint8_t> WritePlayCounts(const std::vector<SPlayCountEntry>& entries,
+                                          std::uint32_t entryLength = 0x1C);
 
 // The data objects a track entry stands for, in the order they are written.
 std::vector<SDataObjectEntry> DataObjectsOf(const STrackEntry& track);

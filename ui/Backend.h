@@ -140,6 +140,14 @@ public:
     // The folder chooser: no owner, whole namespace, the title and flags given. On kChosen
     // the path (at most kMaxPath - 1 characters) is in pszPath.
     virtual EFolderChoice BrowseForFolder(const WChar* pszTitle, UINT nFlags, WChar* pszPath) = 0;
+    // The system's save-file dialog, owned by hOwner (disabled while it is open): the title,
+    // the file name it proposes, and one kind of file (its description and its extension
+    // without the dot) besides all files. A name typed without an extension gets that one, and
+    // a file already there is replaced only when the user agrees. FALSE when the user cancels;
+    // otherwise path holds the file's full path.
+    virtual BOOL GetSaveFileName(HWND hOwner, const WChar* pszTitle, const WChar* pszFileName,
+                                 const WChar* pszKind, const WChar* pszExtension,
+                                 WString& path) = 0;
     virtual BOOL ShellNotifyIcon(DWORD dwMessage, NOTIFYICONDATAW& data) = 0;
     virtual void ShellExecute(HWND hWnd, const WChar* pszVerb, const WChar* pszFile,
                               int nShowCmd) = 0;

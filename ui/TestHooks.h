@@ -20,6 +20,9 @@ struct SUiTestHooks {
     // the shell's item for it as a chosen folder would (a path that names no folder has no
     // item: no path).
     std::function<EFolderChoice(const WString& title, WString& path)> answerFolder;
+    // Answers the save-file dialog with the file name it proposes: true and the path, or false
+    // for a cancelled dialog.
+    std::function<bool(const WString& fileName, WString& path)> answerSaveFile;
     // Picks a command of the pop-up menu TrackPopupMenu would show (0: dismissed); the command
     // then reaches the owner as the menu would send it.
     std::function<UINT(HMENU hMenu, HWND hOwner)> answerPopupMenu;

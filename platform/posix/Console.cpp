@@ -7,6 +7,9 @@ namespace platform {
 
 void UseUtf8Console() {}
 
+// Streams here write bytes as they are already.
+void UseBinaryOutput(std::FILE*) {}
+
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     std::vector<std::string> arguments;
     for (int i = 0; i < argc; ++i) {

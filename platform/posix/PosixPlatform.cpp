@@ -250,6 +250,33 @@ public:
         return CopyToNewFile(from, to) || Fail(false);
     }
 
+    bool WriteWholeFile(const WChar* path, std::span<const std::uint8_t> bytes) override {
+        std::string native;
+        if (!MapPath(path, native)) {
+            return false;
+        }
+        const int file = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (file < 0) {
+            return Fail(false);
+        }
+        bool bWritten = true;
+        for (std::size_t done = 0; done < bytes.size() && bWritten;) {
+            const ssize_t written = write(file, bytes.data() + done, bytes.size() - done);
+            if (written > 0) {
+                done += static_cast<std::size_t>(written);
+            } else if (written < 0 && errno == EINTR) {
+                continue;
+            } else {
+                bWritten = Fail(false);
+            }
+        }
+        // A disk that fills up may only say so when the file is closed.
+        if (close(file) != 0 && bWritten) {
+            bWritten = Fail(false);
+        }
+        return bWritten;
+    }
+
     bool RemoveStaleTemporaries(const WChar* folder) override {
         std::string native;
         if (!MapPath(folder, native)) {

@@ -2,6 +2,7 @@
 // wide command line.
 #include "platform/Console.h"
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
@@ -37,6 +38,11 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
         ::LocalFree(wide);
     }
     return arguments;
+}
+
+void UseBinaryOutput(std::FILE* stream) {
+    std::fflush(stream);
+    ::_setmode(::_fileno(stream), _O_BINARY);
 }
 
 bool IsErrorTerminal() { return ::_isatty(::_fileno(stderr)) != 0; }

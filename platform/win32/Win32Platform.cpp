@@ -1,4 +1,5 @@
 // The platform seam over the Windows API, Unicode throughout.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -232,6 +233,31 @@ public:
         }
         ::SetLastError(dwError);
         return false;
+    }
+
+    bool WriteWholeFile(const WChar* path, std::span<const std::uint8_t> bytes) override {
+        const WString native = m_drives.Resolve(path);
+        const win32::CScopedErrorMode quiet;
+        const HANDLE hFile = ::CreateFileW(Api(native), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (hFile == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        bool bWritten = true;
+        for (std::size_t done = 0; done < bytes.size() && bWritten;) {
+            const DWORD dwChunk =
+                static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+            DWORD dwWritten = 0;
+            bWritten =
+                ::WriteFile(hFile, bytes.data() + done, dwChunk, &dwWritten, nullptr) != FALSE &&
+                dwWritten > 0;
+            done += dwWritten;
+        }
+        const DWORD dwError = ::GetLastError();
+        ::CloseHandle(hFile);
+        // The error of the failed write, not of the close after it.
+        ::SetLastError(dwError);
+        return bWritten;
     }
 
     bool CopyFileNew(const WChar* source, const WChar* target) override {

@@ -286,6 +286,37 @@ TEST_F(CliEndToEnd, ListPrintsOneEscapedLinePerRow) {
     EXPECT_EQ(run.err, "");
 }
 
+TEST_F(CliEndToEnd, CsvAndJsonCarryTheHistoryWithThePlayCounts) {
+    std::vector<STrackEntry> songs = {
+        Song("=1+1", "Artist, The", "Album", "AAAA.mp3"),
+        Song("Second", "", "", "BBBB.m4a", "M4A "),
+    };
+    songs[0].headerFields = {{0x1F, 80, 1}, {0x50, 2, 4}};
+    songs[0].dwLengthMs = 1500;
+    const fs::path root = MakePlayer("player", songs);
+    const fs::path playCounts = root / "iPod_Control" / "iTunes" / "Play Counts";
+    WriteBytes(playCounts, dbwriter::WritePlayCounts({{3, 0, 0, 100}, {1}}));
+    const std::string player = " --root " + Quote(root.string());
+
+    SRun run = Run("list --format csv --fields row,title,artist,length,rating,plays" + player);
+    ASSERT_EQ(run.nStatus, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "\xEF\xBB\xBFrow,title,artist,length,rating,plays\r\n"
+              "0,'=1+1,\"Artist, The\",1.500,5,5\r\n"
+              "1,Second,,0.000,0,1\r\n");
+    EXPECT_EQ(run.err, "");
+
+    run = Run("search sec --format json --fields title,plays,lastplayed" + player);
+    ASSERT_EQ(run.nStatus, 0) << run.err;
+    EXPECT_EQ(run.out, "[\n{\"title\":\"Second\",\"plays\":1,\"lastplayed\":null}\n]\n");
+
+    // A file of another catalogue is left out, and the user told.
+    WriteBytes(playCounts, dbwriter::WritePlayCounts({{3}}));
+    run = Run("list --format csv --fields plays" + player);
+    EXPECT_EQ(run.out, "\xEF\xBB\xBFplays\r\n2\r\n0\r\n");
+    EXPECT_NE(run.err.find("Play Counts"), std::string::npos) << run.err;
+}
+
 TEST_F(CliEndToEnd, SearchPrintsTheRowsTheDialogFinds) {
     const fs::path root = MakePlayer("player", SearchSongs());
     const std::string where = " --root " + Quote(root.string());
@@ -835,6 +866,14 @@ TEST_F(CliEndToEnd, DemoPlayerListsAndExtracts) {
         nHomecoming += row.find("\tHomecoming.WAV") != std::string::npos ? 1 : 0;
     }
     EXPECT_EQ(nHomecoming, 2);
+
+    // Its history, with the plays since the last sync from its Play Counts file: the first song
+    // was played once before the sync and once since, and rated five stars on the player.
+    const SRun history =
+        Run("list --format csv --fields rating,plays --root " + Quote(demo.string()));
+    ASSERT_EQ(history.nStatus, 0) << history.err;
+    EXPECT_EQ(history.out.substr(0, 22), "\xEF\xBB\xBFrating,plays\r\n5,2\r\n");
+    EXPECT_EQ(history.err, "");
 
     const fs::path out = m_dir / "out";
     const SRun extract =

@@ -90,6 +90,22 @@ const SParseCase kParseCases[] = {
     {{"list", "--name", "tree"}, false, ECommand::kNone, ESelection::kNone},
     {{"list", "--name", "{artist}/{nope}"}, false, ECommand::kNone, ESelection::kNone},
     {{"list", "--safe-names=yes"}, false, ECommand::kNone, ESelection::kNone},
+    {{"list", "--format", "csv", "--fields", "title,plays"},
+     true,
+     ECommand::kList,
+     ESelection::kNone},
+    {{"search", "abc", "--format=json"}, true, ECommand::kSearch, ESelection::kNone},
+    {{"list", "--format", "xml"}, false, ECommand::kNone, ESelection::kNone},
+    {{"list", "--fields", "all"}, false, ECommand::kNone, ESelection::kNone},
+    {{"list", "--format", "csv", "--fields", "title,stars"},
+     false,
+     ECommand::kNone,
+     ESelection::kNone},
+    {{"extract", "--to", "o", "--all", "--format", "csv"},
+     false,
+     ECommand::kNone,
+     ESelection::kNone},
+    {{"playlists", "--format", "json"}, false, ECommand::kNone, ESelection::kNone},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, CommandLineParse, testing::ValuesIn(kParseCases));

@@ -13,13 +13,15 @@ both must copy exactly the same files under the same names. A second player hold
 whose titles differ only in the case of a letter beyond ASCII: Windows, whose disks fold every
 letter, must still give 300 files. Then the same catalogue is compressed into
 iTunesCDB beside an empty iTunesDB, as later nanos keep it: both programs must list and search
-it exactly as they did the plain one.
+it exactly as they did the plain one. With a Play Counts file beside the catalogue, the song list
+as CSV and as JSON (every field, the plays since the last sync merged) must be byte-identical.
 """
 
 import argparse
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -136,6 +138,28 @@ def main():
                                 % (" ".join(args), on_linux.returncode, len(on_linux.stdout),
                                    on_windows.returncode, len(on_windows.stdout),
                                    on_windows.stderr[-300:]))
+
+        # Plays since the last sync, one entry per track: the song lists must merge them alike
+        # and write the same bytes, CR LF and byte order mark included.
+        entries = b"".join(struct.pack("<7I", i % 5, 3600000000 + i * 3600 if i % 3 else 0, 0,
+                                       20 * (i % 6), 0, i % 2, 3500000000 + i if i % 4 else 0)
+                           for i in range(len(tracks)))
+        play_counts = os.path.join(player, "iPod_Control", "iTunes", "Play Counts")
+        with open(play_counts, "wb") as f:
+            f.write(struct.pack("<4sIII", b"mhdp", 0x60, 28, len(tracks)) + bytes(0x50) + entries)
+        for args in (["list", "--format", "csv", "--fields", "all", "--drive", LETTER],
+                     ["list", "--format", "json", "--drive", LETTER]):
+            on_linux, on_windows = linux(args), windows(args)
+            if (on_linux.returncode, on_linux.stdout) != (on_windows.returncode,
+                                                          on_windows.stdout):
+                failures.append("%s differs: linux %d, %d bytes; windows %d, %d bytes %r"
+                                % (" ".join(args), on_linux.returncode, len(on_linux.stdout),
+                                   on_windows.returncode, len(on_windows.stdout),
+                                   on_windows.stderr[-300:]))
+            elif on_linux.stdout.count(b"\n") < len(tracks):
+                failures.append("%s lists %d lines for %d tracks"
+                                % (" ".join(args), on_linux.stdout.count(b"\n"), len(tracks)))
+        os.remove(play_counts)
 
         linux_out = os.path.join(work, "linux-out")
         windows_out = os.path.join(work, "windows-out")

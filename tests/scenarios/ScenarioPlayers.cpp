@@ -214,6 +214,48 @@ bool WriteForgetfulPlayer(const fs::path& root) {
     return WritePlayer(root, kSongs) && WriteSongFiles(root, kFiles);
 }
 
+// Songs with their listening history (ratings and plays, no times: those would be shown in the
+// time zone of the machine), the plays since the last sync in a Play Counts file, and the
+// library playlist that names the player. The titles need quoting in CSV, or would run as a
+// spreadsheet's formula.
+bool WriteHistoryPlayer(const fs::path& root) {
+    constexpr SSong kSongs[] = {
+        {"Salt, Cedar", "Søren Halvik", "Fjord \"Live\"", "AAAA.mp3"},
+        {"=Equals", "Sine Wave Club", "Math", "AAAB.mp3"},
+        {"Lanterns", "The Quiet Orchards", "Paper Moons", "AAAC.mp3"},
+    };
+    struct SHistory {
+        std::uint32_t dwRating;
+        std::uint32_t dwPlays;
+        std::uint32_t dwLengthMs;
+    };
+    constexpr SHistory kHistory[] = {{80, 12, 183500}, {0, 0, 61000}, {100, 3, 240250}};
+    dbwriter::SDatabaseContent content;
+    content.bPlaylistDataset = true;
+    content.playlists.push_back({u"Anna's iPod", true, {1, 2, 3}});
+    for (std::size_t i = 0; i < std::size(kSongs); ++i) {
+        dbwriter::STrackEntry track;
+        track.title = WideFromUtf8(kSongs[i].title);
+        track.artist = WideFromUtf8(kSongs[i].artist);
+        track.album = WideFromUtf8(kSongs[i].album);
+        track.location = WideFromUtf8(std::string(":iPod_Control:Music:F00:") + kSongs[i].fileName);
+        track.dwLengthMs = kHistory[i].dwLengthMs;
+        track.dwYear = 2001 + static_cast<std::uint32_t>(i);
+        track.headerFields = {{0x1F, kHistory[i].dwRating, 1}, {0x50, kHistory[i].dwPlays, 4}};
+        content.tracks.push_back(track);
+        if (!WriteBytes(root / "iPod_Control" / "Music" / "F00" / kSongs[i].fileName,
+                        Text(std::string(kSongs[i].title) + "\n"))) {
+            return false;
+        }
+    }
+    // Since the last sync: two more plays of the first song, and the second played once and
+    // rated three stars on the player.
+    const std::vector<std::uint8_t> playCounts =
+        dbwriter::WritePlayCounts({{2}, {1, 0, 0, 60}, {}});
+    return WriteSysInfo(root) && WriteDatabase(root, content) &&
+           WriteBytes(root / "iPod_Control" / "iTunes" / "Play Counts", playCounts);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -231,6 +273,6 @@ int main(int argc, char** argv) {
                      WritePlayer(dir / "nano", kFullSongs, ECatalogue::kCompressed) &&
                      WritePlayer(dir / "nano-corrupt", kFullSongs, ECatalogue::kCorrupt) &&
                      WriteCraftedPlayer(dir / "crafted") && WriteFilesPlayer(dir / "files") &&
-                     WriteForgetfulPlayer(dir / "forgetful");
+                     WriteForgetfulPlayer(dir / "forgetful") && WriteHistoryPlayer(dir / "history");
     return bOk ? 0 : 1;
 }

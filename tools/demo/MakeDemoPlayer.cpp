@@ -161,13 +161,41 @@ std::string FolderName(unsigned folder) {
     return szName;
 }
 
+// A listening history for some songs: ratings, plays, when each was added and last played and
+// skipped, and for a few the plays (and a rating) made on the player since its last sync.
+void AddHistory(std::size_t index, dbwriter::STrackEntry& track,
+                dbwriter::SPlayCountEntry& sinceSync) {
+    // Player times: seconds since 1904-01-01 in local time, from the end of 2020 into 2022.
+    constexpr std::uint32_t kAdded = 3692000000;
+    constexpr std::uint32_t kDay = 86400;
+    // Days within a year of each other, however many songs there are.
+    const auto i = static_cast<std::uint32_t>(index % 365);
+    using Field = dbwriter::STrackEntry::SHeaderField;
+    track.headerFields.push_back(Field{0x68, kAdded + i * kDay + 3600, 4});
+    if (i % 3 != 2) {
+        track.headerFields.push_back(Field{0x1F, (i % 5 + 1) * 20, 1});
+        track.headerFields.push_back(Field{0x50, i * 7 % 23 + 1, 4});
+        track.headerFields.push_back(Field{0x58, kAdded + (i + 200) * kDay + 75600, 4});
+    }
+    if (i % 4 == 1) {
+        track.headerFields.push_back(Field{0x9C, 2, 4});
+        track.headerFields.push_back(Field{0xA0, kAdded + (i + 100) * kDay + 64800, 4});
+    }
+    if (i % 4 == 0) {
+        sinceSync.dwPlays = i % 3 + 1;
+        sinceSync.dwLastPlayed = kAdded + 400 * kDay + i * 3600;
+        sinceSync.dwRating = i % 8 == 0 ? 100 : 0;
+    }
+}
+
 int Usage(const char* reason) {
     std::fprintf(stderr,
                  "make-demo-player: %s\n"
                  "Usage: make-demo-player DIR [--tracks N] [--seconds S] [--compressed]\n"
                  "                            [--lost K | --no-catalogue]\n"
                  "Writes a demo player into DIR: DIR/iPod_Control/Device/SysInfo,\n"
-                 "DIR/iPod_Control/iTunes/iTunesDB and one WAV tune per song under\n"
+                 "DIR/iPod_Control/iTunes/iTunesDB (with ratings, plays and dates, and a Play\n"
+                 "Counts file of plays since the last sync) and one WAV tune per song under\n"
                  "DIR/iPod_Control/Music/F00..F19. N songs (12 by default), each S seconds long\n"
                  "(1.5 by default, 0.1 for more than 100 songs). --compressed writes the\n"
                  "catalogue compressed, as later nanos keep it: iTunesCDB beside an empty\n"
@@ -262,6 +290,15 @@ int main(int argc, char** argv) {
     dbwriter::SDatabaseContent content;
     content.bAlbumsDataset = true;
     content.bPlaylistDataset = true;
+    // The library playlist carries the player's name.
+    dbwriter::SPlaylistEntry library{u"Kestrum Demo", true, {}};
+    // The catalogue holds the songs it has not forgotten, the first ones.
+    const std::size_t catalogued = tracks.size() - lostCount;
+    for (std::size_t i = 0; i < catalogued; ++i) {
+        library.trackIds.push_back(static_cast<std::uint32_t>(i + 1));
+    }
+    content.playlists.push_back(std::move(library));
+    std::vector<dbwriter::SPlayCountEntry> playCounts(catalogued);
     for (std::size_t i = 0; i < tracks.size(); ++i) {
         const SDemoTrack& track = tracks[i];
         const std::string folder = FolderName(track.folder);
@@ -270,7 +307,7 @@ int main(int argc, char** argv) {
         if (error || !WriteFile(root / "Music" / folder / track.fileName, tune)) {
             return 1;
         }
-        if (i + lostCount >= tracks.size()) {
+        if (i >= catalogued) {
             continue;  // the catalogue has forgotten it
         }
         dbwriter::STrackEntry trackEntry;
@@ -280,14 +317,18 @@ int main(int argc, char** argv) {
         trackEntry.location = Wide(":iPod_Control:Music:" + folder + ":" + track.fileName);
         trackEntry.strFileType = "WAV ";
         trackEntry.dwFileSize = static_cast<std::uint32_t>(tune.size());
+        trackEntry.dwLengthMs = static_cast<std::uint32_t>(seconds * 1000.0 + 0.5);
+        AddHistory(i, trackEntry, playCounts[i]);
         content.tracks.push_back(std::move(trackEntry));
     }
     const std::vector<std::uint8_t> catalogue = dbwriter::WriteItunesDb(content);
-    const bool bWritten = bNoCatalogue  ? true
-                          : bCompressed ? WriteFile(root / "iTunes" / "iTunesCDB",
-                                                    dbwriter::CompressItunesDb(catalogue)) &&
-                                              WriteFile(root / "iTunes" / "iTunesDB", {})
-                                        : WriteFile(root / "iTunes" / "iTunesDB", catalogue);
+    const bool bWritten =
+        bNoCatalogue ||
+        ((bCompressed
+              ? WriteFile(root / "iTunes" / "iTunesCDB", dbwriter::CompressItunesDb(catalogue)) &&
+                    WriteFile(root / "iTunes" / "iTunesDB", {})
+              : WriteFile(root / "iTunes" / "iTunesDB", catalogue)) &&
+         WriteFile(root / "iTunes" / "Play Counts", dbwriter::WritePlayCounts(playCounts)));
     if (!bWritten) {
         return 1;
     }

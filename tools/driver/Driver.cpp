@@ -213,7 +213,13 @@ void CDriver::OnUiEvent(const SUiEvent& event) {
             Print("window " + id + " " + WindowChangeName(event.kind));
             break;
         case EUiEvent::kMessageBox:
-            Print("message " + Quote(event.caption) + " " + Quote(event.text));
+            Print("message " + Quote(event.caption) + " \"" +
+                  RelativeInText(Utf8FromWide(event.text)) + "\"");
+            break;
+        case EUiEvent::kSaveDialog:
+            Print("save dialog " + Quote(event.text) + " -> " +
+                  (event.nResult == 0 ? std::string("cancelled")
+                                      : "\"" + Relative(Utf8FromWide(event.detail)) + "\""));
             break;
         case EUiEvent::kFolderChooser: {
             const char* pszName = ChoiceName(event.nResult);
@@ -294,6 +300,36 @@ bool CDriver::WriteFile(const std::string& arg) {
     std::ofstream file(path, std::ios::binary | std::ios::trunc);
     file << arg.substr(space + 1) << '\n';
     return static_cast<bool>(file);
+}
+
+std::string CDriver::RelativeInText(const std::string& text) const {
+    const std::string prefix = m_baseDir + "/";
+    std::string result = text;
+    for (std::size_t at = result.find(prefix); at != std::string::npos;
+         at = result.find(prefix, at)) {
+        result.erase(at, prefix.size());
+    }
+    return result;
+}
+
+void CDriver::PrintLines(const std::string& path) {
+    std::ifstream file(fs::u8path(Absolute(path)), std::ios::binary);
+    if (!file) {
+        Print("no file " + path);
+        return;
+    }
+    std::string line;
+    while (std::getline(file, line)) {
+        std::string shown;
+        if (line.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+            shown = "<BOM>";
+            line.erase(0, 3);
+        }
+        for (const char ch : line) {
+            shown += ch == '\r' ? std::string("<CR>") : std::string(1, ch);
+        }
+        Print("line \"" + shown + "\"");
+    }
 }
 
 void CDriver::ListFiles(const std::string& path) {
@@ -466,6 +502,11 @@ const std::vector<CDriver::SVerb>& CDriver::Verbs() {
              d.ListFiles(a.arg);
              return E::kDone;
          }},
+        {"lines", "", "lines FILE", false,
+         [](CDriver& d, const SArgs& a) {
+             d.PrintLines(a.arg);
+             return E::kDone;
+         }},
         {"write", "", "write FILE TEXT", false,
          [](CDriver& d, const SArgs& a) { return DoneIf(d.WriteFile(a.arg)); }},
         {"truncate", "", "truncate FILE", false,
@@ -490,6 +531,16 @@ const std::vector<CDriver::SVerb>& CDriver::Verbs() {
          }},
         {"folder", "", "folder PATH|cancel|nopath", false,
          [](CDriver& d, const SArgs& a) { return d.OnFolder(a.arg); }},
+        {"save", "", "save PATH|cancel", false,
+         [](CDriver& d, const SArgs& a) {
+             if (a.arg.empty()) {
+                 return E::kMalformed;
+             }
+             d.m_ui.QueueSaveFile(a.arg == "cancel"
+                                      ? std::nullopt
+                                      : std::optional<WString>(WideFromUtf8(d.Absolute(a.arg))));
+             return E::kDone;
+         }},
 
         {"show", "", "show [brief]", true,
          [](CDriver& d, const SArgs& a) {
@@ -538,6 +589,8 @@ const std::vector<CDriver::SVerb>& CDriver::Verbs() {
          [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.SysCommand(IDM_EXTRACTOPTIONS)); }},
         {"lost", "", "", true,
          [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.SysCommand(IDM_FINDLOSTSONGS)); }},
+        {"songlist", "", "", true,
+         [](CDriver& d, const SArgs&) { return DoneIf(d.m_ui.SysCommand(IDM_SAVESONGLIST)); }},
         {"icon", "", "icon dblclick|rclick|click|move", true,
          [](CDriver& d, const SArgs& a) { return d.OnIcon(a.arg); }},
         {"menu", "", "menu ID|dismiss", true,

@@ -82,6 +82,10 @@ private:
     void PrintExplorer();
     bool WriteFile(const std::string& arg);
     void ListFiles(const std::string& path);
+    // Prints every line of a file as its bytes are, a CR and a byte order mark made visible.
+    void PrintLines(const std::string& path);
+    // path with the script's folder left out wherever it appears in it.
+    std::string RelativeInText(const std::string& text) const;
     std::string Absolute(const std::string& path) const;
     std::string Relative(const std::string& path) const;
 

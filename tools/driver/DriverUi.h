@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,8 @@ public:
     // Scripted answers for the next message box and folder chooser.
     virtual void QueueMessageBoxAnswer(int nAnswer) = 0;
     virtual void QueueFolderChoice(EFolderChoice choice, WString path) = 0;
+    // The next save-file dialog gives path, or is cancelled when there is none.
+    virtual void QueueSaveFile(std::optional<WString> path) = 0;
 
     // User actions on the dialog on top; false when the user could not do it.
     virtual bool Click(int nId) = 0;

@@ -17,6 +17,7 @@ enum class EUiEvent {
     kWindowRestored,   // nId: template
     kMessageBox,       // text, caption, nType; nResult: the answer; nId: owner's template or 0
     kFolderChooser,    // text: title; nResult: EFolderChoice; detail: chosen path
+    kSaveDialog,       // text: the file name proposed; nResult: 1 chosen, 0 cancelled; detail: path
     kPopupMenu,        // items; nId: owner's template
     kTrayIconAdded,    // text: tooltip
     kTrayIconChanged,  // text: tooltip

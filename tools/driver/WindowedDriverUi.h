@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,6 +47,11 @@ public:
     void QueueFolderChoice(EFolderChoice choice, WString path) override {
         const std::lock_guard lock(m_mutex);
         m_folders.emplace_back(choice, std::move(path));
+    }
+
+    void QueueSaveFile(std::optional<WString> path) override {
+        const std::lock_guard lock(m_mutex);
+        m_saves.push_back(std::move(path));
     }
 
     bool HasPendingWork() override {
@@ -111,6 +117,9 @@ protected:
         };
         hooks.shellExecute = [this](const WString& verb, const WString& file, int nShowCmd) {
             ReportShellExecute(verb, file, nShowCmd);
+        };
+        hooks.answerSaveFile = [this](const WString& fileName, WString& path) {
+            return AnswerSaveFile(fileName, path);
         };
     }
 
@@ -348,6 +357,25 @@ protected:
         return answer.first;
     }
 
+    // The save-file dialog: the next queued answer, else cancelled.
+    bool AnswerSaveFile(const WString& fileName, WString& path) {
+        std::optional<WString> answer;
+        {
+            const std::lock_guard lock(m_mutex);
+            if (!m_saves.empty()) {
+                answer = std::move(m_saves.front());
+                m_saves.pop_front();
+            }
+        }
+        SUiEvent event = MakeEvent(EUiEvent::kSaveDialog, 0);
+        event.text = fileName;
+        event.nResult = answer.has_value() ? 1 : 0;
+        event.detail = answer.value_or(WString());
+        Emit(event);
+        path = answer.value_or(WString());
+        return answer.has_value();
+    }
+
     std::vector<SRunningDialog> m_dialogs;
     std::map<HWND, std::pair<bool, bool>> m_windowStates;  // visible, minimised as last told
     std::vector<STrayIcon> m_icons;
@@ -367,6 +395,7 @@ private:
     std::mutex m_mutex;  // the answer queues
     std::deque<int> m_answers;
     std::deque<std::pair<EFolderChoice, WString>> m_folders;
+    std::deque<std::optional<WString>> m_saves;
     // The pop-up menu the script may pick from.
     bool m_bPopupOpen = false;
     std::vector<UINT> m_popupCommands;

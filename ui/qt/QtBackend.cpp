@@ -1572,6 +1572,30 @@ EFolderChoice CQtBackend::BrowseForFolder(const WChar* pszTitle, UINT /*nFlags*/
     return EFolderChoice::kChosen;
 }
 
+BOOL CQtBackend::GetSaveFileName(HWND hOwner, const WChar* pszTitle, const WChar* pszFileName,
+                                 const WChar* pszKind, const WChar* pszExtension, WString& path) {
+    const WString fileName = pszFileName != nullptr ? WString(pszFileName) : WString();
+    if (m_pImpl->hooks.answerSaveFile) {
+        return m_pImpl->hooks.answerSaveFile(fileName, path) ? TRUE : FALSE;
+    }
+    QWidget* pOwner = nullptr;
+    if (SWindow* pWindow = m_pImpl->FindWindow(hOwner); pWindow != nullptr) {
+        pOwner = pWindow->pWidget->window();
+    }
+    const QString extension = ToQString(pszExtension);
+    QFileDialog dialog(pOwner, ToQString(pszTitle), QDir::homePath());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({ToQString(pszKind) + " (*." + extension + ")", "All files (*)"});
+    dialog.setDefaultSuffix(extension);
+    dialog.selectFile(QString::fromStdU16String(fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return FALSE;
+    }
+    path = ToWString(QDir::toNativeSeparators(dialog.selectedFiles().first()));
+    return TRUE;
+}
+
 BOOL CQtBackend::ShellNotifyIcon(DWORD dwMessage, NOTIFYICONDATAW& data) {
     SImpl& impl = *m_pImpl;
     const std::pair<HWND, UINT> key{data.hWnd, data.uID};

@@ -3,6 +3,8 @@
 // every message first and hands back to the dialog manager what it does not handle itself.
 #include "ui/win32/Win32Backend.h"
 
+#include <commdlg.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cwchar>
@@ -1022,6 +1024,38 @@ EFolderChoice CWin32Backend::FolderOfItem(PIDLIST_ABSOLUTE pItem, WChar* pszPath
         WCopyBounded(pszPath, kMaxPath, WStringView(reinterpret_cast<const WChar*>(szPath)));
     }
     return EFolderChoice::kChosen;
+}
+
+BOOL CWin32Backend::GetSaveFileName(HWND hOwner, const WChar* pszTitle, const WChar* pszFileName,
+                                    const WChar* pszKind, const WChar* pszExtension,
+                                    WString& path) {
+    const WString fileName = pszFileName != nullptr ? WString(pszFileName) : WString();
+    if (m_hooks.answerSaveFile) {
+        return m_hooks.answerSaveFile(fileName, path) ? TRUE : FALSE;
+    }
+    // "Kind (*.ext)", "*.ext", then all files, each ending with a zero, the list with another.
+    const WString extension = pszExtension != nullptr ? WString(pszExtension) : WString();
+    const WString pattern = u"*." + extension;
+    WString filter = (pszKind != nullptr ? WString(pszKind) : WString()) + u" (" + pattern + u")";
+    filter += u'\0' + pattern + u'\0' + u"All files (*.*)" + u'\0' + u"*.*" + u'\0';
+    // Room for a long path; the proposed name is where the dialog starts.
+    std::vector<wchar_t> buffer(32768, L'\0');
+    std::copy_n(fileName.begin(), std::min(fileName.size(), buffer.size() - 1), buffer.begin());
+    OPENFILENAMEW open{};
+    open.lStructSize = sizeof open;
+    open.hwndOwner = hOwner;
+    open.lpstrFilter = Api(filter.c_str());
+    open.nFilterIndex = 1;
+    open.lpstrFile = buffer.data();
+    open.nMaxFile = static_cast<DWORD>(buffer.size());
+    open.lpstrTitle = Api(pszTitle);
+    open.lpstrDefExt = Api(extension.c_str());
+    open.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_EXPLORER;
+    if (::GetSaveFileNameW(&open) == FALSE) {
+        return FALSE;
+    }
+    path.assign(reinterpret_cast<const WChar*>(buffer.data()));
+    return TRUE;
 }
 
 BOOL CWin32Backend::ShellNotifyIcon(DWORD dwMessage, NOTIFYICONDATAW& data) {

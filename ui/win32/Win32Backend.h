@@ -85,6 +85,8 @@ public:
     void OleInitialize() override;
     void OleUninitialize() override;
     EFolderChoice BrowseForFolder(const WChar* pszTitle, UINT nFlags, WChar* pszPath) override;
+    BOOL GetSaveFileName(HWND hOwner, const WChar* pszTitle, const WChar* pszFileName,
+                         const WChar* pszKind, const WChar* pszExtension, WString& path) override;
     BOOL ShellNotifyIcon(DWORD dwMessage, NOTIFYICONDATAW& data) override;
     void ShellExecute(HWND hWnd, const WChar* pszVerb, const WChar* pszFile, int nShowCmd) override;
 

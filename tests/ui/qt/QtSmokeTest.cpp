@@ -335,16 +335,20 @@ TEST_F(QtSmoke, ListsSearchesTicksExtractsMinimisesAndCloses) {
         EXPECT_TRUE(menus[1][0].bDefault);
 
         // The about entry of the window's menu, reached with a right click on the background,
-        // with the program's entries after it.
+        // with the extract options and the song list's save after it.
         m_backend.Hooks().answerPopupMenu = [&](HMENU hMenu, HWND) {
-            const std::vector<qtui::SPopupItem> items = m_backend.PopupItems(hMenu);
-            const auto about = std::find_if(items.begin(), items.end(), [](const auto& item) {
-                return item.strText == u"&About Kestrum...";
-            });
-            EXPECT_GE(items.end() - about, 3);
-            EXPECT_EQ(about[1].strText, u"Extract options...");
-            EXPECT_EQ(items.back().strText, u"Find lost songs");
-            return about != items.end() ? about->nId : 0u;
+            std::vector<WString> texts;
+            UINT nAbout = 0;
+            for (const qtui::SPopupItem& item : m_backend.PopupItems(hMenu)) {
+                texts.push_back(item.strText);
+                nAbout = item.strText == u"&About Kestrum..." ? item.nId : nAbout;
+            }
+            const auto about = std::find(texts.begin(), texts.end(), u"&About Kestrum...");
+            const auto options = std::find(about, texts.end(), u"Extract options...");
+            EXPECT_EQ(options - about, 1);
+            EXPECT_NE(std::find(options, texts.end(), u"Save song list..."), texts.end());
+            EXPECT_NE(std::find(options, texts.end(), u"Find lost songs"), texts.end());
+            return nAbout;
         };
         QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(2, 2),
                                     pWindow->mapToGlobal(QPoint(2, 2)));

@@ -468,18 +468,24 @@ TEST_F(Win32Smoke, MinimiseHidesIntoTheNotificationAreaAndComesBack) {
 TEST_F(Win32Smoke, AboutBoxOpensFromTheSystemMenuAndOkClosesIt) {
     HMENU hSystem = ::GetSystemMenu(m_hDlg, FALSE);
     ASSERT_NE(hSystem, nullptr);
-    // A separator, the about entry, then the extract options.
+    // A separator, the about entry, the extract options, and later the song list's save.
     const int nItems = ::GetMenuItemCount(hSystem);
-    ASSERT_GE(nItems, 3);
+    int nAbout = 0;
+    while (nAbout < nItems && ::GetMenuItemID(hSystem, nAbout) != 0x0010u) {
+        ++nAbout;
+    }
+    ASSERT_GE(nAbout, 1);
+    ASSERT_LT(nAbout + 1, nItems);
     wchar_t szItem[64] = {};
-    ::GetMenuStringW(hSystem, static_cast<UINT>(nItems - 2), szItem, 64, MF_BYPOSITION);
+    ::GetMenuStringW(hSystem, static_cast<UINT>(nAbout), szItem, 64, MF_BYPOSITION);
     EXPECT_STREQ(szItem, L"&About Kestrum...");
-    EXPECT_EQ(::GetMenuItemID(hSystem, nItems - 2), 0x0010u);
-    EXPECT_NE(::GetMenuState(hSystem, static_cast<UINT>(nItems - 3), MF_BYPOSITION) & MF_SEPARATOR,
+    EXPECT_NE(::GetMenuState(hSystem, static_cast<UINT>(nAbout - 1), MF_BYPOSITION) & MF_SEPARATOR,
               0u);
-    ::GetMenuStringW(hSystem, static_cast<UINT>(nItems - 1), szItem, 64, MF_BYPOSITION);
+    ::GetMenuStringW(hSystem, static_cast<UINT>(nAbout + 1), szItem, 64, MF_BYPOSITION);
     EXPECT_STREQ(szItem, L"Extract options...");
-    EXPECT_EQ(::GetMenuItemID(hSystem, nItems - 1), 0x0020u);
+    EXPECT_EQ(::GetMenuItemID(hSystem, nAbout + 1), 0x0020u);
+    EXPECT_GT(::GetMenuStringW(hSystem, 0x0040, szItem, 64, MF_BYCOMMAND), 0);
+    EXPECT_STREQ(szItem, L"Save song list...");
 
     ::PostMessageW(m_hDlg, WM_SYSCOMMAND, 0x0010, 0);
     HWND hAbout = nullptr;
