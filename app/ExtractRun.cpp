@@ -44,12 +44,8 @@ CExtractRun::~CExtractRun() {
             g_pActive = nullptr;
         }
     }
-    platform::IPlatform& os = platform::Platform();
     if (m_hAcknowledged != nullptr) {
-        os.CloseSignal(m_hAcknowledged);
-    }
-    if (m_hFinished != nullptr) {
-        os.CloseSignal(m_hFinished);
+        platform::Platform().CloseSignal(m_hAcknowledged);
     }
 }
 
@@ -57,20 +53,16 @@ bool CExtractRun::Start(HWND hWnd) {
     platform::IPlatform& os = platform::Platform();
     m_hWnd = hWnd;
     m_hAcknowledged = os.CreateSignal();
-    m_hFinished = os.CreateSignal();
-    if (m_hAcknowledged == nullptr || m_hFinished == nullptr) {
+    if (m_hAcknowledged == nullptr) {
         return false;
     }
     // What a run stopped hard left behind in the folder goes before this one adds to it.
     os.RemoveStaleTemporaries(m_strFolder.c_str());
     // The database's export-run names belong to the worker from here on.
     m_database.BeginExportRun();
-    const platform::ThreadHandle hThread = os.StartThread([this]() { Work(); });
-    if (hThread == nullptr) {
+    if (!m_worker.Start([this]() { Work(); })) {
         return false;
     }
-    os.CloseThread(hThread);
-    m_bStarted = true;
     const std::lock_guard lock(g_activeMutex);
     g_pActive = this;
     return true;
@@ -88,13 +80,7 @@ void CExtractRun::Cancel() {
 
 void CExtractRun::Stop() {
     Cancel();
-    if (!m_bStarted) {
-        return;
-    }
-    platform::IPlatform& os = platform::Platform();
-    os.WaitSignal(m_hFinished);
-    // Left raised: whoever else stops the run finds it finished too.
-    os.RaiseSignal(m_hFinished);
+    m_worker.Wait();
 }
 
 void CExtractRun::StopActive() {
@@ -141,5 +127,4 @@ void CExtractRun::Work() {
         os.WaitSignal(m_hAcknowledged);
     }
     Post(WM_EXTRACT_DONE, 0, 0);
-    os.RaiseSignal(m_hFinished);
 }

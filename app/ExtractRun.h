@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/WorkerThread.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "songdb/SongDatabase.h"
@@ -75,7 +76,7 @@ private:
     std::vector<SExtractItem> m_items;
     HWND m_hWnd = nullptr;
     std::atomic<bool> m_bCancel{false};
-    bool m_bStarted = false;
     platform::SignalHandle m_hAcknowledged = nullptr;
-    platform::SignalHandle m_hFinished = nullptr;
+    // Stop waits for it before anything of the run goes.
+    CWorkerThread m_worker;
 };

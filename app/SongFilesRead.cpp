@@ -10,38 +10,16 @@ CSongFilesRead::CSongFilesRead(const CSongDatabase& database,
                                std::optional<std::vector<WString>> named)
     : m_database(database), m_named(std::move(named)) {}
 
-CSongFilesRead::~CSongFilesRead() {
-    Stop();
-    if (m_hFinished != nullptr) {
-        platform::Platform().CloseSignal(m_hFinished);
-    }
-}
+CSongFilesRead::~CSongFilesRead() { Stop(); }
 
 bool CSongFilesRead::Start(HWND hWnd) {
-    platform::IPlatform& os = platform::Platform();
     m_hWnd = hWnd;
-    m_hFinished = os.CreateSignal();
-    if (m_hFinished == nullptr) {
-        return false;
-    }
-    const platform::ThreadHandle hThread = os.StartThread([this]() { Work(); });
-    if (hThread == nullptr) {
-        return false;
-    }
-    os.CloseThread(hThread);
-    m_bStarted = true;
-    return true;
+    return m_worker.Start([this]() { Work(); });
 }
 
 void CSongFilesRead::Stop() {
     Cancel();
-    if (!m_bStarted) {
-        return;
-    }
-    platform::IPlatform& os = platform::Platform();
-    os.WaitSignal(m_hFinished);
-    // Left raised: a second Stop finds it finished too.
-    os.RaiseSignal(m_hFinished);
+    m_worker.Wait();
 }
 
 void CSongFilesRead::Work() {
@@ -64,5 +42,4 @@ void CSongFilesRead::Work() {
         }
     }
     ui.PostMessage(m_hWnd, WM_READ_DONE, 0, 0);
-    platform::Platform().RaiseSignal(m_hFinished);
 }

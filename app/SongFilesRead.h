@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/WorkerThread.h"
 #include "platform/Platform.h"
 #include "platform/Text.h"
 #include "songdb/SongDatabase.h"
@@ -57,6 +58,6 @@ private:
     std::atomic<std::size_t> m_nRead{0};
     std::size_t m_nFound = 0;
     std::vector<SFileSong> m_songs;
-    bool m_bStarted = false;
-    platform::SignalHandle m_hFinished = nullptr;
+    // Stop waits for it before anything of the read goes.
+    CWorkerThread m_worker;
 };
