@@ -13,13 +13,13 @@ namespace trackrecord {
 namespace {
 
 // Where each number lies, how wide it is, and how far it is shifted down.
-struct SNumberSpec {
+struct SNumberPlace {
     std::size_t offset;
     std::size_t width;
     unsigned shift;
 };
 
-constexpr std::array<SNumberSpec, kNumberCount> kNumberSpecs = {{
+constexpr std::array<SNumberPlace, kNumberCount> kNumberPlaces = {{
     {kOffTrackId, 4, 0},
     {kOffRating, 1, 0},
     {kOffModified, 4, 0},
@@ -87,13 +87,13 @@ CTrackRecord::CTrackRecord(std::span<const std::uint8_t> image, std::size_t trac
           std::min<std::size_t>(m_image.U32(m_track + kOffHeaderLength), m_end - m_track)) {}
 
 std::optional<std::uint32_t> CTrackRecord::Number(ENumber eNumber) const {
-    const SNumberSpec& spec = kNumberSpecs[static_cast<std::size_t>(eNumber)];
-    if (spec.offset > m_headerLength || spec.width > m_headerLength - spec.offset) {
+    const SNumberPlace& place = kNumberPlaces[static_cast<std::size_t>(eNumber)];
+    if (place.offset > m_headerLength || place.width > m_headerLength - place.offset) {
         return std::nullopt;
     }
     const std::uint32_t dwValue =
-        spec.width == 1 ? m_image.U8(m_track + spec.offset) : m_image.U32(m_track + spec.offset);
-    return dwValue >> spec.shift;
+        place.width == 1 ? m_image.U8(m_track + place.offset) : m_image.U32(m_track + place.offset);
+    return dwValue >> place.shift;
 }
 
 STrackFields CTrackRecord::ReadAll() const {

@@ -30,6 +30,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 import compress_catalogue  # noqa: E402
 import independent_writer  # noqa: E402
+from wine_drive import map_player, windows_path  # noqa: E402
 
 WINDOWS_FORBIDDEN = set('?*:"<>|') | {chr(c) for c in range(1, 32)}
 # Device names Windows keeps for itself, with or without an extension.
@@ -79,11 +80,6 @@ def read_tree(root):
     return files
 
 
-def windows_path(path):
-    # Wine's drive Z is the Unix root.
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--linux-cli", required=True)
@@ -105,13 +101,7 @@ def main():
         player = os.path.join(work, "player")
         tracks = independent_writer.generate_tracks(options.tracks, seed=99)
         independent_writer.write_player(player, tracks)
-
-        subprocess.run([os.path.join(os.path.dirname(options.wine_run), "wine-prefix.sh"),
-                        prefix], check=True)
-        link = os.path.join(prefix, "dosdevices", LETTER.lower() + ":")
-        if os.path.lexists(link):
-            os.remove(link)
-        os.symlink(player, link)
+        map_player(options.wine_run, prefix, LETTER, player)
 
         linux_env = dict(os.environ, KESTRUM_DRIVES="%s=%s" % (LETTER, player),
                          GSETTINGS_BACKEND="memory")

@@ -14,15 +14,11 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import independent_writer  # noqa: E402
+from wine_drive import map_player, windows_path  # noqa: E402
 
 LETTER = "N"
 FOLDER_LENGTH = 300
 SHORTEST_COPY_PATH = 400
-
-
-def windows_path(path):
-    # Wine's drive Z is the Unix root.
-    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 def long_folder(work, length):
@@ -64,12 +60,7 @@ def main():
     try:
         player = os.path.join(work, "player")
         independent_writer.write_player(player, tracks)
-        subprocess.run([os.path.join(os.path.dirname(options.wine_run), "wine-prefix.sh"),
-                        prefix], check=True)
-        link = os.path.join(prefix, "dosdevices", LETTER.lower() + ":")
-        if os.path.lexists(link):
-            os.remove(link)
-        os.symlink(player, link)
+        map_player(options.wine_run, prefix, LETTER, player)
 
         out = long_folder(work, FOLDER_LENGTH)
         if len(windows_path(out)) != FOLDER_LENGTH:
