@@ -557,7 +557,8 @@ int CKestrumCli::OnExtract() {
     // The name each copy was given, by row, once it is in place: the playlist lists them.
     std::unordered_map<int, WString> names;
     const auto notExtracted = [&](int row, const WString& fileName, const std::string& reason) {
-        const WString& shown = fileName.empty() ? m_table.Cell(row, kColumnTitle) : fileName;
+        const WStringView shown =
+            fileName.empty() ? m_table.Cell(row, kColumnTitle) : WStringView(fileName);
         clearProgress();
         Write(m_err, "Not extracted: row " + std::to_string(row) + " \"" + EscapeField(shown) +
                          "\": " + reason + "\n");

@@ -3,11 +3,86 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "songdb/SongDatabase.h"
 
 namespace cli {
+
+namespace {
+
+// The two characters a character to escape is written as, or nullptr for one that goes out as
+// it is.
+const char* EscapeOf(WChar ch) {
+    switch (ch) {
+        case u'\\':
+            return "\\\\";
+        case u'\t':
+            return "\\t";
+        case u'\r':
+            return "\\r";
+        case u'\n':
+            return "\\n";
+        default:
+            return nullptr;
+    }
+}
+
+// Four characters that are ASCII and none of them to escape (none at or below the carriage
+// return, no backslash) go out together, tested as the four 16-bit lanes of one 64-bit word.
+constexpr std::size_t kPlainBlock = 4;
+constexpr std::uint64_t kLanes = 0x0001000100010001;
+constexpr std::uint64_t kLaneHighBits = 0x8000 * kLanes;
+
+bool IsPlainBlock(const WChar* pBlock) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, pBlock, sizeof word);
+    if ((word & (0xFF80 * kLanes)) != 0) {
+        return false;
+    }
+    // Each lane now holds less than 0x80, so adding to it never carries into the next lane: a
+    // lane of 0x0E or more reaches 0x8000, and one that is not the backslash stays above 0
+    // after the exclusive or and reaches 0x8000 too.
+    const std::uint64_t aboveReturn = word + (0x8000 - 0x0E) * kLanes;
+    const std::uint64_t notBackslash = (word ^ (u'\\' * kLanes)) + 0x7FFF * kLanes;
+    return (aboveReturn & notBackslash & kLaneHighBits) == kLaneHighBits;
+}
+
+// The field at pOut, which has room for three bytes per character: an escape takes two, a
+// character at most three.
+char* PutEscapedField(char* pOut, WStringView text) {
+    const WChar* pText = text.data();
+    const WChar* const pEnd = pText + text.size();
+    while (pText != pEnd) {
+        if (pEnd - pText >= static_cast<std::ptrdiff_t>(kPlainBlock) && IsPlainBlock(pText)) {
+            for (std::size_t i = 0; i < kPlainBlock; ++i) {
+                pOut[i] = static_cast<char>(pText[i]);
+            }
+            pOut += kPlainBlock;
+            pText += kPlainBlock;
+        } else if (*pText < 0x80) {
+            const char* pszEscape = EscapeOf(*pText++);
+            if (pszEscape == nullptr) {
+                *pOut++ = static_cast<char>(pText[-1]);
+            } else {
+                *pOut++ = pszEscape[0];
+                *pOut++ = pszEscape[1];
+            }
+        } else {
+            // Beyond ASCII, whole runs at a time, so that a surrogate pair stays together.
+            const WChar* pRun = pText;
+            while (pText != pEnd && *pText >= 0x80) {
+                ++pText;
+            }
+            pOut = PutUtf8FromWide(pOut, {pRun, static_cast<std::size_t>(pText - pRun)});
+        }
+    }
+    return pOut;
+}
+
+}  // namespace
 
 std::string EscapeField(WStringView text) {
     std::string escaped;
@@ -15,32 +90,11 @@ std::string EscapeField(WStringView text) {
     return escaped;
 }
 
-// The text between two characters to escape goes out in one piece.
 void AppendEscapedField(std::string& out, WStringView text) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char* pszEscape = nullptr;
-        switch (text[i]) {
-            case u'\\':
-                pszEscape = "\\\\";
-                break;
-            case u'\t':
-                pszEscape = "\\t";
-                break;
-            case u'\r':
-                pszEscape = "\\r";
-                break;
-            case u'\n':
-                pszEscape = "\\n";
-                break;
-            default:
-                continue;
-        }
-        AppendUtf8FromWide(out, text.substr(start, i - start));
-        out += pszEscape;
-        start = i + 1;
-    }
-    AppendUtf8FromWide(out, text.substr(start));
+    const std::size_t start = out.size();
+    out.resize(start + 3 * text.size());
+    char* const pStart = out.data() + start;
+    out.resize(start + static_cast<std::size_t>(PutEscapedField(pStart, text) - pStart));
 }
 
 std::string FormatRowLine(int row, WStringView title, WStringView artist, WStringView album,
@@ -50,16 +104,22 @@ std::string FormatRowLine(int row, WStringView title, WStringView artist, WStrin
     return line;
 }
 
+// The room of the whole line is made at once: a listing of 40,000 rows writes 200,000 fields.
 void AppendRowLine(std::string& out, int row, WStringView title, WStringView artist,
                    WStringView album, WStringView fileName) {
-    char szRow[16];
-    const auto [pEnd, error] = std::to_chars(szRow, szRow + sizeof szRow, row);
-    out.append(szRow, error == std::errc() ? pEnd : szRow);
+    constexpr std::size_t kNumberRoom = 11;  // "-2147483648"
+    constexpr std::size_t kSeparators = 5;   // four tabs and the line feed
+    const std::size_t start = out.size();
+    out.resize(start + kNumberRoom + kSeparators +
+               3 * (title.size() + artist.size() + album.size() + fileName.size()));
+    char* const pStart = out.data() + start;
+    char* pOut = std::to_chars(pStart, pStart + kNumberRoom, row).ptr;
     for (const WStringView field : {title, artist, album, fileName}) {
-        out += '\t';
-        AppendEscapedField(out, field);
+        *pOut++ = '\t';
+        pOut = PutEscapedField(pOut, field);
     }
-    out += '\n';
+    *pOut++ = '\n';
+    out.resize(start + static_cast<std::size_t>(pOut - pStart));
 }
 
 WString SearchPattern(WStringView text) {

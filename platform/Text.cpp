@@ -52,6 +52,25 @@ char* PutUtf8(char* pOut, std::uint32_t code) {
     return pOut;
 }
 
+// Eight units are tested and copied together: the compiler turns both loops into a few vector
+// instructions.
+constexpr std::size_t kAsciiBlock = 8;
+
+bool IsAsciiBlock(const WChar* pBlock) {
+    unsigned bits = 0;
+    for (std::size_t i = 0; i < kAsciiBlock; ++i) {
+        bits |= pBlock[i];
+    }
+    return bits < 0x80;
+}
+
+char* PutAsciiBlock(char* pOut, const WChar* pBlock) {
+    for (std::size_t i = 0; i < kAsciiBlock; ++i) {
+        pOut[i] = static_cast<char>(pBlock[i]);
+    }
+    return pOut + kAsciiBlock;
+}
+
 bool IsHighSurrogate(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
@@ -73,14 +92,25 @@ std::string Utf8FromWide(WStringView text) {
     return out;
 }
 
-// Written straight into room made first: one code unit gives at most three bytes (a surrogate
-// pair, two units, gives four), and the room left over is cut off at the end.
+// Written straight into room made first, and the room left over cut off at the end.
 void AppendUtf8FromWide(std::string& out, WStringView text) {
     const std::size_t start = out.size();
     out.resize(start + 3 * text.size());
     char* const pStart = out.data() + start;
-    char* pOut = pStart;
+    out.resize(start + static_cast<std::size_t>(PutUtf8FromWide(pStart, text) - pStart));
+}
+
+// One code unit gives at most three bytes (a surrogate pair, two units, gives four). Runs of
+// ASCII, most of every song list, go a block at a time.
+char* PutUtf8FromWide(char* pOut, WStringView text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
+        while (text.size() - i >= kAsciiBlock && IsAsciiBlock(text.data() + i)) {
+            pOut = PutAsciiBlock(pOut, text.data() + i);
+            i += kAsciiBlock;
+        }
+        if (i == text.size()) {
+            break;
+        }
         std::uint32_t unit = text[i];
         if (unit < 0x80) {
             *pOut++ = static_cast<char>(unit);
@@ -92,7 +122,7 @@ void AppendUtf8FromWide(std::string& out, WStringView text) {
         }
         pOut = PutUtf8(pOut, unit);  // a lone surrogate goes out as WTF-8
     }
-    out.resize(start + static_cast<std::size_t>(pOut - pStart));
+    return pOut;
 }
 
 WString WideFromUtf8(std::string_view text) {

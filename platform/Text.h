@@ -31,6 +31,9 @@ std::string Utf8FromWide(WStringView text);
 WString WideFromUtf8(std::string_view text);
 // Utf8FromWide appended to out, for callers that build long texts in one buffer.
 void AppendUtf8FromWide(std::string& out, WStringView text);
+// Utf8FromWide written at pOut, which has room for three bytes per code unit of text; returns
+// the position after the last byte written.
+char* PutUtf8FromWide(char* pOut, WStringView text);
 
 // ASCII-only text into wide text, for the program's own fixed strings and numbers.
 WString WideFromAscii(std::string_view text);

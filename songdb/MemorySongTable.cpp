@@ -2,13 +2,35 @@
 #include "songdb/MemorySongTable.h"
 
 #include <algorithm>
-
-namespace {
-const WString kEmpty;
-}  // namespace
+#include <limits>
 
 bool CMemorySongTable::IsRow(int nItem) const {
     return nItem >= 0 && static_cast<std::size_t>(nItem) < m_rows.size();
+}
+
+// Copies the text to the end of the last block, or to a new one where it does not fit; a text
+// longer than a block gets a block of its own. A cell's old text stays where it was: tables are
+// filled once, and a replaced text is rare.
+CMemorySongTable::SCell CMemorySongTable::Keep(const WChar* pszText) {
+    if (pszText == nullptr || *pszText == 0) {
+        return {};
+    }
+    const std::size_t length =
+        std::min<std::size_t>(WLength(pszText), std::numeric_limits<std::uint32_t>::max());
+    if (length > kBlockSize - m_nBlockUsed) {
+        const std::size_t size = std::max(kBlockSize, length);
+        m_blocks.push_back(std::make_unique_for_overwrite<WChar[]>(size));
+        m_nBlockUsed = size == kBlockSize ? 0 : kBlockSize;
+        if (size != kBlockSize) {
+            // The long text's own block is full; the next text starts a new one.
+            std::copy_n(pszText, length, m_blocks.back().get());
+            return {m_blocks.back().get(), static_cast<std::uint32_t>(length)};
+        }
+    }
+    WChar* const pCell = m_blocks.back().get() + m_nBlockUsed;
+    std::copy_n(pszText, length, pCell);
+    m_nBlockUsed += length;
+    return {pCell, static_cast<std::uint32_t>(length)};
 }
 
 int CMemorySongTable::InsertItem(int nItem, const WChar* pszText) {
@@ -17,10 +39,8 @@ int CMemorySongTable::InsertItem(int nItem, const WChar* pszText) {
     }
     const std::size_t index = std::min(static_cast<std::size_t>(nItem), m_rows.size());
     SRow row;
-    if (pszText != nullptr) {
-        row.cells[0] = pszText;
-    }
-    m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(index), std::move(row));
+    row.cells[0] = Keep(pszText);
+    m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(index), row);
     return static_cast<int>(index);
 }
 
@@ -28,13 +48,8 @@ bool CMemorySongTable::SetItemText(int nItem, int nSubItem, const WChar* pszText
     if (!IsRow(nItem) || nSubItem < 0 || nSubItem >= kColumns) {
         return false;
     }
-    WString& cell =
-        m_rows[static_cast<std::size_t>(nItem)].cells[static_cast<std::size_t>(nSubItem)];
-    if (pszText != nullptr) {
-        cell = pszText;
-    } else {
-        cell.clear();
-    }
+    m_rows[static_cast<std::size_t>(nItem)].cells[static_cast<std::size_t>(nSubItem)] =
+        Keep(pszText);
     return true;
 }
 
@@ -42,10 +57,10 @@ int CMemorySongTable::GetItemText(int nItem, int nSubItem, WChar* pszBuffer, int
     if (pszBuffer == nullptr || nLen <= 0) {
         return 0;
     }
-    return static_cast<int>(
-        WCopyBounded(pszBuffer, static_cast<std::size_t>(nLen), Cell(nItem, nSubItem))
-            ? Cell(nItem, nSubItem).size()
-            : static_cast<std::size_t>(nLen) - 1);
+    const WStringView cell = Cell(nItem, nSubItem);
+    return static_cast<int>(WCopyBounded(pszBuffer, static_cast<std::size_t>(nLen), cell)
+                                ? cell.size()
+                                : static_cast<std::size_t>(nLen) - 1);
 }
 
 int CMemorySongTable::GetItemCount() const { return static_cast<int>(m_rows.size()); }
@@ -62,9 +77,11 @@ bool CMemorySongTable::SetCheck(int nItem, bool bCheck) {
     return true;
 }
 
-const WString& CMemorySongTable::Cell(int nItem, int nSubItem) const {
+WStringView CMemorySongTable::Cell(int nItem, int nSubItem) const {
     if (!IsRow(nItem) || nSubItem < 0 || nSubItem >= kColumns) {
-        return kEmpty;
+        return {};
     }
-    return m_rows[static_cast<std::size_t>(nItem)].cells[static_cast<std::size_t>(nSubItem)];
+    const SCell& cell =
+        m_rows[static_cast<std::size_t>(nItem)].cells[static_cast<std::size_t>(nSubItem)];
+    return {cell.pText, cell.nLength};
 }

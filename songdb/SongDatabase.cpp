@@ -25,6 +25,8 @@ namespace {
 // bytes, and no more tracks than image size / this can ever be entered. The per-track arrays
 // are sized by that bound, so a huge track count in a small file cannot allocate gigabytes.
 constexpr std::size_t kMinTrackRecordSize = 16;
+// ":iPod_Control:Music:F00:ABCD.mp3" and some room.
+constexpr std::size_t kUsualLocationLength = 40;
 // Tag, header length, total length and type of a data object.
 constexpr std::size_t kMinObjectFields = 16;
 // The file type bytes end at offset 28 of the track record.
@@ -256,6 +258,11 @@ bool CSongDatabase::LoadDatabase() {
     m_tracks.assign(m_dwTrackCount, kUnset);
     m_trackFiles.assign(m_dwTrackCount, STrackFile{});
     m_strLocations.clear();
+    // Room for the usual location of every track, so that 40,000 of them are not moved again
+    // and again as they come; pages never written take no memory. No more characters than the
+    // image has, whatever the track count says.
+    m_strLocations.reserve(std::min<std::size_t>(std::size_t{m_dwTrackCount} * kUsualLocationLength,
+                                                 Image().size() / 2));
     return true;
 }
 
@@ -587,14 +594,14 @@ bool CSongDatabase::FormFileName(int index, const exportname::SNameRule& rule,
         return FormSafeParts(index, rule.strTemplate, parts) &&
                exportname::FitName(parts, u"", kMaxPath - 1, name);
     }
-    WString title;
+    // The title is formed in name itself, whose room a caller naming row after row reuses.
     WString suffix;
-    if (!FormNameParts(index, title, suffix)) {
+    if (!FormNameParts(index, name, suffix)) {
         return false;
     }
     // Without a destination, as this platform's own disks name files.
-    exportname::MakeStorable(title, suffix, platform::Platform().GetNameRules(u""));
-    name = title + suffix;
+    exportname::MakeStorable(name, suffix, platform::Platform().GetNameRules(u""));
+    name += suffix;
     return true;
 }
 

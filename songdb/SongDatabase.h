@@ -105,7 +105,8 @@ public:
     // Starts a new export run: names used by the previous run may be used again.
     void BeginExportRun();
     // The file name ExportTrack would give track index, before any run numbering: title, dot
-    // and type. False when the track has none (no such track or no room).
+    // and type. False when the track has none (no such track or no room); name then holds
+    // nothing of use.
     bool FormFileName(int index, WString& name) const;
     // The same under rule instead of the database's own (a preview of a choice not yet made).
     bool FormFileName(int index, const exportname::SNameRule& rule, WString& name) const;

@@ -182,12 +182,11 @@ public:
         if (size == 0) {
             return std::make_unique<CEmptyImage>();
         }
-        int flags = MAP_PRIVATE;
-#ifdef MAP_POPULATE
-        flags |= MAP_POPULATE;
-#endif
+        // Not populated at once: the walk reads the pages in order, and the kernel maps the
+        // cached pages around each fault, which costs less than mapping the whole file first
+        // (the playlists at its end are read only when asked for).
         void* mapping =
-            mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, flags, file->fd, 0);
+            mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, file->fd, 0);
         if (mapping == MAP_FAILED) {
             return IPlatform::ReadWholeFile(file, size);
         }

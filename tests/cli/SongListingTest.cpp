@@ -17,6 +17,27 @@ TEST(SongListing, EscapesSeparatorsSoEveryRowIsOneLine) {
               "7\tT\\t1\t\tAl\\\\b\tT\\t1.MP3\n");
 }
 
+// Plain characters go out several at a time: a character to escape, or one beyond ASCII, must be
+// seen wherever it falls in a field.
+TEST(SongListing, EscapesAndEncodesEveryCharacterWhereverItFalls) {
+    const std::vector<WString> characters = {
+        u"\x01", u"\t",   u"\n",   u"\r",   u"\x0E",   u" ",      u"[",      u"\\",
+        u"]",    u"\x7F", u"\x80", u"\xFF", u"\u0100", u"\u07FF", u"\u0800", u"\U0001F327"};
+    for (const WString& character : characters) {
+        const std::string expected = character == u"\\"   ? "\\\\"
+                                     : character == u"\t" ? "\\t"
+                                     : character == u"\n" ? "\\n"
+                                     : character == u"\r" ? "\\r"
+                                                          : Utf8FromWide(character);
+        for (std::size_t before = 0; before <= 9; ++before) {
+            const WString field = WString(before, u'a') + character + WString(9 - before, u'b');
+            EXPECT_EQ(cli::EscapeField(field),
+                      std::string(before, 'a') + expected + std::string(9 - before, 'b'))
+                << Utf8FromWide(character) << " after " << before;
+        }
+    }
+}
+
 TEST(SongListing, SummaryTellsCopiedChosenAndFailed) {
     EXPECT_EQ(cli::FormatSummary({123, 116, 2, 537184665}, "/x", 3.21),
               "Extracted 116 of 123 songs (512.3 MB) to /x in 3.2 s; 2 already there; 5 failed");

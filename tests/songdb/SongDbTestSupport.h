@@ -47,7 +47,8 @@ struct CLoadedPlayer {
 
     // title, artist, album of a row.
     std::vector<WString> Row(int row) const {
-        return {table.Cell(row, 0), table.Cell(row, 1), table.Cell(row, 2)};
+        return {WString(table.Cell(row, 0)), WString(table.Cell(row, 1)),
+                WString(table.Cell(row, 2))};
     }
 };
 
