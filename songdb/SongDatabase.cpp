@@ -544,7 +544,7 @@ bool CSongDatabase::FormNameParts(int index, WString& title, WString& suffix) co
     }
     // One character more than a path holds tells a title that does not fit from one that
     // just fits.
-    WChar szTitle[kMaxPath + 1] = {};
+    WChar szTitle[kMaxPath + 1];
     const int nLength =
         m_songTable.GetItemText(index, kColumnTitle, szTitle, static_cast<int>(kMaxPath + 1));
     if (nLength < 0 || static_cast<std::size_t>(nLength) >= kMaxPath) {
