@@ -1,18 +1,22 @@
-// Copies a file through a temporary sibling that takes the target's name only while it is free.
+// Copies a file through an unnamed file or a temporary sibling that takes the target's name only
+// while it is free.
 #include "platform/posix/FileCopy.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string_view>
 
@@ -35,8 +39,22 @@ public:
     explicit CFileDescriptor(int fd = -1) : m_fd(fd) {}
     CFileDescriptor(const CFileDescriptor&) = delete;
     CFileDescriptor& operator=(const CFileDescriptor&) = delete;
+    CFileDescriptor(CFileDescriptor&& other) noexcept : m_fd(other.Release()) {}
+    CFileDescriptor& operator=(CFileDescriptor&& other) noexcept {
+        if (this != &other) {
+            Close();
+            m_fd = other.Release();
+        }
+        return *this;
+    }
     ~CFileDescriptor() { Close(); }
     int Get() const { return m_fd; }
+    // Hands the descriptor over to the caller, who closes it.
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     bool Close() {
         const int fd = m_fd;
         m_fd = -1;
@@ -181,12 +199,124 @@ bool CopyContent(int from, int to) {
     }
 }
 
-// Copies source into a new temporary file beside target; with bFlush the copy is on disk when
-// this returns, else its writing has only begun. False (errno set, nothing left behind) on
-// failure.
-bool CopyToTemporary(const std::string& source, const std::string& target,
-                     const ContentCopier& copyContent, bool bFlush, std::string& temporary,
-                     std::uint64_t& bytes) {
+// A file of a copy in the making: without a name (unnamed) or under a temporary one.
+struct SCopyFile {
+    CFileDescriptor file;
+    std::string strTemporary;  // empty for an unnamed file
+    bool bHeld = false;        // counted among the unnamed files held open (CUnnamedFiles)
+};
+
+// Copies are made as files without a name in their target's folder (O_TMPFILE) where the file
+// system has them: such a file shows in no folder, no crash can leave it behind, and it takes its
+// name with one link, where a temporary file costs a name made and a rename. Each is held open
+// until its name is given; a batch holds at most half of what the process may have open, so
+// that everything else keeps the rest, and makes its later copies under temporary names.
+class CUnnamedFiles {
+public:
+    // Whether a copy into folder is to be tried as an unnamed file; with bHold, one that is held
+    // open past the copy, counted until Release.
+    bool Take(const std::string& folder, bool bHold) {
+        if (!UnnamedFilesLinkable()) {
+            return false;
+        }
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_refused.count(folder) != 0) {
+            return false;
+        }
+        if (!bHold) {
+            return true;
+        }
+        // Read again at the first of a batch: the limit can change while the process runs.
+        if (m_nHeld == 0) {
+            m_nAllowance = ReadAllowance();
+        }
+        if (m_nHeld >= m_nAllowance) {
+            return false;
+        }
+        ++m_nHeld;
+        return true;
+    }
+
+    void Release() {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        --m_nHeld;
+    }
+
+    // The file system of folder has no unnamed files: copies into it take temporary names.
+    void Refused(const std::string& folder) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_refused.insert(folder);
+    }
+
+private:
+    static std::size_t ReadAllowance() {
+        constexpr rlim_t kMost = rlim_t{1} << 16;
+        rlimit limit{};
+        if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+            return 0;
+        }
+        return static_cast<std::size_t>(std::min(limit.rlim_cur, kMost) / 2);
+    }
+
+    std::mutex m_mutex;
+    std::size_t m_nHeld = 0;
+    std::size_t m_nAllowance = 0;
+    std::set<std::string> m_refused;
+};
+
+CUnnamedFiles& UnnamedFiles() {
+    // Never destroyed, as the platform that uses it.
+    static CUnnamedFiles& s_files = *new CUnnamedFiles;
+    return s_files;
+}
+
+// How open(O_TMPFILE) says that a file system (EOPNOTSUPP), or a kernel that predates the flag
+// (EISDIR), has no unnamed files; some file systems say EINVAL.
+bool RefusesUnnamed(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
+
+// Opens a new file in folder for a copy: unnamed where it can be, else a temporary file. False
+// with errno set on failure.
+bool CreateCopyFile(const std::string& folder, bool bHold, SCopyFile& copy) {
+    if (UnnamedFiles().Take(folder, bHold)) {
+        const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kCopyMode);
+        if (fd >= 0) {
+            copy.file = CFileDescriptor(fd);
+            copy.bHeld = bHold;
+            return true;
+        }
+        const int error = errno;
+        if (bHold) {
+            UnnamedFiles().Release();
+        }
+        if (RefusesUnnamed(error)) {
+            UnnamedFiles().Refused(folder);
+        } else if (error != EMFILE && error != ENFILE) {
+            return FailWith(error);
+        }
+    }
+    copy.file = CFileDescriptor(CreateTemporary(folder, copy.strTemporary));
+    return copy.file.Get() >= 0;
+}
+
+// Drops a copy that will not take its name: an unnamed file goes with its descriptor.
+void DropCopyFile(SCopyFile& copy) {
+    copy.file.Close();
+    if (!copy.strTemporary.empty()) {
+        RemoveEntry(copy.strTemporary);
+    }
+    if (copy.bHeld) {
+        UnnamedFiles().Release();
+        copy.bHeld = false;
+    }
+}
+
+// Copies source into a new file for target (see CreateCopyFile); with bFlush the copy is on disk
+// when this returns, else its writing has only begun. False (errno set, nothing left behind) on
+// failure. An unnamed copy stays open in copy for its name to be given; a temporary one is
+// closed.
+bool CopyToCopyFile(const std::string& source, const std::string& target,
+                    const ContentCopier& copyContent, bool bFlush, SCopyFile& copy,
+                    std::uint64_t& bytes) {
     const CFileDescriptor from(open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (from.Get() < 0) {
         return false;
@@ -199,37 +329,44 @@ bool CopyToTemporary(const std::string& source, const std::string& target,
         return FailWith(S_ISDIR(sourceInfo.st_mode) ? EISDIR : EINVAL);
     }
 
-    CFileDescriptor to(CreateTemporary(FolderOf(target), temporary));
-    if (to.Get() < 0) {
+    if (!CreateCopyFile(FolderOf(target), !bFlush, copy)) {
         return false;
     }
-    bool bDone = copyContent(from.Get(), to.Get());
+    const int to = copy.file.Get();
+    bool bDone = copyContent(from.Get(), to);
     if (bDone) {
         // The copy keeps the source's modification time, as copies on Windows do; a file
         // system that cannot store it does not fail the copy.
         const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
-        futimens(to.Get(), times);
-        bytes = SizeOf(to.Get());
+        futimens(to, times);
+        bytes = SizeOf(to);
         if (bFlush) {
-            bDone = fsync(to.Get()) == 0;
+            bDone = fsync(to) == 0;
         } else if (bytes >= kEarlyWritebackSize) {
             // The disk starts on it now, so that the batch's one flush has less left to wait
             // for; only a hint, its result does not matter. Small files are left to that flush,
             // which writes them together rather than one request each.
-            sync_file_range(to.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+            sync_file_range(to, 0, 0, SYNC_FILE_RANGE_WRITE);
         }
     }
     int error = bDone ? 0 : errno;
-    // A failed close can be the first report of a failed write (on network file systems).
-    if (!to.Close() && bDone) {
+    // A failed close can be the first report of a failed write (on network file systems, which
+    // have no unnamed files).
+    if (!copy.strTemporary.empty() && !copy.file.Close() && bDone) {
         bDone = false;
         error = errno;
     }
     if (!bDone) {
-        RemoveEntry(temporary);
+        DropCopyFile(copy);
         return FailWith(error);
     }
     return true;
+}
+
+// Gives the copy target's name unless a file has it (EEXIST); -1 with errno set on failure.
+int NameCopyFile(const SCopyFile& copy, const std::string& target) {
+    return copy.strTemporary.empty() ? LinkUnnamed(copy.file.Get(), target)
+                                     : RenameToNewName(copy.strTemporary, target);
 }
 
 // Makes renames in folder durable; the copies have succeeded whatever this says.
@@ -240,6 +377,18 @@ void FlushFolder(const std::string& folder) {
     }
 }
 
+// The copy a batch holds, back in the form the copy was made in, and the batch's record of it
+// emptied so that it is dropped only once.
+SCopyFile TakeCopyFile(SStagedCopy& staged) {
+    SCopyFile copy;
+    copy.file = CFileDescriptor(staged.nUnnamed);
+    copy.bHeld = staged.nUnnamed >= 0;
+    copy.strTemporary = std::move(staged.strTemporary);
+    staged.nUnnamed = -1;
+    staged.strTemporary.clear();
+    return copy;
+}
+
 }  // namespace
 
 bool CopyToNewFile(const std::string& source, const std::string& target) {
@@ -248,23 +397,34 @@ bool CopyToNewFile(const std::string& source, const std::string& target) {
 
 bool CopyToNewFile(const std::string& source, const std::string& target,
                    const ContentCopier& copyContent) {
-    std::string temporary;
+    SCopyFile copy;
     std::uint64_t bytes = 0;
-    if (!CopyToTemporary(source, target, copyContent, true, temporary, bytes)) {
+    if (!CopyToCopyFile(source, target, copyContent, true, copy, bytes)) {
         return false;
     }
-    if (RenameToNewName(temporary, target) != 0) {
+    if (NameCopyFile(copy, target) != 0) {
         const int error = errno;
-        RemoveEntry(temporary);
+        DropCopyFile(copy);
         return FailWith(error);
     }
+    copy.strTemporary.clear();
+    DropCopyFile(copy);
     FlushFolder(FolderOf(target));
     return true;
 }
 
 bool StageCopy(const std::string& source, const std::string& target, SStagedCopy& staged) {
     staged.strTarget = target;
-    return CopyToTemporary(source, target, CopyContent, false, staged.strTemporary, staged.bytes);
+    SCopyFile copy;
+    if (!CopyToCopyFile(source, target, CopyContent, false, copy, staged.bytes)) {
+        return false;
+    }
+    if (copy.strTemporary.empty()) {
+        staged.nUnnamed = copy.file.Release();
+    } else {
+        staged.strTemporary = std::move(copy.strTemporary);
+    }
+    return true;
 }
 
 void CommitStaged(std::vector<SStagedCopy>& staged) {
@@ -285,14 +445,16 @@ void CommitStaged(std::vector<SStagedCopy>& staged) {
             break;
         }
     }
-    CFolderChangeRun renames;
-    for (SStagedCopy& copy : staged) {
-        if (error == 0 && RenameToNewName(copy.strTemporary, copy.strTarget) == 0) {
-            copy.bDone = true;
-            continue;
+    CFolderChangeRun names;
+    for (SStagedCopy& item : staged) {
+        SCopyFile copy = TakeCopyFile(item);
+        if (error == 0 && NameCopyFile(copy, item.strTarget) == 0) {
+            item.bDone = true;
+            copy.strTemporary.clear();
+        } else {
+            item.nError = error != 0 ? error : errno;
         }
-        copy.nError = error != 0 ? error : errno;
-        RemoveEntry(copy.strTemporary);
+        DropCopyFile(copy);
     }
     for (const std::string& folder : folders) {
         FlushFolder(folder);
@@ -300,8 +462,9 @@ void CommitStaged(std::vector<SStagedCopy>& staged) {
 }
 
 void DiscardStaged(std::vector<SStagedCopy>& staged) {
-    for (const SStagedCopy& copy : staged) {
-        RemoveEntry(copy.strTemporary);
+    for (SStagedCopy& item : staged) {
+        SCopyFile copy = TakeCopyFile(item);
+        DropCopyFile(copy);
     }
     staged.clear();
 }
