@@ -220,7 +220,7 @@ public:
             return false;
         }
         const std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_refused.count(folder) != 0) {
+        if (!m_bAllowed || m_refused.count(folder) != 0) {
             return false;
         }
         if (!bHold) {
@@ -242,6 +242,11 @@ public:
         --m_nHeld;
     }
 
+    void Allow(bool bAllow) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_bAllowed = bAllow;
+    }
+
     // The file system of folder has no unnamed files: copies into it take temporary names.
     void Refused(const std::string& folder) {
         const std::lock_guard<std::mutex> lock(m_mutex);
@@ -259,6 +264,7 @@ private:
     }
 
     std::mutex m_mutex;
+    bool m_bAllowed = true;
     std::size_t m_nHeld = 0;
     std::size_t m_nAllowance = 0;
     std::set<std::string> m_refused;
@@ -390,6 +396,8 @@ SCopyFile TakeCopyFile(SStagedCopy& staged) {
 }
 
 }  // namespace
+
+void AllowUnnamedCopies(bool bAllow) { UnnamedFiles().Allow(bAllow); }
 
 bool CopyToNewFile(const std::string& source, const std::string& target) {
     return CopyToNewFile(source, target, CopyContent);

@@ -16,6 +16,10 @@ namespace platform::posix {
 // from the first failing call.
 bool CopyToNewFile(const std::string& source, const std::string& target);
 
+// Whether copies are made as unnamed files where the file system has them (the default); tests
+// turn it off to reach the temporary files of the file systems that have none.
+void AllowUnnamedCopies(bool bAllow);
+
 // Moves the bytes from one open file to the other; false with errno set on failure.
 using ContentCopier = std::function<bool(int from, int to)>;
 // The same with the byte-moving step supplied, so that tests can make it fail part-way.
