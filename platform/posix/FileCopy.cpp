@@ -13,12 +13,16 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <limits>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "platform/CopyProgress.h"
 #include "platform/TemporaryName.h"
@@ -206,6 +210,16 @@ struct SCopyFile {
     bool bHeld = false;        // counted among the unnamed files held open (CUnnamedFiles)
 };
 
+// Half of the files this process may have open: what its held copies may take.
+std::size_t ReadAllowance() {
+    constexpr rlim_t kMost = rlim_t{1} << 16;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 0;
+    }
+    return static_cast<std::size_t>(std::min(limit.rlim_cur, kMost) / 2);
+}
+
 // Copies are made as files without a name in their target's folder (O_TMPFILE) where the file
 // system has them: such a file shows in no folder, no crash can leave it behind, and it takes its
 // name with one link, where a temporary file costs a name made and a rename. Each is held open
@@ -254,15 +268,6 @@ public:
     }
 
 private:
-    static std::size_t ReadAllowance() {
-        constexpr rlim_t kMost = rlim_t{1} << 16;
-        rlimit limit{};
-        if (getrlimit(RLIMIT_NOFILE, &limit) != 0) {
-            return 0;
-        }
-        return static_cast<std::size_t>(std::min(limit.rlim_cur, kMost) / 2);
-    }
-
     std::mutex m_mutex;
     bool m_bAllowed = true;
     std::size_t m_nHeld = 0;
@@ -280,11 +285,130 @@ CUnnamedFiles& UnnamedFiles() {
 // (EISDIR), has no unnamed files; some file systems say EINVAL.
 bool RefusesUnnamed(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
 
+int CreateUnnamed(const std::string& folder) {
+    return open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kCopyMode);
+}
+
+// Unnamed files made ahead, on a thread of their own, for the copies a batch makes into one
+// folder. Making the file is most of what a small copy costs (the file system's search for a
+// free inode), and an unnamed file, unlike a named one, is made without locking its folder: so
+// this thread and the batch's make them side by side, on two processors where there are two. A
+// file never used vanishes when it is closed. The thread takes no signals: they go to the
+// program's own threads, as before.
+class CUnnamedFileMaker {
+public:
+    explicit CUnnamedFileMaker(std::size_t nMost) : m_nMost(nMost), m_thread([this] { Run(); }) {}
+    ~CUnnamedFileMaker() {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_bStop = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+        CloseReady();
+    }
+    CUnnamedFileMaker(const CUnnamedFileMaker&) = delete;
+    CUnnamedFileMaker& operator=(const CUnnamedFileMaker&) = delete;
+
+    // A file made ahead in folder, or -1 when none is ready (the caller makes its own); from now
+    // on, files are made ahead for folder.
+    int Take(const std::string& folder) {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        int fd = -1;
+        if (folder != m_strFolder) {
+            CloseReady();
+            m_strFolder = folder;
+            m_bFailed = false;
+        } else if (!m_ready.empty()) {
+            fd = m_ready.front();
+            m_ready.pop_front();
+        }
+        m_wake.notify_one();
+        return fd;
+    }
+
+private:
+    void Run() {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, nullptr);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] {
+                return m_bStop || (!m_strFolder.empty() && !m_bFailed && m_ready.size() < m_nMost);
+            });
+            if (m_bStop) {
+                return;
+            }
+            const std::string folder = m_strFolder;
+            lock.unlock();
+            const int fd = CreateUnnamed(folder);
+            lock.lock();
+            if (fd >= 0 && folder == m_strFolder) {
+                m_ready.push_back(fd);
+            } else if (fd >= 0) {
+                close(fd);
+            } else if (folder == m_strFolder) {
+                // The copies make their own files and meet the failure themselves.
+                m_bFailed = true;
+            }
+        }
+    }
+
+    void CloseReady() {
+        for (const int fd : m_ready) {
+            close(fd);
+        }
+        m_ready.clear();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<int> m_ready;
+    std::string m_strFolder;
+    const std::size_t m_nMost;
+    bool m_bFailed = false;
+    bool m_bStop = false;
+    std::thread m_thread;  // last: started once everything it uses is there
+};
+
+// The maker of this thread's batch, from its first unnamed copy until the batch ends.
+thread_local std::unique_ptr<CUnnamedFileMaker> t_pMaker;
+
+// Files made ahead at most: enough to keep the maker busy while the batch copies, few enough
+// that those left unused where the batch moves on to another folder cost little. Never more
+// than a quarter of the held copies' allowance.
+constexpr std::size_t kMostMadeAhead = 4;
+
+// An unnamed file for a copy that the batch holds: one made ahead, else one made now, after
+// which files are made ahead for folder. -1 with errno set on failure.
+int CreateHeldUnnamed(const std::string& folder) {
+    if (t_pMaker) {
+        const int fd = t_pMaker->Take(folder);
+        if (fd >= 0) {
+            return fd;
+        }
+    }
+    const int fd = CreateUnnamed(folder);
+    if (fd >= 0 && !t_pMaker) {
+        const std::size_t nMost = std::min(kMostMadeAhead, ReadAllowance() / 4);
+        try {
+            if (nMost > 0) {
+                t_pMaker = std::make_unique<CUnnamedFileMaker>(nMost);
+                t_pMaker->Take(folder);
+            }
+        } catch (const std::system_error&) {
+            // No thread to spare: the batch makes every file itself.
+        }
+    }
+    return fd;
+}
+
 // Opens a new file in folder for a copy: unnamed where it can be, else a temporary file. False
 // with errno set on failure.
 bool CreateCopyFile(const std::string& folder, bool bHold, SCopyFile& copy) {
     if (UnnamedFiles().Take(folder, bHold)) {
-        const int fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, kCopyMode);
+        const int fd = bHold ? CreateHeldUnnamed(folder) : CreateUnnamed(folder);
         if (fd >= 0) {
             copy.file = CFileDescriptor(fd);
             copy.bHeld = bHold;
@@ -475,6 +599,8 @@ void DiscardStaged(std::vector<SStagedCopy>& staged) {
         DropCopyFile(copy);
     }
     staged.clear();
+    // Only the batch's end discards: nothing more is made ahead for it.
+    t_pMaker.reset();
 }
 
 bool RemoveStaleTemporaries(const std::string& folder) {
