@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <string>
@@ -342,9 +343,15 @@ TEST_F(PosixPlatformTest, CopyStoppedByItsProgressLeavesNothingBehind) {
     ExpectFailedCopiesLeftNoTrace("out/New.mp3");
 }
 
+// The files this process has open.
+std::size_t OpenFileCount() {
+    const std::filesystem::directory_iterator files("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(files), end(files)));
+}
+
 // In a batch, no name is taken before Commit: then all free ones are at once, while a name
 // taken already fails and keeps its file; a batch dropped without Commit (a run that ended
-// early) leaves the folder as it was.
+// early) leaves the folder as it was. Either way the batch leaves no file open.
 TEST_F(PosixPlatformTest, BatchedCopiesTakeTheirNamesOnlyOnCommit) {
     m_tree.Write("player/a.mp3", "new a");
     m_tree.Write("player/b.mp3", "new b");
@@ -356,6 +363,7 @@ TEST_F(PosixPlatformTest, BatchedCopiesTakeTheirNamesOnlyOnCommit) {
                      (bCommit ? "committed" : "dropped"));
         platform::posix::AllowUnnamedCopies(bUnnamed);
         std::filesystem::remove(m_tree.Path("out/B.mp3"));
+        const std::size_t nOpenBefore = OpenFileCount();
         {
             platform::CCopyBatch batch;
             EXPECT_TRUE(Copy("K:\\player\\a.mp3", "K:\\out\\A.mp3"));
@@ -382,6 +390,7 @@ TEST_F(PosixPlatformTest, BatchedCopiesTakeTheirNamesOnlyOnCommit) {
         EXPECT_EQ(std::filesystem::exists(m_tree.Path("out/B.mp3")), bCommit);
         EXPECT_TRUE(std::filesystem::is_directory(m_tree.Path("out/Taken.mp3")));
         ExpectNoTemporaryFiles();
+        EXPECT_EQ(OpenFileCount(), nOpenBefore);
     }
 }
 
