@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -380,6 +381,14 @@ thread_local std::unique_ptr<CUnnamedFileMaker> t_pMaker;
 // than a quarter of the held copies' allowance.
 constexpr std::size_t kMostMadeAhead = 4;
 
+// Whether this process may run on more than one processor: on one, a maker would only take turns
+// with the batch, and add the cost of handing files over.
+bool RunsOnSeveralProcessors() {
+    cpu_set_t processors;
+    CPU_ZERO(&processors);
+    return sched_getaffinity(0, sizeof processors, &processors) == 0 && CPU_COUNT(&processors) > 1;
+}
+
 // An unnamed file for a copy that the batch holds: one made ahead, else one made now, after
 // which files are made ahead for folder. -1 with errno set on failure.
 int CreateHeldUnnamed(const std::string& folder) {
@@ -393,7 +402,7 @@ int CreateHeldUnnamed(const std::string& folder) {
     if (fd >= 0 && !t_pMaker) {
         const std::size_t nMost = std::min(kMostMadeAhead, ReadAllowance() / 4);
         try {
-            if (nMost > 0) {
+            if (nMost > 0 && RunsOnSeveralProcessors()) {
                 t_pMaker = std::make_unique<CUnnamedFileMaker>(nMost);
                 t_pMaker->Take(folder);
             }
