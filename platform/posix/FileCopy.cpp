@@ -508,6 +508,23 @@ int NameCopyFile(const SCopyFile& copy, const std::string& target) {
                                      : RenameToNewName(copy.strTemporary, target);
 }
 
+// Flushes the file systems holding the folders (syncfs), each once however many of the folders
+// it holds; 0, or the errno of the first call that fails.
+int FlushFileSystems(const std::set<std::string>& folders) {
+    std::set<dev_t> flushed;
+    for (const std::string& folder : folders) {
+        const CFileDescriptor handle(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        struct stat info {};
+        if (handle.Get() < 0 || fstat(handle.Get(), &info) != 0) {
+            return errno;
+        }
+        if (flushed.insert(info.st_dev).second && syncfs(handle.Get()) != 0) {
+            return errno;
+        }
+    }
+    return 0;
+}
+
 // Makes renames in folder durable; the copies have succeeded whatever this says.
 void FlushFolder(const std::string& folder) {
     const CFileDescriptor handle(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -548,6 +565,11 @@ bool CopyToNewFile(const std::string& source, const std::string& target,
         DropCopyFile(copy);
         return FailWith(error);
     }
+    if (copy.strTemporary.empty()) {
+        // The link count the file gained with its name; on a file system without a journal the
+        // folder's flush does not write it.
+        fsync(copy.file.Get());
+    }
     copy.strTemporary.clear();
     DropCopyFile(copy);
     FlushFolder(FolderOf(target));
@@ -578,14 +600,7 @@ void CommitStaged(std::vector<SStagedCopy>& staged) {
     for (const SStagedCopy& copy : staged) {
         folders.insert(FolderOf(copy.strTarget));
     }
-    int error = 0;
-    for (const std::string& folder : folders) {
-        const CFileDescriptor handle(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (handle.Get() < 0 || syncfs(handle.Get()) != 0) {
-            error = errno;
-            break;
-        }
-    }
+    const int error = FlushFileSystems(folders);
     CFolderChangeRun names;
     for (SStagedCopy& item : staged) {
         SCopyFile copy = TakeCopyFile(item);
@@ -597,9 +612,9 @@ void CommitStaged(std::vector<SStagedCopy>& staged) {
         }
         DropCopyFile(copy);
     }
-    for (const std::string& folder : folders) {
-        FlushFolder(folder);
-    }
+    // The names, and the link counts the unnamed files gained with them, go to disk in one more
+    // flush; the copies have succeeded whatever it says.
+    FlushFileSystems(folders);
 }
 
 void DiscardStaged(std::vector<SStagedCopy>& staged) {
