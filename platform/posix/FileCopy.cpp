@@ -24,6 +24,7 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 #include "platform/CopyProgress.h"
 #include "platform/TemporaryName.h"
@@ -306,7 +307,6 @@ public:
         }
         m_wake.notify_all();
         m_thread.join();
-        CloseReady();
     }
     CUnnamedFileMaker(const CUnnamedFileMaker&) = delete;
     CUnnamedFileMaker& operator=(const CUnnamedFileMaker&) = delete;
@@ -317,11 +317,11 @@ public:
         const std::lock_guard<std::mutex> lock(m_mutex);
         int fd = -1;
         if (folder != m_strFolder) {
-            CloseReady();
+            m_ready.clear();
             m_strFolder = folder;
             m_bFailed = false;
         } else if (!m_ready.empty()) {
-            fd = m_ready.front();
+            fd = m_ready.front().Release();
             m_ready.pop_front();
         }
         m_wake.notify_one();
@@ -343,29 +343,23 @@ private:
             }
             const std::string folder = m_strFolder;
             lock.unlock();
-            const int fd = CreateUnnamed(folder);
+            CFileDescriptor file(CreateUnnamed(folder));
             lock.lock();
-            if (fd >= 0 && folder == m_strFolder) {
-                m_ready.push_back(fd);
-            } else if (fd >= 0) {
-                close(fd);
-            } else if (folder == m_strFolder) {
+            if (folder != m_strFolder) {
+                continue;  // made for a folder the batch has left: it vanishes
+            }
+            if (file.Get() >= 0) {
+                m_ready.push_back(std::move(file));
+            } else {
                 // The copies make their own files and meet the failure themselves.
                 m_bFailed = true;
             }
         }
     }
 
-    void CloseReady() {
-        for (const int fd : m_ready) {
-            close(fd);
-        }
-        m_ready.clear();
-    }
-
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    std::deque<int> m_ready;
+    std::deque<CFileDescriptor> m_ready;
     std::string m_strFolder;
     const std::size_t m_nMost;
     bool m_bFailed = false;
