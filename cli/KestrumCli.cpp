@@ -544,6 +544,9 @@ int CKestrumCli::OnExtract() {
     // What an earlier run stopped hard left behind; this run copies whether or not that works.
     platform::Platform().RemoveStaleTemporaries(destination.c_str());
     m_pDatabase->BeginExportRun();
+    // Made before the space is counted: while it lives, the folder's names are read once for
+    // the whole run, not once per song looked up.
+    platform::CCopyBatch batch;
     if (!m_options.bAnyway && !FitsFreeSpace(rows, destination, folder)) {
         return kExitSomeFailed;
     }
@@ -563,8 +566,7 @@ int CKestrumCli::OnExtract() {
         Write(m_err, "Not extracted: row " + std::to_string(row) + " \"" + EscapeField(shown) +
                          "\": " + reason + "\n");
     };
-    // Copies made so far wait in the batch under temporary names; each keeps its row here.
-    platform::CCopyBatch batch;
+    // Copies made so far wait in the batch without their names; each keeps its row here.
     struct SStaged {
         int row;
         WString fileName;
@@ -650,6 +652,21 @@ int CKestrumCli::OnExtract() {
 
 bool CKestrumCli::FitsFreeSpace(const std::vector<int>& rows, const WString& destination,
                                 const std::string& folder) {
+    std::uint64_t freeToCaller = 0;
+    std::uint64_t total = 0;
+    // Where the space cannot be asked, the copies themselves will tell.
+    if (!platform::Platform().GetDiskSpace(destination.c_str(), freeToCaller, total)) {
+        return true;
+    }
+    // Most runs fit even counting the songs there already, which spares looking up every
+    // song's name in the folder twice (here and as it is copied).
+    std::uint64_t atMost = 0;
+    for (const int row : rows) {
+        atMost += m_pDatabase->SpaceNeededAtMost(row);
+    }
+    if (atMost <= freeToCaller) {
+        return true;
+    }
     std::uint64_t needed = 0;
     std::size_t songs = 0;
     for (const int row : rows) {
@@ -659,12 +676,7 @@ bool CKestrumCli::FitsFreeSpace(const std::vector<int>& rows, const WString& des
             ++songs;
         }
     }
-    std::uint64_t freeToCaller = 0;
-    std::uint64_t total = 0;
-    // Where the space cannot be asked, the copies themselves will tell.
-    if (songs == 0 ||
-        !platform::Platform().GetDiskSpace(destination.c_str(), freeToCaller, total) ||
-        needed <= freeToCaller) {
+    if (songs == 0 || needed <= freeToCaller) {
         return true;
     }
     Write(m_err, "kestrum-cli: the " + std::to_string(songs) +

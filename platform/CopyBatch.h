@@ -1,6 +1,7 @@
 // A batch of copies that are made durable together. While a CCopyBatch lives on a thread, the
-// platform's CopyFileNew on that thread copies each file into a temporary file beside its target
-// and stops there; Commit then flushes all of them to disk at once, gives each its target's name
+// platform's CopyFileNew on that thread copies each file into a file without a name in its
+// target's folder (or, where the file system has none, a temporary file beside it) and stops
+// there; Commit then flushes all of them to disk at once, gives each its target's name
 // unless a file has that name by then, and flushes the folders. The guarantee of a single copy
 // holds for each (a target is absent or the whole copy, even after a crash, and an existing file
 // is never replaced), but the wait for the disk is paid once per batch instead of once per file.
@@ -15,8 +16,11 @@
 namespace platform {
 
 struct SStagedCopy {
-    std::string strTemporary;  // the copy, under a name of the platform's own (native path)
-    std::string strTarget;     // the name it gets on Commit (native path)
+    // The copy: a file without a name held open (the platform's handle; -1 for none), or a file
+    // under a temporary name of the platform's own (native path).
+    int nUnnamed = -1;
+    std::string strTemporary;
+    std::string strTarget;  // the name it gets on Commit (native path)
     std::uint64_t bytes = 0;
     bool bDone = false;  // after Commit: the target holds the copy
     int nError = 0;      // after a failed Commit: the platform's error code (EEXIST: name taken)
@@ -26,7 +30,8 @@ class CCopyBatch {
 public:
     // Becomes this thread's batch until destroyed (batches do not nest).
     CCopyBatch();
-    // Removes the temporary files of copies not committed: their targets stay as they were.
+    // Drops the copies not committed (a temporary file is removed): their targets stay as they
+    // were.
     ~CCopyBatch();
     CCopyBatch(const CCopyBatch&) = delete;
     CCopyBatch& operator=(const CCopyBatch&) = delete;
@@ -48,7 +53,7 @@ private:
 };
 
 namespace detail {
-// The platform's part: flush, rename and flush the folders; or remove the temporary files.
+// The platform's part: flush, name the copies and flush the folders; or drop the copies.
 void CommitStagedCopies(std::vector<SStagedCopy>& staged);
 void DiscardStagedCopies(std::vector<SStagedCopy>& staged);
 }  // namespace detail

@@ -750,16 +750,29 @@ bool CSongDatabase::ExportTrack(int index, const WChar* pszFolder) {
     return true;
 }
 
-std::uint64_t CSongDatabase::SpaceNeeded(int index, const WChar* pszFolder) {
+std::uint64_t CSongDatabase::CopyRoom(int index, WChar* pszSource) const {
     constexpr std::uint64_t kCluster = 4096;
     WString location;
-    WChar szSource[kMaxPath] = {};
     if (!ReadLocation(index, location) || exportname::LocationLeavesPlayer(location) ||
-        !FormSourcePath(location, szSource)) {
+        !FormSourcePath(location, pszSource)) {
         return 0;
     }
     std::uint64_t size = m_trackFiles[static_cast<std::size_t>(index)].dwFileSize;
-    if (size == 0 && !FileSizeOf(szSource, size)) {
+    if (size == 0 && !FileSizeOf(pszSource, size)) {
+        return 0;
+    }
+    return (size + kCluster - 1) / kCluster * kCluster;
+}
+
+std::uint64_t CSongDatabase::SpaceNeededAtMost(int index) const {
+    WChar szSource[kMaxPath] = {};
+    return CopyRoom(index, szSource);
+}
+
+std::uint64_t CSongDatabase::SpaceNeeded(int index, const WChar* pszFolder) {
+    WChar szSource[kMaxPath] = {};
+    const std::uint64_t room = CopyRoom(index, szSource);
+    if (room == 0) {
         return 0;
     }
     // The names the export would try, with sizes for bytes: cheap enough for every song of a
@@ -773,7 +786,7 @@ std::uint64_t CSongDatabase::SpaceNeeded(int index, const WChar* pszFolder) {
                         ChooseName(target, candidate, ECompare::kSize, name, key) &&
                         m_bAlreadyThere;
     m_bAlreadyThere = false;
-    return bThere ? 0 : (size + kCluster - 1) / kCluster * kCluster;
+    return bThere ? 0 : room;
 }
 
 void CSongDatabase::AddFileSongs(const std::vector<WString>& locations) {

@@ -127,6 +127,9 @@ public:
     // (ExportTrack compares the bytes; this only estimates, before a run). 0 when the track
     // has no file to copy.
     std::uint64_t SpaceNeeded(int index, const WChar* pszFolder);
+    // The same without looking at the folder, as if the copy were never there: what a run needs
+    // at most, had cheaply, which spares the look where the disk has room for that.
+    std::uint64_t SpaceNeededAtMost(int index) const;
 
     // The fields of walked track index a template can name: title, artist and album as the
     // song table holds them, the others from the track's record. False for no walked track.
@@ -210,6 +213,8 @@ private:
     using CandidateName = std::function<bool(unsigned, WString&)>;
     // How a name that holds a file is told to hold the song already.
     enum class ECompare { kBytes, kSize };
+    // SpaceNeededAtMost, with the source path (a buffer of kMaxPath) formed for it.
+    std::uint64_t CopyRoom(int index, WChar* pszSource) const;
     bool MakeCandidates(int index, const WString& folder, CandidateName& candidate,
                         exportname::SNameParts& parts);
     bool ChooseName(const SExportTarget& target, const CandidateName& candidate, ECompare eCompare,

@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <string_view>
 #include <unordered_map>
 
 #include "platform/CopyBatch.h"
@@ -21,6 +23,8 @@ namespace {
 
 // Enough for a run that files songs into one folder per artist or album.
 constexpr std::size_t kMaxKeptListings = 256;
+// The folder in which each open file of this process appears as a link to it.
+constexpr std::string_view kOwnHandles = "/proc/self/fd/";
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -278,6 +282,35 @@ int RenameToNewName(const std::string& from, const std::string& to) {
 
 int RemoveEntry(const std::string& path) {
     return KeptListings().Changing(path, std::string(), [&] { return unlink(path.c_str()); });
+}
+
+int LinkUnnamed(int fd, const std::string& to) {
+    // Straight from the descriptor where the process may (CAP_DAC_READ_SEARCH, ENOENT without
+    // it), which spares resolving its link under /proc; once refused, never tried again.
+    static std::atomic<bool> s_bFromDescriptor{true};
+    return KeptListings().Changing(std::string(), to, [&] {
+        const bool bFromDescriptor = s_bFromDescriptor;
+        if (bFromDescriptor) {
+            if (linkat(fd, "", AT_FDCWD, to.c_str(), AT_EMPTY_PATH) == 0) {
+                return 0;
+            }
+            if (errno != ENOENT && errno != EPERM) {
+                return -1;
+            }
+        }
+        const std::string handle = std::string(kOwnHandles) + std::to_string(fd);
+        const int result =
+            linkat(AT_FDCWD, handle.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW);
+        if (result == 0 && bFromDescriptor) {
+            s_bFromDescriptor = false;
+        }
+        return result;
+    });
+}
+
+bool UnnamedFilesLinkable() {
+    static const bool s_bLinkable = access(kOwnHandles.data(), X_OK) == 0;
+    return s_bLinkable;
 }
 
 int LinkToNewName(const std::string& from, const std::string& to) {

@@ -34,6 +34,11 @@ int MakeFolder(const std::string& path, mode_t mode);
 // or kernel cannot do that.
 int RenameToNewName(const std::string& from, const std::string& to);
 int RemoveEntry(const std::string& path);
+// Gives the file without a name open as fd (O_TMPFILE, made without O_EXCL) the name to, or fails
+// with EEXIST when to exists: a link never replaces. Through /proc/self/fd, which needs no
+// privilege; UnnamedFilesLinkable tells whether this process can reach it.
+int LinkUnnamed(int fd, const std::string& to);
+bool UnnamedFilesLinkable();
 
 // link(from, to) then unlink(from): as atomic as RenameToNewName, as link never replaces. Only
 // its fallback; a plain call (it keeps no listing up to date), so that tests can reach it.

@@ -2,17 +2,23 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <span>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "TempTree.h"
 #include "platform/CopyBatch.h"
@@ -32,7 +38,10 @@ protected:
         setenv("KESTRUM_DRIVES", "", 1);
         m_platform.MapDrive(u'K', Wide(m_tree.Root().string()));
     }
-    void TearDown() override { unsetenv("KESTRUM_DRIVES"); }
+    void TearDown() override {
+        platform::posix::AllowUnnamedCopies(true);
+        unsetenv("KESTRUM_DRIVES");
+    }
 
     bool Copy(const char* source, const char* target) {
         return m_platform.CopyFileNew(Wide(source).c_str(), Wide(target).c_str());
@@ -334,16 +343,27 @@ TEST_F(PosixPlatformTest, CopyStoppedByItsProgressLeavesNothingBehind) {
     ExpectFailedCopiesLeftNoTrace("out/New.mp3");
 }
 
+// The files this process has open.
+std::size_t OpenFileCount() {
+    const std::filesystem::directory_iterator files("/proc/self/fd");
+    return static_cast<std::size_t>(std::distance(begin(files), end(files)));
+}
+
 // In a batch, no name is taken before Commit: then all free ones are at once, while a name
 // taken already fails and keeps its file; a batch dropped without Commit (a run that ended
-// early) leaves the folder as it was.
+// early) leaves the folder as it was. Either way the batch leaves no file open.
 TEST_F(PosixPlatformTest, BatchedCopiesTakeTheirNamesOnlyOnCommit) {
     m_tree.Write("player/a.mp3", "new a");
     m_tree.Write("player/b.mp3", "new b");
     m_tree.Write("out/A.mp3", "old a");
     m_tree.MakeFolder("out/Taken.mp3");
-    for (const bool bCommit : {false, true}) {
-        SCOPED_TRACE(bCommit ? "committed" : "dropped");
+    for (const auto& [bUnnamed, bCommit] :
+         {std::pair{true, false}, {true, true}, {false, false}, {false, true}}) {
+        SCOPED_TRACE(std::string(bUnnamed ? "unnamed, " : "temporary, ") +
+                     (bCommit ? "committed" : "dropped"));
+        platform::posix::AllowUnnamedCopies(bUnnamed);
+        std::filesystem::remove(m_tree.Path("out/B.mp3"));
+        const std::size_t nOpenBefore = OpenFileCount();
         {
             platform::CCopyBatch batch;
             EXPECT_TRUE(Copy("K:\\player\\a.mp3", "K:\\out\\A.mp3"));
@@ -370,6 +390,7 @@ TEST_F(PosixPlatformTest, BatchedCopiesTakeTheirNamesOnlyOnCommit) {
         EXPECT_EQ(std::filesystem::exists(m_tree.Path("out/B.mp3")), bCommit);
         EXPECT_TRUE(std::filesystem::is_directory(m_tree.Path("out/Taken.mp3")));
         ExpectNoTemporaryFiles();
+        EXPECT_EQ(OpenFileCount(), nOpenBefore);
     }
 }
 
@@ -417,8 +438,14 @@ TEST_F(PosixPlatformTest, TargetAppearingDuringCopySurvivesByteForByte) {
         return true;
     };
     enum class EWay { kSingle, kBatched, kLink };
-    for (const EWay way : {EWay::kSingle, EWay::kBatched, EWay::kLink}) {
-        SCOPED_TRACE(static_cast<int>(way));
+    for (const auto& [bUnnamed, way] : {std::pair{true, EWay::kSingle},
+                                        {true, EWay::kBatched},
+                                        {false, EWay::kSingle},
+                                        {false, EWay::kBatched},
+                                        {false, EWay::kLink}}) {
+        SCOPED_TRACE(std::string(bUnnamed ? "unnamed " : "temporary ") +
+                     std::to_string(static_cast<int>(way)));
+        platform::posix::AllowUnnamedCopies(bUnnamed);
         std::filesystem::remove(target);
         int error = 0;
         if (way == EWay::kSingle) {
@@ -453,6 +480,86 @@ TEST_F(PosixPlatformTest, TargetAppearingDuringCopySurvivesByteForByte) {
               0);
     EXPECT_EQ(ReadWholeFile(target), "copy");
     ExpectNoTemporaryFiles();
+}
+
+// A run ended hard (a crash, a kill) before its batch's commit leaves no name behind: its
+// unnamed copies vanish with it, its temporary files carry no song's name and go at the next
+// run's start. Names that were there stay as they were.
+TEST_F(PosixPlatformTest, CopiesOfARunEndedBeforeItsCommitTakeNoName) {
+    m_tree.Write("player/a.mp3", std::string(70000, 'a'));
+    m_tree.Write("out/Old.mp3", "old");
+    const std::vector<std::string> before = m_tree.Names();
+    for (const bool bUnnamed : {true, false}) {
+        SCOPED_TRACE(bUnnamed ? "unnamed" : "temporary");
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            platform::posix::AllowUnnamedCopies(bUnnamed);
+            platform::CCopyBatch batch;
+            const bool bStaged = Copy("K:\\player\\a.mp3", "K:\\out\\New.mp3") &&
+                                 Copy("K:\\player\\a.mp3", "K:\\out\\Old.mp3");
+            std::_Exit(bStaged ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        const std::string leftover = "out/.kestrum-" + std::to_string(child) + "-";
+        std::vector<std::string> names = m_tree.Names();
+        const std::size_t temporaries = static_cast<std::size_t>(
+            std::count_if(names.begin(), names.end(),
+                          [&](const std::string& name) { return name.starts_with(leftover); }));
+        EXPECT_EQ(temporaries, bUnnamed ? 0u : 2u);
+        EXPECT_EQ(names.size(), before.size() + temporaries);
+        EXPECT_TRUE(m_platform.RemoveStaleTemporaries(u"K:\\out\\"));
+        EXPECT_EQ(m_tree.Names(), before);
+        EXPECT_EQ(ReadWholeFile(m_tree.Path("out/Old.mp3")), "old");
+    }
+}
+
+// A batch of many copies in a process that may keep few files open, or that may not link a
+// file from its descriptor (no CAP_DAC_READ_SEARCH), still gives every copy its name.
+TEST_F(PosixPlatformTest, BatchOfManyCopiesInARestrictedProcessNamesThemAll) {
+    constexpr int kCopies = 100;
+    constexpr int kCannotTest = 255;
+    m_tree.Write("player/a.mp3", "song");
+    enum class ERestriction { kFewFiles, kNoPrivilege };
+    for (const ERestriction restriction : {ERestriction::kFewFiles, ERestriction::kNoPrivilege}) {
+        SCOPED_TRACE(static_cast<int>(restriction));
+        std::filesystem::remove_all(m_tree.Path("out"));
+        m_tree.MakeFolder("out");
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const rlimit few{32, 32};
+            const bool bRestricted = restriction == ERestriction::kFewFiles
+                                         ? setrlimit(RLIMIT_NOFILE, &few) == 0
+                                         : GiveUpPermissionOverride();
+            if (!bRestricted) {
+                std::_Exit(kCannotTest);
+            }
+            int failed = 0;
+            platform::CCopyBatch batch;
+            for (int i = 0; i < kCopies; ++i) {
+                const std::string target = "K:\\out\\" + std::to_string(i) + ".mp3";
+                failed += Copy("K:\\player\\a.mp3", target.c_str()) ? 0 : 1;
+            }
+            for (const platform::SStagedCopy& outcome : batch.Commit()) {
+                failed += outcome.bDone ? 0 : 1;
+            }
+            std::_Exit(std::min(failed, kCannotTest - 1));
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == kCannotTest) {
+            continue;
+        }
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        for (int i = 0; i < kCopies; ++i) {
+            EXPECT_EQ(ReadWholeFile(m_tree.Path("out/" + std::to_string(i) + ".mp3")), "song") << i;
+        }
+        ExpectNoTemporaryFiles();
+    }
 }
 
 // Only temporary files of ended processes go, named exactly as the copies name them; those of
