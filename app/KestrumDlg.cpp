@@ -529,6 +529,21 @@ bool CKestrumDlg::FitFreeSpace(const WChar* pszFolder, std::vector<SExtractItem>
                                CTaskbarProgress& taskbar) {
     // The names an earlier run gave are free again, as they will be for the run to come.
     m_pDatabase->BeginExportRun();
+    std::uint64_t freeToCaller = 0;
+    std::uint64_t diskSize = 0;
+    // Where the space cannot be asked, the copies themselves will tell.
+    if (!platform::Platform().GetDiskSpace(pszFolder, freeToCaller, diskSize)) {
+        return true;
+    }
+    // Most runs fit even counting the songs the folder holds already: then no song's name is
+    // looked up in it, which for thousands of songs into a full folder takes long.
+    std::uint64_t atMost = 0;
+    for (const SExtractItem& item : items) {
+        atMost += m_pDatabase->SpaceNeededAtMost(item.nRow);
+    }
+    if (atMost <= freeToCaller) {
+        return true;
+    }
     std::vector<std::uint64_t> needed;
     std::uint64_t total = 0;
     int nSongs = 0;
@@ -537,11 +552,7 @@ bool CKestrumDlg::FitFreeSpace(const WChar* pszFolder, std::vector<SExtractItem>
         total += needed.back();
         nSongs += needed.back() > 0 ? 1 : 0;
     }
-    std::uint64_t freeToCaller = 0;
-    std::uint64_t diskSize = 0;
-    // Where the space cannot be asked, the copies themselves will tell.
-    if (nSongs == 0 || !platform::Platform().GetDiskSpace(pszFolder, freeToCaller, diskSize) ||
-        total <= freeToCaller) {
+    if (nSongs == 0 || total <= freeToCaller) {
         return true;
     }
     // Tenths of megabytes: what is needed rounded up, what is free rounded down.
