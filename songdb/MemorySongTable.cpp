@@ -8,28 +8,25 @@ bool CMemorySongTable::IsRow(int nItem) const {
     return nItem >= 0 && static_cast<std::size_t>(nItem) < m_rows.size();
 }
 
-// Copies the text to the end of the last block, or to a new one where it does not fit; a text
-// longer than a block gets a block of its own. A cell's old text stays where it was: tables are
-// filled once, and a replaced text is rare.
+// Copies the text to the free end of the last block, or to a new one where it does not fit; a
+// text longer than a block gets a block of its own size. A cell's old text stays where it was:
+// tables are filled once, and a replaced text is rare.
 CMemorySongTable::SCell CMemorySongTable::Keep(const WChar* pszText) {
     if (pszText == nullptr || *pszText == 0) {
         return {};
     }
     const std::size_t length =
         std::min<std::size_t>(WLength(pszText), std::numeric_limits<std::uint32_t>::max());
-    if (length > kBlockSize - m_nBlockUsed) {
+    if (length > m_nBlockRoom) {
         const std::size_t size = std::max(kBlockSize, length);
         m_blocks.push_back(std::make_unique_for_overwrite<WChar[]>(size));
-        m_nBlockUsed = size == kBlockSize ? 0 : kBlockSize;
-        if (size != kBlockSize) {
-            // The long text's own block is full; the next text starts a new one.
-            std::copy_n(pszText, length, m_blocks.back().get());
-            return {m_blocks.back().get(), static_cast<std::uint32_t>(length)};
-        }
+        m_pBlockFree = m_blocks.back().get();
+        m_nBlockRoom = size;
     }
-    WChar* const pCell = m_blocks.back().get() + m_nBlockUsed;
+    WChar* const pCell = m_pBlockFree;
     std::copy_n(pszText, length, pCell);
-    m_nBlockUsed += length;
+    m_pBlockFree += length;
+    m_nBlockRoom -= length;
     return {pCell, static_cast<std::uint32_t>(length)};
 }
 

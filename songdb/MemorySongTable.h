@@ -46,5 +46,6 @@ private:
 
     std::vector<SRow> m_rows;
     std::vector<std::unique_ptr<WChar[]>> m_blocks;
-    std::size_t m_nBlockUsed = kBlockSize;
+    WChar* m_pBlockFree = nullptr;  // where the last block's free room starts
+    std::size_t m_nBlockRoom = 0;
 };
